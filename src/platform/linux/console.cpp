@@ -1,0 +1,99 @@
+// Console control events over POSIX signals. As on Windows, the registered handlers run on a thread
+// of their own: the signal handler only writes the signal number into a pipe (async-signal-safe),
+// and a watcher thread reads it and calls the handlers, newest first, until one returns TRUE.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <mutex>
+#include <thread>
+
+#include "platform/platform.h"
+
+namespace {
+
+constexpr int kMaxHandlers = 8;
+std::atomic<PHANDLER_ROUTINE> handlers[kMaxHandlers];
+std::atomic<int> handlerCount{0};
+int signalPipe[2] = {-1, -1};
+std::once_flag watcherStarted;
+
+DWORD eventFor(int signalNumber) {
+    switch (signalNumber) {
+        case SIGINT:
+            return CTRL_C_EVENT;
+        case SIGHUP:
+            return CTRL_CLOSE_EVENT;
+        default:
+            return CTRL_SHUTDOWN_EVENT;
+    }
+}
+
+void onSignal(int signalNumber) {
+    const int savedErrno = errno;
+    const unsigned char byte = static_cast<unsigned char>(signalNumber);
+    [[maybe_unused]] const ssize_t ignored = ::write(signalPipe[1], &byte, 1);
+    errno = savedErrno;
+}
+
+void dispatch(int signalNumber) {
+    for (int i = handlerCount.load() - 1; i >= 0; --i) {
+        const PHANDLER_ROUTINE handler = handlers[i].load();
+        if (handler != nullptr && handler(eventFor(signalNumber))) return;
+    }
+    // Nobody handled it: the default action, as Windows ends the process.
+    std::signal(signalNumber, SIG_DFL);
+    std::raise(signalNumber);
+}
+
+void watch() {
+    for (;;) {
+        unsigned char byte = 0;
+        const ssize_t n = ::read(signalPipe[0], &byte, 1);
+        if (n == 1) {
+            dispatch(byte);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            return;
+        }
+    }
+}
+
+bool startWatcher() {
+    bool ok = false;
+    std::call_once(watcherStarted, [&ok] {
+        if (::pipe(signalPipe) != 0) return;
+        ::fcntl(signalPipe[0], F_SETFD, FD_CLOEXEC);
+        ::fcntl(signalPipe[1], F_SETFD, FD_CLOEXEC);
+        std::thread(watch).detach();
+        struct sigaction action {};
+        action.sa_handler = onSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        for (int signalNumber : {SIGINT, SIGTERM, SIGHUP})
+            ::sigaction(signalNumber, &action, nullptr);
+        ok = true;
+    });
+    return ok || signalPipe[1] >= 0;
+}
+
+}  // namespace
+
+BOOL SetConsoleCtrlHandler(PHANDLER_ROUTINE handler, BOOL add) {
+    if (handler == nullptr) return FALSE;  // "ignore Ctrl+C" is not offered here
+    if (!add) {
+        for (int i = 0; i < handlerCount.load(); ++i) {
+            PHANDLER_ROUTINE expected = handler;
+            if (handlers[i].compare_exchange_strong(expected, nullptr)) return TRUE;
+        }
+        return FALSE;
+    }
+    const int slot = handlerCount.load();
+    if (slot >= kMaxHandlers || !startWatcher()) return FALSE;
+    handlers[slot].store(handler);
+    handlerCount.store(slot + 1);
+    return TRUE;
+}
