@@ -1,0 +1,194 @@
+// Fuzzes the telemetry reader against a slow reference that is correct by inspection: a plain
+// std::string search for the key and glibc's strtod (this target only runs on Linux, and the
+// process never leaves the "C" locale) for the number. strtod on a zero-terminated copy stops at
+// a zero byte inside the text, just as the reader must.
+//
+// glibc 2.36 rounds some hexadecimal values just above half the smallest subnormal down to zero
+// (0x1.00000000000008p-1075 reads 0, though it is nearer 0x1p-1074). So the reference takes the
+// extent of a hexadecimal number from strtod but its value from a bit-by-bit rounding below.
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "telemetry/number_scan.h"
+#include "telemetry/telemetry_frame.h"
+
+namespace {
+
+using torvane::HexNumbers;
+using torvane::NumberScan;
+using torvane::TelemetryFrame;
+
+[[noreturn]] void fail(const char* what, std::string_view input) {
+    std::fprintf(stderr, "telemetry fuzz: %s (input of %zu bytes)\n", what, input.size());
+    std::abort();
+}
+
+void check(bool ok, const char* what, std::string_view input) {
+    if (!ok) fail(what, input);
+}
+
+/// Same double, sign of zero included; NaN equals NaN.
+bool same(double a, double b) {
+    if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b);
+    return a == b && std::signbit(a) == std::signbit(b);
+}
+
+/// The value of hex digits with optional '.' and "p<exponent>" (no sign, no 0x), rounded to the
+/// nearest double, ties to even, one bit at a time.
+double exactHex(std::string_view number) {
+    std::string bits;  // every mantissa bit, in order
+    std::int64_t pointBits = -1;
+    std::size_t i = 0;
+    for (; i < number.size() && number[i] != 'p' && number[i] != 'P'; ++i) {
+        if (number[i] == '.') {
+            pointBits = static_cast<std::int64_t>(bits.size());
+            continue;
+        }
+        const char c = number[i];
+        const int digit = c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
+        for (int b = 3; b >= 0; --b) bits += ((digit >> b) & 1) ? '1' : '0';
+    }
+    if (pointBits < 0) pointBits = static_cast<std::int64_t>(bits.size());
+    std::int64_t exponent = 0;
+    if (i < number.size()) {
+        const bool negative = number[i + 1] == '-';
+        for (std::size_t j = i + 1; j < number.size(); ++j) {
+            if (number[j] >= '0' && number[j] <= '9' && exponent < 100000000) {
+                exponent = exponent * 10 + (number[j] - '0');
+            }
+        }
+        if (negative) exponent = -exponent;
+    }
+    const std::size_t first = bits.find('1');
+    if (first == std::string::npos) return 0.0;
+    // Weight of the leading one bit is 2^lead.
+    const std::int64_t lead = pointBits - static_cast<std::int64_t>(first) - 1 + exponent;
+    if (lead > 1023) return HUGE_VAL;
+    // A double keeps 53 bits, fewer below 2^-1022 (subnormals: the last kept bit weighs 2^-1074).
+    const std::int64_t keep = lead >= -1022 ? 53 : lead + 1075;
+    if (keep < 0) return 0.0;
+    const auto bitAt = [&](std::int64_t k) {
+        const std::size_t at = first + static_cast<std::size_t>(k);
+        return at < bits.size() && bits[at] == '1';
+    };
+    std::uint64_t kept = 0;
+    for (std::int64_t k = 0; k < keep; ++k) kept = kept * 2 + (bitAt(k) ? 1 : 0);
+    bool sticky = false;
+    for (std::size_t at = first + static_cast<std::size_t>(keep) + 1; at < bits.size(); ++at) {
+        sticky = sticky || bits[at] == '1';
+    }
+    if (bitAt(keep) && (sticky || (kept & 1) != 0)) ++kept;
+    return std::ldexp(static_cast<double>(kept), static_cast<int>(lead - keep + 1));
+}
+
+NumberScan referenceScan(const std::string& text, HexNumbers hex) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+    const bool negative = i < text.size() && text[i] == '-';
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
+    const bool hexPrefix =
+        text.size() - i >= 2 && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X');
+    if (hex == HexNumbers::Rejected && hexPrefix) {
+        // Without hex, "0x..." is the number zero followed by an 'x'.
+        return {negative ? -0.0 : 0.0, i + 1};
+    }
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    double value = std::strtod(begin, &end);
+    const auto consumed = static_cast<std::size_t>(end - begin);
+    if (hexPrefix && consumed > i + 1) {
+        const double magnitude = exactHex(std::string_view(text).substr(i + 2, consumed - i - 2));
+        value = negative ? -magnitude : magnitude;
+    }
+    return {value, consumed};
+}
+
+std::optional<std::size_t> referenceValueStart(const std::string& text, const std::string& key) {
+    const std::string pattern = '"' + key + '"';
+    const std::size_t at = text.find(pattern);
+    if (at == std::string::npos) return std::nullopt;
+    const std::size_t colon = text.find(':', at + pattern.size());
+    if (colon == std::string::npos) return std::nullopt;
+    return colon + 1;
+}
+
+std::optional<double> referenceNumber(const std::string& text, const std::string& key) {
+    const auto start = referenceValueStart(text, key);
+    if (!start) return std::nullopt;
+    const NumberScan scan = referenceScan(text.substr(*start), HexNumbers::Accepted);
+    if (scan.consumed == 0 || !std::isfinite(scan.value)) return std::nullopt;
+    return scan.value;
+}
+
+bool referenceFlag(const std::string& text, const std::string& key) {
+    const auto start = referenceValueStart(text, key);
+    if (!start) return false;
+    const std::size_t value = text.find_first_not_of(" \t\r\n", *start);
+    return value != std::string::npos && text.compare(value, 4, "true") == 0;
+}
+
+TelemetryFrame referenceFrame(const std::string& text) {
+    TelemetryFrame frame;
+    double* const fields[] = {&frame.aligningTorque, &frame.engineHz,  &frame.engineGain,
+                              &frame.roadGain,       &frame.curbPulse, &frame.tireSlip,
+                              &frame.tractionSlip,   &frame.speed,     &frame.verticalAccel};
+    const char* const keys[] = {"aligningTorque", "engineHz",  "engineGain",
+                                "roadGain",       "curbPulse", "tireSlip",
+                                "tractionSlip",   "speed",     "verticalAccel"};
+    for (std::size_t i = 0; i < 9; ++i) {
+        if (const auto value = referenceNumber(text, keys[i])) *fields[i] = *value;
+    }
+    frame.curb = referenceFlag(text, "curb");
+    frame.offroad = referenceFlag(text, "offroad");
+    return frame;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    const std::string copy(input);  // zero-terminated, for the reference only
+
+    const TelemetryFrame frame = torvane::parseTelemetryFrame(input);
+    const TelemetryFrame expected = referenceFrame(copy);
+    const double actualFields[] = {frame.aligningTorque, frame.engineHz,  frame.engineGain,
+                                   frame.roadGain,       frame.curbPulse, frame.tireSlip,
+                                   frame.tractionSlip,   frame.speed,     frame.verticalAccel};
+    const double expectedFields[] = {
+        expected.aligningTorque, expected.engineHz,  expected.engineGain,
+        expected.roadGain,       expected.curbPulse, expected.tireSlip,
+        expected.tractionSlip,   expected.speed,     expected.verticalAccel};
+    for (std::size_t i = 0; i < 9; ++i) {
+        check(std::isfinite(actualFields[i]), "a field is not finite", input);
+        check(same(actualFields[i], expectedFields[i]), "a field differs from the reference",
+              input);
+    }
+    check(frame.curb == expected.curb, "curb differs from the reference", input);
+    check(frame.offroad == expected.offroad, "offroad differs from the reference", input);
+
+    // The single-key readers, which search on their own.
+    for (const char* key : {"speed", "curb", "offroad", "tractionSlip"}) {
+        const auto number = torvane::readNumberField(input, key);
+        const auto reference = referenceNumber(copy, key);
+        check(number.has_value() == reference.has_value() && (!number || same(*number, *reference)),
+              "readNumberField differs from the reference", input);
+        check(torvane::readBoolField(input, key) == referenceFlag(copy, key),
+              "readBoolField differs from the reference", input);
+    }
+
+    // The number reader on its own, from the first byte, both ways of treating hex.
+    for (const HexNumbers hex : {HexNumbers::Accepted, HexNumbers::Rejected}) {
+        const NumberScan actual = torvane::scanDouble(input, hex);
+        const NumberScan reference = referenceScan(copy, hex);
+        check(actual.consumed == reference.consumed, "scanDouble consumed differently", input);
+        check(same(actual.value, reference.value), "scanDouble read a different value", input);
+    }
+    return 0;
+}
