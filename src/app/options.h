@@ -1,0 +1,39 @@
+// The command line: the program's only configuration. Parsing never fails and never prints.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace torvane {
+
+struct BridgeOptions {
+    bool diagnose = false;
+    bool test = false;
+    std::string testMode = "all";  ///< UTF-8, ASCII-lowercased
+    bool invert = false;
+    double gain = 0.1;                   ///< always within [0, 0.35]
+    std::int32_t deviceIndex = -1;       ///< negative: choose by name
+    std::string nameFilter = "fanatec";  ///< UTF-8, ASCII-lowercased
+};
+
+/// Parses the wide argument vector of the entry point; argv[0], the program path, is skipped.
+/// Unrecognised or incomplete arguments are skipped silently.
+BridgeOptions parseBridgeOptions(int argc, const WCHAR* const* argv);
+
+/// UTF-16 to UTF-8 through the platform's WideCharToMultiByte(CP_UTF8).
+std::string toUtf8(const platform::WideString& text);
+
+/// Lowercases the ASCII capitals A-Z byte by byte; every other byte passes unchanged.
+std::string toLowerAscii(std::string text);
+
+/// The gain as "--gain" reads it: a decimal prefix (inf and nan read as such, no hexadecimal),
+/// 0 without one; above 0.35 gives 0.35, below 0 gives 0, not-a-number gives 0 (no force).
+double readGainValue(const platform::WideString& text);
+
+/// The index as "--device-index" reads it: white space, sign, decimal digits; 0 without digits;
+/// saturated at the 32-bit limits.
+std::int32_t readIndexValue(const platform::WideString& text);
+
+}  // namespace torvane
