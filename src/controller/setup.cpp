@@ -1,0 +1,87 @@
+#include "controller/setup.h"
+
+#include <ostream>
+
+namespace torvane {
+namespace {
+
+constexpr LONG kAxisMinimum = -10000;
+constexpr LONG kAxisMaximum = 10000;
+
+BOOL CALLBACK rangeAxis(LPCDIDEVICEOBJECTINSTANCEW object, LPVOID context) {
+    auto& device = *static_cast<IDirectInputDevice8W*>(context);
+    DIPROPRANGE range{};
+    range.diph.dwSize = sizeof range;
+    range.diph.dwHeaderSize = sizeof range.diph;
+    range.diph.dwObj = object->dwType;
+    range.diph.dwHow = DIPH_BYID;
+    range.lMin = kAxisMinimum;
+    range.lMax = kAxisMaximum;
+    device.SetProperty(DIPROP_RANGE, &range.diph);  // an axis that refuses keeps its own range
+    return DIENUM_CONTINUE;
+}
+
+BOOL CALLBACK addEffect(LPCDIEFFECTINFOW info, LPVOID context) {
+    auto& effects = *static_cast<std::vector<EffectInfo>*>(context);
+    std::size_t length = 0;
+    while (length < MAX_PATH && info->tszName[length] != 0) ++length;
+    effects.push_back({info->guid, platform::WideString(info->tszName, length), info->dwEffType});
+    return DIENUM_CONTINUE;
+}
+
+}  // namespace
+
+OwnerWindow& OwnerWindow::operator=(OwnerWindow&& other) noexcept {
+    if (this != &other) {
+        if (window_ != nullptr) DestroyWindow(window_);
+        window_ = std::exchange(other.window_, nullptr);
+    }
+    return *this;
+}
+
+OwnerWindow::~OwnerWindow() {
+    if (window_ != nullptr) DestroyWindow(window_);
+}
+
+bool openController(IDirectInput8W& directInput, const ControllerInfo& controller,
+                    platform::ComPtr<IDirectInputDevice8W>& device) {
+    if (FAILED(directInput.CreateDevice(controller.instanceGuid, device.put(), nullptr)) || !device)
+        return false;
+    return SUCCEEDED(device->SetDataFormat(&c_dfDIJoystick2));
+}
+
+OwnerWindow createOwnerWindow() {
+    // A STATIC window needs no class of its own; it is never shown and has no message loop. It
+    // exists only because exclusive access must be tied to a window.
+    return OwnerWindow(CreateWindowExW(0, TORVANE_WIDE("STATIC"),
+                                       TORVANE_WIDE("Torvane DirectInput Bridge"), 0, 0, 0, 1, 1,
+                                       nullptr, nullptr, GetModuleHandleW(nullptr), nullptr));
+}
+
+bool setCooperativeLevel(IDirectInputDevice8W& device, HWND owner) {
+    return SUCCEEDED(device.SetCooperativeLevel(owner, DISCL_EXCLUSIVE | DISCL_BACKGROUND));
+}
+
+void setAxisRanges(IDirectInputDevice8W& device) {
+    device.EnumObjects(rangeAxis, &device, DIDFT_AXIS);
+}
+
+void disableAutocenter(IDirectInputDevice8W& device, std::ostream& err) {
+    DIPROPDWORD autocenter{};
+    autocenter.diph.dwSize = sizeof autocenter;
+    autocenter.diph.dwHeaderSize = sizeof autocenter.diph;
+    autocenter.diph.dwObj = 0;
+    autocenter.diph.dwHow = DIPH_DEVICE;
+    autocenter.dwData = DIPROPAUTOCENTER_OFF;
+    if (FAILED(device.SetProperty(DIPROP_AUTOCENTER, &autocenter.diph)))
+        err << "Warning: the wheel's automatic centering could not be disabled. Stop the bridge "
+               "if forces feel abnormal.\n";
+}
+
+std::vector<EffectInfo> enumerateEffects(IDirectInputDevice8W& device) {
+    std::vector<EffectInfo> effects;
+    device.EnumEffects(addEffect, &effects, DIEFT_ALL);
+    return effects;
+}
+
+}  // namespace torvane

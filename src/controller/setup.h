@@ -1,0 +1,60 @@
+// Turning the chosen controller into a device the bridge can drive: joystick data format, hidden
+// owner window, exclusive background access, axis ranges, acquisition, no autocentering, and the
+// list of supported effects.
+#pragma once
+
+#include <iosfwd>
+#include <vector>
+
+#include "controller/discovery.h"
+#include "platform/platform.h"
+#include "platform/resources.h"
+
+namespace torvane {
+
+/// One effect that the device supports.
+struct EffectInfo {
+    GUID effectGuid{};
+    platform::WideString effectName;
+    DWORD effectType = 0;
+};
+
+/// The hidden window that owns the device's cooperative level; destroyed with its owner.
+class OwnerWindow {
+  public:
+    OwnerWindow() = default;
+    explicit OwnerWindow(HWND window) : window_(window) {}
+    OwnerWindow(const OwnerWindow&) = delete;
+    OwnerWindow& operator=(const OwnerWindow&) = delete;
+    OwnerWindow(OwnerWindow&& other) noexcept : window_(std::exchange(other.window_, nullptr)) {}
+    OwnerWindow& operator=(OwnerWindow&& other) noexcept;
+    ~OwnerWindow();
+
+    HWND get() const { return window_; }
+    explicit operator bool() const { return window_ != nullptr; }
+
+  private:
+    HWND window_ = nullptr;
+};
+
+/// CreateDevice with the chosen instance, then SetDataFormat(c_dfDIJoystick2). On failure the
+/// device, if one was created, is left in device for its owner to release.
+bool openController(IDirectInput8W& directInput, const ControllerInfo& controller,
+                    platform::ComPtr<IDirectInputDevice8W>& device);
+
+/// A never-shown 1x1 "STATIC" window titled "Torvane DirectInput Bridge".
+OwnerWindow createOwnerWindow();
+
+/// DISCL_EXCLUSIVE | DISCL_BACKGROUND on the owner window; true on success.
+bool setCooperativeLevel(IDirectInputDevice8W& device, HWND owner);
+
+/// Ranges every axis the device reports to -10000..10000; failures leave that axis as it was.
+void setAxisRanges(IDirectInputDevice8W& device);
+
+/// Switches the centering spring off; on failure writes the warning line to err.
+void disableAutocenter(IDirectInputDevice8W& device, std::ostream& err);
+
+/// The effects the device reports, in its order.
+std::vector<EffectInfo> enumerateEffects(IDirectInputDevice8W& device);
+
+}  // namespace torvane
