@@ -1,0 +1,102 @@
+#include "ffb/effect_set.h"
+
+#include <ostream>
+
+namespace torvane {
+namespace {
+
+// 25 ms: a 40 Hz wave, played at zero magnitude until the first update.
+constexpr DWORD kInitialPeriod = 25000;
+
+// A driver that fails must not leave anything behind in the field: every operation of the set
+// treats a non-empty field as a live effect.
+bool createInto(IDirectInputDevice8W* device, REFGUID type, const DIEFFECT& description,
+                IDirectInputEffect*& field) {
+    if (SUCCEEDED(device->CreateEffect(type, &description, &field, nullptr))) return true;
+    field = nullptr;
+    return false;
+}
+
+char digit(bool created) {
+    return created ? '1' : '0';
+}
+
+}  // namespace
+
+EffectSet::EffectSet(IDirectInputDevice8W* device) : device_(device) {}
+
+EffectSet::~EffectSet() {
+    stop();
+    // Reverse order of creation.
+    for (IDirectInputEffect** field :
+         {&damper_, &curbSquare_, &roadSine_, &engineSine_, &constantForce_}) {
+        if (*field != nullptr) (*field)->Release();
+        *field = nullptr;
+    }
+}
+
+DIEFFECT EffectSet::describe(DWORD recordSize, LPVOID record) {
+    DIEFFECT description{};
+    description.dwSize = sizeof(DIEFFECT);
+    description.dwFlags = DIEFF_CARTESIAN | DIEFF_OBJECTOFFSETS;
+    description.dwDuration = INFINITE;
+    description.dwSamplePeriod = 0;  // the device's own
+    // The whole strength lives in the type-specific magnitudes.
+    description.dwGain = DI_FFNOMINALMAX;
+    description.dwTriggerButton = DIEB_NOTRIGGER;
+    description.dwTriggerRepeatInterval = 0;
+    description.cAxes = 1;
+    description.rgdwAxes = &axisOffset_;
+    description.rglDirection = &direction_;
+    description.lpEnvelope = nullptr;
+    description.cbTypeSpecificParams = recordSize;
+    description.lpvTypeSpecificParams = record;
+    description.dwStartDelay = 0;
+    return description;
+}
+
+void EffectSet::create(std::ostream& out) {
+    out << "FFB effects: constant=";
+    DICONSTANTFORCE force{};
+    const DIEFFECT forceDescription = describe(sizeof force, &force);
+    out << digit(createInto(device_, GUID_ConstantForce, forceDescription, constantForce_));
+
+    out << ", engine sine=" << digit(createPeriodic(GUID_Sine, engineSine_));
+    out << ", road sine=" << digit(createPeriodic(GUID_Sine, roadSine_));
+    out << ", curb square=" << digit(createPeriodic(GUID_Square, curbSquare_));
+
+    out << ", damper=";
+    DICONDITION condition{};
+    condition.dwPositiveSaturation = DI_FFNOMINALMAX;
+    condition.dwNegativeSaturation = DI_FFNOMINALMAX;
+    const DIEFFECT conditionDescription = describe(sizeof condition, &condition);
+    out << digit(createInto(device_, GUID_Damper, conditionDescription, damper_)) << '\n';
+}
+
+bool EffectSet::createPeriodic(REFGUID type, IDirectInputEffect*& field) {
+    DIPERIODIC periodic{};
+    periodic.dwPeriod = kInitialPeriod;
+    const DIEFFECT description = describe(sizeof periodic, &periodic);
+    return createInto(device_, type, description, field);
+}
+
+void EffectSet::start() {
+    for (IDirectInputEffect* effect :
+         {constantForce_, engineSine_, roadSine_, curbSquare_, damper_}) {
+        if (effect != nullptr) effect->Start(1, 0);
+    }
+    // Results are not looked at: the next update sends everything again anyway.
+    started_ = true;
+}
+
+void EffectSet::stop() {
+    if (!started_) return;
+    for (IDirectInputEffect* effect :
+         {constantForce_, engineSine_, roadSine_, curbSquare_, damper_}) {
+        if (effect != nullptr) effect->Stop();
+    }
+    device_->SendForceFeedbackCommand(DISFFC_STOPALL);
+    started_ = false;
+}
+
+}  // namespace torvane

@@ -1,0 +1,65 @@
+// The five force-feedback effects the bridge plays on the wheel's X axis, and the mapping of a
+// telemetry frame and the user gain onto their parameters.
+#pragma once
+
+#include <iosfwd>
+
+#include "platform/platform.h"
+#include "telemetry/telemetry_frame.h"
+
+namespace torvane {
+
+/// The hard maximum of the user gain: no force ever exceeds 35 % of the wheel's full scale.
+inline constexpr double kMaxGain = 0.35;
+
+/// Owns the constant force, engine sine, road sine, curb square and damper on one borrowed
+/// device. Every effect description points at axisOffset and direction, so the set never moves.
+/// Calling order: create once; any sequence of apply and stop; destruction (stop, then release).
+class EffectSet {
+  public:
+    /// Borrows the acquired device; adds no reference to it.
+    explicit EffectSet(IDirectInputDevice8W* device);
+    EffectSet(const EffectSet&) = delete;
+    EffectSet& operator=(const EffectSet&) = delete;
+    ~EffectSet();
+
+    /// Creates the five effects with zero strength and writes the "FFB effects: constant=" line.
+    /// An effect that cannot be created stays empty and shows 0; every operation skips it.
+    void create(std::ostream& out);
+
+    /// Creates one periodic effect (GUID_Sine or GUID_Square) into field; true on success.
+    bool createPeriodic(REFGUID type, IDirectInputEffect*& field);
+
+    /// Starts the effects if they are stopped, then sends all five parameter sets computed from
+    /// frame and gain alone. Allocates nothing; every result is bounded whatever the frame holds.
+    void apply(const TelemetryFrame& frame, double gain);
+
+    /// Sends one periodic effect's magnitude (fraction of full scale) and frequency (Hz).
+    void setPeriodic(IDirectInputEffect* field, double magnitude, double frequency);
+
+    /// Stops every effect and sends the stop-all command, if they are started; else does nothing.
+    void stop();
+
+    bool started() const { return started_; }
+
+  private:
+    /// Starts every present effect once, with no flags, in creation order.
+    void start();
+
+    /// The description handed to DirectInput for every effect: full-scale gain, infinite
+    /// duration, no trigger, no envelope, one axis at axisOffset_ pointing along direction_, and
+    /// record (recordSize bytes) as the type-specific parameters.
+    DIEFFECT describe(DWORD recordSize, LPVOID record);
+
+    IDirectInputDevice8W* device_;
+    DWORD axisOffset_ = 0;  // DIJOFS_X: the X axis of the joystick data format
+    LONG direction_ = 0;
+    IDirectInputEffect* constantForce_ = nullptr;
+    IDirectInputEffect* engineSine_ = nullptr;
+    IDirectInputEffect* roadSine_ = nullptr;
+    IDirectInputEffect* curbSquare_ = nullptr;
+    IDirectInputEffect* damper_ = nullptr;
+    bool started_ = false;
+};
+
+}  // namespace torvane

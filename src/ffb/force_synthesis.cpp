@@ -1,0 +1,80 @@
+// The mapping of one telemetry frame and the user gain onto the five effects. No memory between
+// calls: every update recomputes every parameter from the frame alone and sends all of them.
+
+#include <cmath>
+
+#include "ffb/effect_set.h"
+
+namespace torvane {
+namespace {
+
+constexpr double kUnitsPerFullScale = 10000.0;
+constexpr double kMicrosecondsPerSecond = 1000000.0;
+constexpr double kLowestFrequency = 1.0;     // Hz
+constexpr double kHighestFrequency = 180.0;  // Hz
+
+// hi above, lo below, v in between. The frame is finite when it comes from the reader, but a
+// NaN (or one made here from infinities, such as inf - inf) must never become a force or reach
+// an integer conversion, so it counts as 0 before limiting: no force, or the lowest frequency.
+double limit(double v, double lo, double hi) {
+    if (std::isnan(v)) v = 0.0;
+    if (v > hi) return hi;
+    if (v < lo) return lo;
+    return v;
+}
+
+// A fraction of full scale, limited to lo..hi (within -1..1), in DirectInput units, truncated
+// toward zero. The limit keeps the product inside LONG, so the conversion is always defined.
+LONG toUnits(double fraction, double lo, double hi) {
+    return static_cast<LONG>(limit(fraction, lo, hi) * kUnitsPerFullScale);
+}
+
+}  // namespace
+
+void EffectSet::apply(const TelemetryFrame& frame, double gain) {
+    if (!started_) start();
+    // The command line already holds the gain to 0..0.35; holding it here too keeps the wheel
+    // safe whatever a caller passes.
+    gain = limit(gain, 0.0, kMaxGain);
+
+    if (constantForce_ != nullptr) {
+        DICONSTANTFORCE force{};
+        force.lMagnitude = toUnits(gain * limit(frame.aligningTorque, -1.0, 1.0), -1.0, 1.0);
+        const DIEFFECT description = describe(sizeof force, &force);
+        constantForce_->SetParameters(&description, DIEP_TYPESPECIFICPARAMS);
+    }
+
+    setPeriodic(engineSine_, gain * limit(frame.engineGain * 2.2, 0.0, 1.0),
+                limit(frame.engineHz, 8.0, 180.0));
+
+    double road = std::abs(frame.verticalAccel) * 0.035 + frame.roadGain;
+    if (frame.offroad) road += 0.18;
+    setPeriodic(roadSine_, gain * limit(road, 0.0, 1.0),
+                limit(frame.speed, 0.0, 90.0) * 1.35 + 35.0);
+
+    // Sent with zero magnitude off the curb rather than stopped, so it never needs restarting.
+    const double curb = frame.curb ? gain * limit(std::abs(frame.curbPulse), 0.1, 1.0) : 0.0;
+    setPeriodic(curbSquare_, curb, limit(frame.speed, 0.0, 70.0) * 1.8 + 55.0);
+
+    if (damper_ != nullptr) {
+        DICONDITION condition{};
+        condition.lPositiveCoefficient = toUnits(gain * 0.25, 0.0, 1.0);
+        condition.lNegativeCoefficient = condition.lPositiveCoefficient;
+        condition.dwPositiveSaturation = DI_FFNOMINALMAX;
+        condition.dwNegativeSaturation = DI_FFNOMINALMAX;
+        const DIEFFECT description = describe(sizeof condition, &condition);
+        damper_->SetParameters(&description, DIEP_TYPESPECIFICPARAMS);
+    }
+}
+
+void EffectSet::setPeriodic(IDirectInputEffect* field, double magnitude, double frequency) {
+    if (field == nullptr) return;
+    DIPERIODIC periodic{};
+    periodic.dwMagnitude = static_cast<DWORD>(toUnits(magnitude, 0.0, 1.0));
+    periodic.dwPeriod = static_cast<DWORD>(kMicrosecondsPerSecond /
+                                           limit(frequency, kLowestFrequency, kHighestFrequency));
+    const DIEFFECT description = describe(sizeof periodic, &periodic);
+    field->SetParameters(&description, DIEP_TYPESPECIFICPARAMS);
+}
+
+}  // namespace torvane
