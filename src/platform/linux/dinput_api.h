@@ -72,9 +72,12 @@
 #define DIDOI_ASPECTACCEL 0x00000300
 #define DIDOI_ASPECTFORCE 0x00000400
 
-// Properties: as on Windows, a property is named by a small integer disguised as a GUID reference,
-// so handlers compare the address, never the contents.
-#define MAKEDIPROP(prop) (*reinterpret_cast<const GUID*>(static_cast<std::uintptr_t>(prop)))
+// Properties: Windows names a property by a small integer disguised as a GUID reference, so
+// handlers compare the reference's address, never its contents. Here each property is one slot
+// of a table instead, so the reference is a real, aligned object and address comparison works
+// the same way.
+extern const GUID directInputPropertySlots[16];
+#define MAKEDIPROP(prop) (directInputPropertySlots[prop])
 #define DIPROP_BUFFERSIZE MAKEDIPROP(1)
 #define DIPROP_AXISMODE MAKEDIPROP(2)
 #define DIPROP_GRANULARITY MAKEDIPROP(3)

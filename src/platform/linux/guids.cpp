@@ -39,6 +39,8 @@ TORVANE_DEFINE_GUID(GUID_Sine, 0x13541C23, 0x8E33, 0x11D0, 0x9A, 0xD0, 0x00, 0xA
 TORVANE_DEFINE_GUID(GUID_Damper, 0x13541C28, 0x8E33, 0x11D0, 0x9A, 0xD0, 0x00, 0xA0, 0xC9, 0xA0,
                     0x6E, 0x35);
 
+extern const GUID directInputPropertySlots[16] = {};
+
 namespace {
 
 constexpr DWORD kOptionalAxis = DIDFT_OPTIONAL | DIDFT_AXIS | DIDFT_ANYINSTANCE;
