@@ -1,0 +1,28 @@
+// A LoopClock on simulated time: reading it does not advance it, sleeping does, instantly. A test
+// can act between passes through onSleep (send a datagram, clear the running flag...).
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+
+#include "app/loop_clock.h"
+
+namespace fake {
+
+class SimulatedClock final : public torvane::LoopClock {
+public:
+    /// Starts away from zero, which the main loop reserves for "no telemetry yet".
+    std::int64_t time = 1'000'000'000;
+    int sleeps = 0;
+    std::function<void(SimulatedClock&)> onSleep;
+
+    std::int64_t now() override { return time; }
+    void sleep(std::chrono::milliseconds duration) override {
+        time += std::chrono::duration_cast<std::chrono::nanoseconds>(duration).count();
+        ++sleeps;
+        if (onSleep) onSleep(*this);
+    }
+};
+
+}  // namespace fake
