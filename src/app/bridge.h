@@ -1,0 +1,40 @@
+// The bridge's lifecycle: start-up in a fixed order, the diagnose mode or the main loop, and
+// shutdown, with one exit code per start-up step that can fail.
+#pragma once
+
+#include <atomic>
+#include <iosfwd>
+
+#include "app/loop_clock.h"
+#include "controller/discovery.h"
+#include "platform/platform.h"
+
+namespace torvane {
+
+/// Exit codes: which start-up step ended the program.
+enum ExitCode : int {
+    kExitOk = 0,
+    kExitNoDirectInput = 2,
+    kExitNoController = 3,
+    kExitCannotOpen = 4,
+    kExitCannotAcquire = 5,
+    kExitNoNetwork = 6,
+    kExitCannotBind = 7,
+};
+
+/// What the lifecycle takes from its surroundings: the program passes DirectInput8Create, the
+/// steady clock, the process's running flag and the standard streams; tests pass their own.
+struct BridgeEnvironment {
+    DirectInputCreateFunction createDirectInput;
+    LoopClock& clock;
+    std::atomic<bool>& running;
+    std::ostream& out;
+    std::ostream& err;
+};
+
+/// Runs the whole program after the console control handler is installed: COM, the command line,
+/// the controller, then the diagnose mode or the bridge until the running flag is cleared.
+/// Everything created is released in reverse order on every way out. Returns the exit code.
+int runBridge(int argc, const WCHAR* const* argv, const BridgeEnvironment& environment);
+
+}  // namespace torvane

@@ -1,0 +1,55 @@
+#include "app/main_loop.h"
+
+#include "app/test_signal.h"
+
+namespace torvane {
+
+MainLoop::MainLoop(const BridgeOptions& options, IDirectInputDevice8W& device, EffectSet& effects,
+                   TelemetryReceiver& receiver, RawInputReporter& reporter,
+                   std::atomic<bool>& running)
+    : options_(options),
+      device_(device),
+      effects_(effects),
+      receiver_(receiver),
+      reporter_(reporter),
+      running_(running) {}
+
+void MainLoop::begin(std::int64_t lastReportTime, std::int64_t loopStartTime) {
+    lastReportTime_ = lastReportTime;
+    loopStartTime_ = loopStartTime;
+}
+
+void MainLoop::runPass(std::int64_t now) {
+    if (options_.test) {
+        const double t = static_cast<double>(now - loopStartTime_) / 1'000'000'000.0;
+        latest_ = makeTestFrame(t, options_.testMode);
+        if (t > kTestSignalSeconds) running_.exchange(false);  // this pass still completes
+        lastTelemetryTime_ = now;
+    } else {
+        receiver_.drain(now, latest_, lastTelemetryTime_);
+    }
+
+    if (lastTelemetryTime_ == 0 || now - lastTelemetryTime_ > kFreshnessNs) {
+        effects_.stop();
+    } else {
+        TelemetryFrame frame = latest_;
+        if (options_.invert) frame.aligningTorque = -frame.aligningTorque;
+        effects_.apply(frame, options_.gain);
+    }
+
+    // The schedule restarts from each attempt: a late pass is not made up, a failed poll is not
+    // retried before the next interval.
+    if (now - lastReportTime_ >= kReportIntervalNs) {
+        reporter_.sendRawInput(device_);
+        lastReportTime_ = now;
+    }
+}
+
+void MainLoop::run(LoopClock& clock) {
+    while (running_.load()) {
+        runPass(clock.now());
+        clock.sleep(kPassSleep);
+    }
+}
+
+}  // namespace torvane

@@ -1,0 +1,52 @@
+// One pass of the bridge: take telemetry, drive or stop the effects, report the wheel's state.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "app/loop_clock.h"
+#include "app/options.h"
+#include "ffb/effect_set.h"
+#include "report/raw_input.h"
+#include "telemetry/receiver.h"
+#include "telemetry/telemetry_frame.h"
+
+namespace torvane {
+
+inline constexpr std::int64_t kFreshnessNs = 100'000'000;  // older telemetry stops the effects
+inline constexpr std::int64_t kReportIntervalNs = 16'000'000;
+inline constexpr std::chrono::milliseconds kPassSleep{4};
+
+/// The main loop's state and its pass. Holds references only; the lifecycle owns everything.
+class MainLoop {
+  public:
+    MainLoop(const BridgeOptions& options, IDirectInputDevice8W& device, EffectSet& effects,
+             TelemetryReceiver& receiver, RawInputReporter& reporter, std::atomic<bool>& running);
+
+    /// Sets the loop's two start readings: the last report time, then the loop start time.
+    void begin(std::int64_t lastReportTime, std::int64_t loopStartTime);
+
+    /// One pass with the clock reading now, without its sleep. Allocates nothing and never waits.
+    void runPass(std::int64_t now);
+
+    /// While the running flag is set: a pass with a fresh clock reading, then a 4 ms sleep.
+    void run(LoopClock& clock);
+
+    const TelemetryFrame& latestFrame() const { return latest_; }
+    std::int64_t lastTelemetryTime() const { return lastTelemetryTime_; }
+    std::int64_t lastReportTime() const { return lastReportTime_; }
+
+  private:
+    const BridgeOptions& options_;
+    IDirectInputDevice8W& device_;
+    EffectSet& effects_;
+    TelemetryReceiver& receiver_;
+    RawInputReporter& reporter_;
+    std::atomic<bool>& running_;
+    TelemetryFrame latest_{};
+    std::int64_t lastTelemetryTime_ = 0;  // zero: no telemetry yet
+    std::int64_t lastReportTime_ = 0;
+    std::int64_t loopStartTime_ = 0;
+};
+
+}  // namespace torvane
