@@ -3,48 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <limits>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "report/raw_input.h"
 #include "support/fake_directinput.h"
+#include "support/simulated_clock.h"
 
 namespace torvane {
 namespace {
 
 constexpr std::int64_t kStart = 5'000'000'000;
 constexpr std::int64_t kPauseNs = 40'000'000;
-
-/// Time stands still except while the code sleeps. Optionally clears the running flag after a
-/// number of sleeps, as Ctrl+C during a pause would.
-class SimulatedClock final : public LoopClock {
-  public:
-    std::int64_t now() override {
-        // A loop that stops pausing would never see time pass: end it rather than hang the suite.
-        if (++reads > kReadLimit) {
-            runaway = true;
-            return std::numeric_limits<std::int64_t>::max();
-        }
-        return time;
-    }
-    void sleep(std::chrono::milliseconds duration) override {
-        time += std::chrono::nanoseconds(duration).count();
-        ++sleeps;
-        if (stopAfterSleeps == sleeps && running != nullptr) running->exchange(false);
-    }
-
-    std::int64_t time = kStart;
-    int sleeps = 0;
-    int stopAfterSleeps = -1;
-    std::atomic<bool>* running = nullptr;
-    bool runaway = false;
-
-  private:
-    static constexpr int kReadLimit = 100'000;
-    int reads = 0;
-};
 
 const std::string kPrompt =
     "\nMove the wheel/pedals and operate every shifter position for 20 seconds.\n";
@@ -73,9 +44,12 @@ Capture diagnose(fake::FakeWorld& world, fake::FakeDevice& device,
                  const std::vector<EffectInfo>& effects = {}, bool runningAtStart = true,
                  int stopAfterSleeps = -1) {
     std::atomic<bool> running{runningAtStart};
-    SimulatedClock clock;
-    clock.running = &running;
-    clock.stopAfterSleeps = stopAfterSleeps;
+    fake::SimulatedClock clock;
+    clock.time = kStart;
+    // Ctrl+C during a pause.
+    clock.onSleep = [&running, stopAfterSleeps](fake::SimulatedClock& c) {
+        if (c.sleeps == stopAfterSleeps) running.exchange(false);
+    };
     std::ostringstream out;
     runDiagnose(device, effects, running, clock, out);
     EXPECT_FALSE(clock.runaway) << "the capture kept reading the clock without pausing";
