@@ -1,0 +1,55 @@
+// One whole main-loop pass without its sleep: drain the telemetry socket (nothing waiting),
+// apply a fresh frame to five effects, and every fourth pass (16 ms of 4 ms passes) poll the
+// wheel and send the raw-input report. Binds 127.0.0.1:8766, so no bridge may be running.
+#include <benchmark/benchmark.h>
+
+#include <sstream>
+#include <string_view>
+
+#include "app/main_loop.h"
+#include "noop_device.h"
+
+namespace {
+
+// What each pass finds: no datagram (so the effects are stopped); the test signal (a fresh frame
+// applied every pass); or one typical datagram per pass, whose send by the "game" is timed too.
+constexpr int kNoTelemetry = 0;
+constexpr int kTestSignal = 1;
+constexpr int kOneDatagram = 2;
+constexpr std::string_view kMessage =
+    R"({"aligningTorque":-0.42,"engineHz":61.5,"engineGain":0.3,"roadGain":0.12,"curbPulse":0.8,)"
+    R"("tireSlip":0.05,"tractionSlip":0.02,"speed":27.4,"verticalAccel":1.6,"curb":true,)"
+    R"("offroad":false})";
+
+void BM_MainLoopPass(benchmark::State& state) {
+    bench::NoOpDevice device;
+    torvane::EffectSet effects(&device);
+    std::ostringstream out;
+    effects.create(out);
+    platform::WinsockSession network;
+    torvane::RawInputReporter reporter;
+    torvane::TelemetryReceiver receiver;
+    if (receiver.open(network, reporter) != torvane::ReceiverOpenResult::Opened) {
+        state.SkipWithError("UDP 127.0.0.1:8766 is taken");
+        return;
+    }
+    torvane::BridgeOptions options;
+    options.test = state.range(0) == kTestSignal;
+    platform::Socket game(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
+    const sockaddr_in telemetryPort = platform::loopbackAddress(torvane::kTelemetryPort);
+    std::atomic<bool> running{true};
+    torvane::MainLoop loop(options, device, effects, receiver, reporter, running);
+    std::int64_t now = 1'000'000'000;
+    loop.begin(now, now);
+    for (auto _ : state) {
+        now += 4'000'000;
+        if (state.range(0) == kOneDatagram)
+            sendto(game.get(), kMessage.data(), static_cast<int>(kMessage.size()), 0,
+                   reinterpret_cast<const sockaddr*>(&telemetryPort),
+                   static_cast<int>(sizeof telemetryPort));
+        loop.runPass(now);
+    }
+}
+BENCHMARK(BM_MainLoopPass)->Arg(kNoTelemetry)->Arg(kTestSignal)->Arg(kOneDatagram);
+
+}  // namespace
