@@ -25,4 +25,4 @@ if [ "${rc}" -ne 0 ] && [ "${rc}" -ne 2 ]; then
     echo "wine-run: could not start the Wine server for ${WINEPREFIX}" >&2
     exit 125
 fi
-exec timeout --kill-after=10 "${TORVANE_WINE_RUN_TIMEOUT:-900}" wine "$@"
+exec timeout --kill-after=10 "${TORVANE_WINE_RUN_TIMEOUT:-900}" "${TORVANE_WINE_LAUNCH[@]}" wine "$@"
