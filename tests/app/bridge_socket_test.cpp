@@ -41,8 +41,8 @@ TEST(BridgeRun, ABusyTelemetryPortEndsStartupWithCode7InEveryMode) {
 
         EXPECT_EQ(run.exitCode, 7);
         EXPECT_EQ(run.err, "Could not bind telemetry UDP port 8766.\n");
-        EXPECT_THAT(lastCalls(world, 3),
-                    ElementsAre("device2.EnumEffects(0)", "device2.Release", "directInput.Release"));
+        EXPECT_THAT(lastCalls(world, 3), ElementsAre("device2.EnumEffects(0)", "device2.Release",
+                                                     "directInput.Release"));
         EXPECT_TRUE(world.callsStartingWith("device*.CreateEffect").empty());
         EXPECT_EQ(clock.sleeps, 0);
         EXPECT_EQ(world.outstandingReferences(), 0u);
@@ -99,8 +99,9 @@ TEST(BridgeRun, TelemetryReachesTheWheelAndRawInputReachesTheApplication) {
 
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.err, "");
-    EXPECT_THAT(run.out, EndsWith(std::string(kEffectsLine) +
-                                  "Bridge active. Gain=0.1 (hard maximum 0.35). Ctrl+C to stop.\n"));
+    EXPECT_THAT(run.out,
+                EndsWith(std::string(kEffectsLine) +
+                         "Bridge active. Gain=0.1 (hard maximum 0.35). Ctrl+C to stop.\n"));
     // Pass 2 took the datagram: effects started, then all five parameter sets sent.
     const std::vector<std::string> second = fake::callsOfPass(world, 2);
     ASSERT_GE(second.size(), 10u);
@@ -119,12 +120,12 @@ TEST(BridgeRun, TelemetryReachesTheWheelAndRawInputReachesTheApplication) {
               R"({"type":"raw-input","axes":{"x":-1532,"y":0,"z":0,"rx":0,"ry":0,"rz":0,)"
               R"("slider0":0,"slider1":0},"buttons":[12]})");
 
-    EXPECT_THAT(lastCalls(world, 14),
-                ElementsAre("effect1.Stop", "effect2.Stop", "effect3.Stop", "effect4.Stop",
-                            "effect5.Stop", "device2.SendForceFeedbackCommand(2)",
-                            "device2.Unacquire", "effect5.Release", "effect4.Release",
-                            "effect3.Release", "effect2.Release", "effect1.Release",
-                            "device2.Release", "directInput.Release"));
+    EXPECT_THAT(
+        lastCalls(world, 14),
+        ElementsAre("effect1.Stop", "effect2.Stop", "effect3.Stop", "effect4.Stop", "effect5.Stop",
+                    "device2.SendForceFeedbackCommand(2)", "device2.Unacquire", "effect5.Release",
+                    "effect4.Release", "effect3.Release", "effect2.Release", "effect1.Release",
+                    "device2.Release", "directInput.Release"));
     EXPECT_EQ(world.outstandingReferences(), 0u);
 }
 

@@ -38,51 +38,76 @@ TEST(BridgeLifecycle, EachStartupFailureHasItsCodeMessageAndReleaseOrder) {
     const StartupFailure cases[] = {
         {"DirectInput8Create fails",
          [](fake::FakeWorld& w) { w.createResult = E_FAIL; },
-         {}, 2, "DirectInput8Create failed.\n", "DirectInput8Create", {}},
+         {},
+         2,
+         "DirectInput8Create failed.\n",
+         "DirectInput8Create",
+         {}},
         {"DirectInput8Create fails but hands out an object",
          [](fake::FakeWorld& w) {
              w.createResult = E_FAIL;
              w.createHandsOutObjectOnFailure = true;
          },
-         {}, 2, "DirectInput8Create failed.\n", "DirectInput8Create", {"directInput.Release"}},
-        {"no controller", [](fake::FakeWorld&) {}, {}, 3,
+         {},
+         2,
+         "DirectInput8Create failed.\n",
+         "DirectInput8Create",
+         {"directInput.Release"}},
+        {"no controller",
+         [](fake::FakeWorld&) {},
+         {},
+         3,
          "No DirectInput force-feedback controller was found. Put the wheel base in PC mode.\n",
-         "directInput.EnumDevices", {"directInput.Release"}},
-        {"index out of range", [](fake::FakeWorld& w) { fake::addWheel(w); },
-         {TORVANE_WIDE("--device-index"), TORVANE_WIDE("1")}, 3,
+         "directInput.EnumDevices",
+         {"directInput.Release"}},
+        {"index out of range",
+         [](fake::FakeWorld& w) { fake::addWheel(w); },
+         {TORVANE_WIDE("--device-index"), TORVANE_WIDE("1")},
+         3,
          "The requested DirectInput device index is unavailable or has no FFB support.\n",
-         "device1.Release", {"directInput.Release"}},
+         "device1.Release",
+         {"directInput.Release"}},
         {"CreateDevice fails",
          [](fake::FakeWorld& w) {
              fake::addWheel(w);
              w.failOn("directInput.CreateDevice", E_FAIL, 1);  // the temporary one succeeds
          },
-         {}, 4, "Could not open the selected controller.\n", "directInput.CreateDevice",
+         {},
+         4,
+         "Could not open the selected controller.\n",
+         "directInput.CreateDevice",
          {"directInput.Release"}},
         {"SetDataFormat fails",
          [](fake::FakeWorld& w) {
              fake::addWheel(w);
              w.failOn("device2.SetDataFormat");
          },
-         {}, 4, "Could not open the selected controller.\n", "device2.SetDataFormat",
+         {},
+         4,
+         "Could not open the selected controller.\n",
+         "device2.SetDataFormat",
          {"device2.Release", "directInput.Release"}},
         {"SetCooperativeLevel fails",
          [](fake::FakeWorld& w) {
              fake::addWheel(w);
              w.failOn("device2.SetCooperativeLevel", DIERR_OTHERAPPHASPRIO);
          },
-         {}, 5,
+         {},
+         5,
          "Could not set exclusive background access. Close other FFB applications and retry.\n",
-         "device2.SetCooperativeLevel", {"device2.Release", "directInput.Release"}},
+         "device2.SetCooperativeLevel",
+         {"device2.Release", "directInput.Release"}},
         {"Acquire fails",
          [](fake::FakeWorld& w) {
              fake::addWheel(w);
              w.failOn("device2.Acquire", DIERR_OTHERAPPHASPRIO);
          },
-         {}, 5,
+         {},
+         5,
          "Could not acquire the controller. Close Fanatec Control Panel or other FFB applications "
          "and retry.\n",
-         "device2.Acquire", {"device2.Release", "directInput.Release"}},
+         "device2.Acquire",
+         {"device2.Release", "directInput.Release"}},
     };
     for (const StartupFailure& c : cases) {
         SCOPED_TRACE(c.what);
@@ -121,8 +146,8 @@ TEST(BridgeLifecycle, SetsTheControllerUpInOrderAndWarnsAboutAutocentering) {
     EXPECT_THAT(
         callsAfter(world, "device1.Release"),
         ElementsAre("directInput.CreateDevice({00001000-1234-5678-0102})", "  -> device2",
-                    "device2.SetDataFormat(c_dfDIJoystick2)", "device2.SetCooperativeLevel(window,9)",
-                    "device2.EnumObjects(3)",
+                    "device2.SetDataFormat(c_dfDIJoystick2)",
+                    "device2.SetCooperativeLevel(window,9)", "device2.EnumObjects(3)",
                     "device2.SetProperty(DIPROP_RANGE,size=24,header=16,obj=258,how=2,min=-10000,"
                     "max=10000)",
                     "device2.SetProperty(DIPROP_RANGE,size=24,header=16,obj=514,how=2,min=-10000,"

@@ -18,7 +18,8 @@ TEST(ConsoleControl, CtrlCReturnsAtOnceAndClosingWaitsForTheShutdown) {
     EXPECT_EQ(consoleControlHandler(CTRL_BREAK_EVENT), TRUE);
 
     // The platform ends the process once a close handler returns: it must wait for the shutdown.
-    auto closing = std::async(std::launch::async, [] { return consoleControlHandler(CTRL_CLOSE_EVENT); });
+    auto closing =
+        std::async(std::launch::async, [] { return consoleControlHandler(CTRL_CLOSE_EVENT); });
     EXPECT_EQ(closing.wait_for(200ms), std::future_status::timeout);
     announceShutdownFinished();
     ASSERT_EQ(closing.wait_for(3s), std::future_status::ready);

@@ -20,7 +20,7 @@ constexpr std::int64_t kMs = 1'000'000;
 constexpr std::int64_t kStart = 5'000 * kMs;
 
 class MainLoopTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_EQ(receiver.open(network, reporter), ReceiverOpenResult::Opened);
         std::ostringstream ignored;
@@ -110,11 +110,13 @@ TEST_F(MainLoopTest, ReportsEvery16MillisecondsCountedFromTheLastAttempt) {
     };
     EXPECT_THAT(polls(pass(kStart)), IsEmpty());
     EXPECT_THAT(polls(pass(kStart + 16 * kMs - 1)), IsEmpty());
-    EXPECT_THAT(polls(pass(kStart + 16 * kMs)), ElementsAre("device1.Poll", "device1.GetDeviceState(272)"));
+    EXPECT_THAT(polls(pass(kStart + 16 * kMs)),
+                ElementsAre("device1.Poll", "device1.GetDeviceState(272)"));
     EXPECT_TRUE(application.receive().has_value());
 
     // A late pass is not made up: the next report is 16 ms after this attempt.
-    EXPECT_THAT(polls(pass(kStart + 40 * kMs)), ElementsAre("device1.Poll", "device1.GetDeviceState(272)"));
+    EXPECT_THAT(polls(pass(kStart + 40 * kMs)),
+                ElementsAre("device1.Poll", "device1.GetDeviceState(272)"));
     EXPECT_THAT(polls(pass(kStart + 56 * kMs - 1)), IsEmpty());
 
     // A failed poll is not retried before the next interval, and sends nothing.

@@ -39,32 +39,74 @@ TEST(ControllerSelection, ChoosesByIndexOrNameAndNeverWithoutForceFeedback) {
         {"no controller, by index", {}, 0, "fanatec", -1, kBadIndex},
         {"index equal to the count", {controller(other, true)}, 1, "", -1, kBadIndex},
         {"index of a controller without force feedback",
-         {controller(other, false), controller(fanatec, true)}, 0, "fanatec", -1, kBadIndex},
-        {"only non-force-feedback controllers", {controller(fanatec, false)}, -1, "fanatec", -1,
+         {controller(other, false), controller(fanatec, true)},
+         0,
+         "fanatec",
+         -1,
+         kBadIndex},
+        {"only non-force-feedback controllers",
+         {controller(fanatec, false)},
+         -1,
+         "fanatec",
+         -1,
          kNoController},
         {"name match ignores ASCII case",
-         {controller(other, true), controller(fanatec, true)}, -1, "fanatec", 1, nullptr},
+         {controller(other, true), controller(fanatec, true)},
+         -1,
+         "fanatec",
+         1,
+         nullptr},
         {"a match without force feedback falls back to the first with it",
-         {controller(fanatec, false), controller(other, true)}, -1, "fanatec", 1, nullptr},
+         {controller(fanatec, false), controller(other, true)},
+         -1,
+         "fanatec",
+         1,
+         nullptr},
         {"of two matches the earlier wins",
-         {controller(other, true), controller(fanatec, true), controller(fanatec, true)}, -1,
-         "csl", 1, nullptr},
+         {controller(other, true), controller(fanatec, true), controller(fanatec, true)},
+         -1,
+         "csl",
+         1,
+         nullptr},
         {"an index ignores a filter that matches another",
-         {controller(other, true), controller(fanatec, true)}, 0, "fanatec", 0, nullptr},
+         {controller(other, true), controller(fanatec, true)},
+         0,
+         "fanatec",
+         0,
+         nullptr},
         {"an empty filter chooses the first with force feedback",
-         {controller(other, false), controller(fanatec, true)}, -1, "", 1, nullptr},
+         {controller(other, false), controller(fanatec, true)},
+         -1,
+         "",
+         1,
+         nullptr},
         {"any negative index selects by name",
-         {controller(other, true), controller(fanatec, true)}, -3, "fanatec", 1, nullptr},
+         {controller(other, true), controller(fanatec, true)},
+         -3,
+         "fanatec",
+         1,
+         nullptr},
         {"no match: the first with force feedback",
-         {controller(other, false), controller(other, true), controller(fanatec, true)}, -1, "zzz",
-         1, nullptr},
+         {controller(other, false), controller(other, true), controller(fanatec, true)},
+         -1,
+         "zzz",
+         1,
+         nullptr},
         // The filter was lowercased byte-wise; non-ASCII capitals in names are not folded.
         {"non-ASCII capitals must match exactly",
-         {controller(TORVANE_WIDE("Wheel"), true), controller(TORVANE_WIDE("\u00DCBER Wheel"), true)},
-         -1, "\u00fcber", 0, nullptr},
+         {controller(TORVANE_WIDE("Wheel"), true),
+          controller(TORVANE_WIDE("\u00DCBER Wheel"), true)},
+         -1,
+         "\u00fcber",
+         0,
+         nullptr},
         {"non-ASCII text matches byte for byte",
-         {controller(TORVANE_WIDE("Wheel"), true), controller(TORVANE_WIDE("\u00DCBER Wheel"), true)},
-         -1, "\u00DCber", 1, nullptr},
+         {controller(TORVANE_WIDE("Wheel"), true),
+          controller(TORVANE_WIDE("\u00DCBER Wheel"), true)},
+         -1,
+         "\u00DCber",
+         1,
+         nullptr},
     };
     for (const SelectionCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -88,14 +130,16 @@ TEST(ControllerSelection, PrintsTheChosenNameAsUtf8) {
         controller(TORVANE_WIDE("R\u00E4der \u65B9\u5411\u76D8"), true)};
     std::ostringstream out, err;
     selectController(controllers, -1, "fanatec", out, err);
-    EXPECT_EQ(out.str(), "Selected: R\xC3\xA4" "der \xE6\x96\xB9\xE5\x90\x91\xE7\x9B\x98\n");
+    EXPECT_EQ(out.str(),
+              "Selected: R\xC3\xA4"
+              "der \xE6\x96\xB9\xE5\x90\x91\xE7\x9B\x98\n");
 }
 
 TEST(ControllerListing, PrintsIndexUtf8NameAndFlag) {
     std::ostringstream out;
-    printControllerList({controller(TORVANE_WIDE("Wheel \u00C4"), true),
-                         controller(TORVANE_WIDE("Pedals"), false)},
-                        out);
+    printControllerList(
+        {controller(TORVANE_WIDE("Wheel \u00C4"), true), controller(TORVANE_WIDE("Pedals"), false)},
+        out);
     EXPECT_EQ(out.str(),
               "Attached game controllers:\n  [0] Wheel \xC3\x84 FFB=1\n  [1] Pedals FFB=0\n");
 
@@ -144,8 +188,8 @@ TEST(DirectInputCreation, PassesVersionAndInterfaceAndReleasesAFailedObject) {
         platform::ComPtr<IDirectInput8W> directInput;
         EXPECT_FALSE(createDirectInput(fake::fakeDirectInput8Create, directInput));
     }
-    EXPECT_THAT(world.calls(), ElementsAre("DirectInput8Create(2048,IID_IDirectInput8W)",
-                                           "directInput.Release"));
+    EXPECT_THAT(world.calls(),
+                ElementsAre("DirectInput8Create(2048,IID_IDirectInput8W)", "directInput.Release"));
     EXPECT_EQ(world.outstandingReferences(), 0u);
 }
 

@@ -23,11 +23,17 @@ TEST(ControllerSetup, OpensWithTheJoystickFormatAndKeepsAFailedDeviceForItsOwner
         std::vector<std::string> calls;
     };
     const Case cases[] = {
-        {nullptr, true, {"directInput.CreateDevice({00001000-1234-5678-0102})", "  -> device1",
-                         "device1.SetDataFormat(c_dfDIJoystick2)"}},
-        {"directInput.CreateDevice", false, {"directInput.CreateDevice({00001000-1234-5678-0102})"}},
-        {"device1.SetDataFormat", false, {"directInput.CreateDevice({00001000-1234-5678-0102})",
-                                          "  -> device1", "device1.SetDataFormat(c_dfDIJoystick2)"}},
+        {nullptr,
+         true,
+         {"directInput.CreateDevice({00001000-1234-5678-0102})", "  -> device1",
+          "device1.SetDataFormat(c_dfDIJoystick2)"}},
+        {"directInput.CreateDevice",
+         false,
+         {"directInput.CreateDevice({00001000-1234-5678-0102})"}},
+        {"device1.SetDataFormat",
+         false,
+         {"directInput.CreateDevice({00001000-1234-5678-0102})", "  -> device1",
+          "device1.SetDataFormat(c_dfDIJoystick2)"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.failing ? c.failing : "nothing fails");

@@ -27,8 +27,9 @@ BridgeRun runBridgeOnFake(const std::vector<const WCHAR*>& arguments, SimulatedC
 FakeController& addWheel(FakeWorld& world, const platform::WideString& name) {
     FakeController& wheel = world.addController(name, true);
     wheel.behaviour.axisTypes = {0x00000102, 0x00000202};
-    wheel.behaviour.effects = {effectInfo(GUID_ConstantForce, TORVANE_WIDE("Constant Force"), 0x601),
-                               effectInfo(GUID_Sine, TORVANE_WIDE("Sine"), 0x603)};
+    wheel.behaviour.effects = {
+        effectInfo(GUID_ConstantForce, TORVANE_WIDE("Constant Force"), 0x601),
+        effectInfo(GUID_Sine, TORVANE_WIDE("Sine"), 0x603)};
     return wheel;
 }
 

@@ -3,8 +3,8 @@
 
 #include <atomic>
 #include <functional>
-#include <vector>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "support/fake_directinput.h"
@@ -23,8 +23,8 @@ BridgeRun runBridgeOnFake(const std::vector<const WCHAR*>& arguments, SimulatedC
                           std::atomic<bool>& running);
 
 /// A force-feedback wheel with two axes and the five effects the bridge uses.
-FakeController& addWheel(FakeWorld& world, const platform::WideString& name = TORVANE_WIDE(
-                                                                              "FANATEC Wheel"));
+FakeController& addWheel(FakeWorld& world,
+                         const platform::WideString& name = TORVANE_WIDE("FANATEC Wheel"));
 
 /// Inserts a marker into the call log at every sleep, so the calls of each pass can be told
 /// apart; then runs onPass(pass number from 1) if given.

@@ -12,7 +12,7 @@
 namespace fake {
 
 class LoopbackPeer {
-public:
+  public:
     LoopbackPeer();
 
     /// Binds to 127.0.0.1:port; false when the port is taken.
@@ -23,7 +23,7 @@ public:
     std::optional<std::string> receive(
         std::chrono::milliseconds timeout = std::chrono::milliseconds(2000));
 
-private:
+  private:
     platform::WinsockSession network_;
     platform::Socket socket_;
 };

@@ -11,7 +11,7 @@ namespace torvane {
 namespace {
 
 class TelemetryReceiverTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_EQ(receiver.open(network, reporter), ReceiverOpenResult::Opened);
     }

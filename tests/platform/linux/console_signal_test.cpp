@@ -32,7 +32,8 @@ TEST(LinuxConsoleControl, SignalsBecomeConsoleEvents) {
     const struct {
         int signalNumber;
         DWORD event;
-    } cases[] = {{SIGINT, CTRL_C_EVENT}, {SIGHUP, CTRL_CLOSE_EVENT}, {SIGTERM, CTRL_SHUTDOWN_EVENT}};
+    } cases[] = {
+        {SIGINT, CTRL_C_EVENT}, {SIGHUP, CTRL_CLOSE_EVENT}, {SIGTERM, CTRL_SHUTDOWN_EVENT}};
     int expected = 0;
     for (const auto& c : cases) {
         std::raise(c.signalNumber);

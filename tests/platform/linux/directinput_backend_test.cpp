@@ -12,7 +12,7 @@ namespace {
 
 // A backend whose controllers are the fake world's devices.
 class FakeBackend final : public platform::DeviceBackend {
-public:
+  public:
     explicit FakeBackend(fake::FakeWorld& world) : world_(world) {}
 
     void listControllers(std::vector<DIDEVICEINSTANCEW>& out) override {
@@ -36,7 +36,7 @@ public:
         return DIERR_DEVICENOTREG;
     }
 
-private:
+  private:
     fake::FakeWorld& world_;
 };
 
@@ -72,9 +72,9 @@ TEST(LinuxDirectInput, EnumeratesAndOpensTheControllersOfRegisteredBackends) {
 
 TEST(LinuxDirectInput, RefusesOtherVersionsAndInterfaces) {
     void* object = nullptr;
-    EXPECT_EQ(DirectInput8Create(GetModuleHandleW(nullptr), 0x0700, IID_IDirectInput8W, &object,
-                                 nullptr),
-              DIERR_OLDDIRECTINPUTVERSION);
+    EXPECT_EQ(
+        DirectInput8Create(GetModuleHandleW(nullptr), 0x0700, IID_IDirectInput8W, &object, nullptr),
+        DIERR_OLDDIRECTINPUTVERSION);
     EXPECT_EQ(object, nullptr);
     EXPECT_EQ(DirectInput8Create(GetModuleHandleW(nullptr), 0x0800, IID_IDirectInputEffect, &object,
                                  nullptr),
