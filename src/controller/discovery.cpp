@@ -39,6 +39,20 @@ BOOL CALLBACK addController(LPCDIDEVICEINSTANCEW instance, LPVOID context) {
     return DIENUM_CONTINUE;
 }
 
+// The first force-feedback controller whose lowercased name contains the filter, else the first
+// force-feedback controller, else none.
+const ControllerInfo* chooseByName(const std::vector<ControllerInfo>& controllers,
+                                   const std::string& nameFilter) {
+    const ControllerInfo* firstWithForceFeedback = nullptr;
+    for (const ControllerInfo& controller : controllers) {
+        if (!controller.forceFeedback) continue;
+        if (toLowerAscii(toUtf8(controller.productName)).find(nameFilter) != std::string::npos)
+            return &controller;
+        if (firstWithForceFeedback == nullptr) firstWithForceFeedback = &controller;
+    }
+    return firstWithForceFeedback;
+}
+
 }  // namespace
 
 bool createDirectInput(DirectInputCreateFunction create,
@@ -77,18 +91,7 @@ const ControllerInfo* selectController(const std::vector<ControllerInfo>& contro
         }
         chosen = &controllers[index];
     } else {
-        for (const ControllerInfo& controller : controllers) {
-            if (controller.forceFeedback &&
-                toLowerAscii(toUtf8(controller.productName)).find(nameFilter) !=
-                    std::string::npos) {
-                chosen = &controller;
-                break;
-            }
-        }
-        for (const ControllerInfo& controller : controllers) {
-            if (chosen != nullptr) break;
-            if (controller.forceFeedback) chosen = &controller;
-        }
+        chosen = chooseByName(controllers, nameFilter);
         if (chosen == nullptr) {
             err << "No DirectInput force-feedback controller was found. Put the wheel base in PC "
                    "mode.\n";
