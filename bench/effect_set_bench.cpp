@@ -22,33 +22,21 @@ const TelemetryFrame kDriving{.aligningTorque = -0.42,
                               .verticalAccel = 1.6,
                               .curb = true};
 
-// The steady state: effects playing, every pass sends all five parameter sets.
-void BM_ApplyPlaying(benchmark::State& state) {
+// Arg 0, the steady state: effects playing, every pass sends all five parameter sets.
+// Arg 1, telemetry going stale and coming back on every pass: stop, then start and send.
+void BM_Apply(benchmark::State& state) {
     NoOpDevice device;
     EffectSet set(&device);
     std::ostringstream out;
     set.create(out);
+    const bool stopFirst = state.range(0) != 0;
     TelemetryFrame frame = kDriving;
     for (auto _ : state) {
         benchmark::DoNotOptimize(frame);
+        if (stopFirst) set.stop();
         set.apply(frame, 0.1);
     }
 }
-BENCHMARK(BM_ApplyPlaying);
-
-// Telemetry going stale and coming back on every pass: stop, then start and send.
-void BM_StopThenApply(benchmark::State& state) {
-    NoOpDevice device;
-    EffectSet set(&device);
-    std::ostringstream out;
-    set.create(out);
-    TelemetryFrame frame = kDriving;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(frame);
-        set.stop();
-        set.apply(frame, 0.1);
-    }
-}
-BENCHMARK(BM_StopThenApply);
+BENCHMARK(BM_Apply)->Arg(0)->Arg(1);
 
 }  // namespace
