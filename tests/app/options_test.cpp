@@ -121,8 +121,8 @@ TEST(Options, ConvertsToUtf8AndLowersOnlyAsciiCapitals) {
     // replaced by U+FFFD as Windows does.
     EXPECT_EQ(toUtf8(units({'a', 0, 0x7F, 0x80, 0x7FF, 0x800, 0xFFFF})),
               std::string("a\0\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF", 13));
-    EXPECT_EQ(toUtf8(units({0xD83D, 0xDE00, 0xDC00, 0xD83D, 'x', 0xD800})),
-              "\xF0\x9F\x98\x80\xEF\xBF\xBD\xEF\xBF\xBDx\xEF\xBF\xBD");
+    EXPECT_EQ(toUtf8(units({0xD800, 0xDC00, 0xD83D, 0xDE00, 0xDC00, 0xD83D, 'x', 0xD800})),
+              "\xF0\x90\x80\x80\xF0\x9F\x98\x80\xEF\xBF\xBD\xEF\xBF\xBDx\xEF\xBF\xBD");
     // The neighbours of both letter ranges stay; a UTF-8 capital E acute is not folded.
     EXPECT_EQ(toLowerAscii("@AZ[`az{\xC3\x89"
                            "CRAN"),

@@ -109,6 +109,9 @@ TEST(NumberScan, ReadsLikeCLocaleStrtod) {
         {"1e-400", kHex, 0.0, 6},
         {"0." + manyZeros + "1", kHex, 0.0, 403},
         {"0e99999999999999999999999", kHex, 0.0, 25},
+        // Leading zeros carry no weight; hexadecimal digits weigh four bits each.
+        {manyZeros + "1e-400", kHex, 0.0, 406},
+        {"0x1" + std::string(300, '0') + "p-150", kHex, kInf, 308},
         {"4.9e-324", kHex, std::numeric_limits<double>::denorm_min(), 8},
         // What is not a number consumes nothing, white space and sign included.
         {"- 1", kHex, 0.0, 0},
