@@ -13,19 +13,13 @@ struct EnumerationContext {
     std::vector<ControllerInfo>* controllers;
 };
 
-platform::WideString copyUpToZero(const WCHAR* text, std::size_t capacity) {
-    std::size_t length = 0;
-    while (length < capacity && text[length] != 0) ++length;
-    return platform::WideString(text, length);
-}
-
 // Runs inside EnumDevices, once per attached game controller. A temporary device tells whether
 // the controller has force feedback; it is never given a data format or acquired.
 BOOL CALLBACK addController(LPCDIDEVICEINSTANCEW instance, LPVOID context) {
     auto& enumeration = *static_cast<EnumerationContext*>(context);
     ControllerInfo info;
     info.instanceGuid = instance->guidInstance;
-    info.productName = copyUpToZero(instance->tszProductName, MAX_PATH);
+    info.productName = platform::textOfField(instance->tszProductName);
     platform::ComPtr<IDirectInputDevice8W> device;
     if (SUCCEEDED(
             enumeration.directInput->CreateDevice(instance->guidInstance, device.put(), nullptr)) &&

@@ -23,9 +23,7 @@ BOOL CALLBACK rangeAxis(LPCDIDEVICEOBJECTINSTANCEW object, LPVOID context) {
 
 BOOL CALLBACK addEffect(LPCDIEFFECTINFOW info, LPVOID context) {
     auto& effects = *static_cast<std::vector<EffectInfo>*>(context);
-    std::size_t length = 0;
-    while (length < MAX_PATH && info->tszName[length] != 0) ++length;
-    effects.push_back({info->guid, platform::WideString(info->tszName, length), info->dwEffType});
+    effects.push_back({info->guid, platform::textOfField(info->tszName), info->dwEffType});
     return DIENUM_CONTINUE;
 }
 

@@ -3,6 +3,7 @@
 // thin layer under platform/linux, which offers the same calls with the same arguments and results.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #ifdef _WIN32
@@ -27,5 +28,14 @@ namespace platform {
 
 /// Owned UTF-16 text in the platform's WCHAR type (wchar_t on Windows, char16_t elsewhere).
 using WideString = std::basic_string<WCHAR>;
+
+/// The text of a fixed-size WCHAR field of a platform record (a product or effect name): up to
+/// its terminating zero, or the whole field if a driver left it unterminated.
+template <std::size_t Capacity>
+WideString textOfField(const WCHAR (&field)[Capacity]) {
+    std::size_t length = 0;
+    while (length < Capacity && field[length] != 0) ++length;
+    return WideString(field, length);
+}
 
 }  // namespace platform
