@@ -62,9 +62,9 @@ void watch() {
     }
 }
 
+// True once the pipe, the watcher and the signal handlers are in place (set up on the first call).
 bool startWatcher() {
-    bool ok = false;
-    std::call_once(watcherStarted, [&ok] {
+    std::call_once(watcherStarted, [] {
         if (::pipe(signalPipe) != 0) return;
         ::fcntl(signalPipe[0], F_SETFD, FD_CLOEXEC);
         ::fcntl(signalPipe[1], F_SETFD, FD_CLOEXEC);
@@ -75,9 +75,8 @@ bool startWatcher() {
         action.sa_flags = SA_RESTART;
         for (int signalNumber : {SIGINT, SIGTERM, SIGHUP})
             ::sigaction(signalNumber, &action, nullptr);
-        ok = true;
     });
-    return ok || signalPipe[1] >= 0;
+    return signalPipe[1] >= 0;
 }
 
 }  // namespace
