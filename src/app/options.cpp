@@ -12,7 +12,21 @@ namespace {
 
 using WideView = std::basic_string_view<WCHAR>;
 
-enum class Option { Diagnose, Test, TestMode, Invert, Gain, DeviceIndex, Device };
+enum class Option {
+    Diagnose,
+    Test,
+    TestMode,
+    Invert,
+    Gain,
+    DeviceIndex,
+    Device,
+    VirtualWheel,
+    Monitor,
+    Trace,
+    LowLatency,
+    Help,
+    Version,
+};
 
 struct OptionName {
     WideView name;
@@ -28,6 +42,14 @@ constexpr OptionName kOptions[] = {
     {TORVANE_WIDE("--gain"), Option::Gain, true},
     {TORVANE_WIDE("--device-index"), Option::DeviceIndex, true},
     {TORVANE_WIDE("--device"), Option::Device, true},
+    {TORVANE_WIDE("--virtual-wheel"), Option::VirtualWheel, false},
+    {TORVANE_WIDE("--monitor"), Option::Monitor, false},
+    {TORVANE_WIDE("--trace"), Option::Trace, true},
+    {TORVANE_WIDE("--low-latency"), Option::LowLatency, false},
+    {TORVANE_WIDE("--help"), Option::Help, false},
+    {TORVANE_WIDE("-h"), Option::Help, false},
+    {TORVANE_WIDE("/?"), Option::Help, false},
+    {TORVANE_WIDE("--version"), Option::Version, false},
 };
 
 /// Exact, case-sensitive match of the whole argument; nullptr when it is no option of ours.
@@ -49,6 +71,21 @@ void applyFlag(Option option, BridgeOptions& options) {
         case Option::Invert:
             options.invert = true;
             break;
+        case Option::VirtualWheel:
+            options.virtualWheel = true;
+            break;
+        case Option::Monitor:
+            options.monitor = true;
+            break;
+        case Option::LowLatency:
+            options.lowLatency = true;
+            break;
+        case Option::Help:
+            options.help = true;
+            break;
+        case Option::Version:
+            options.version = true;
+            break;
         default:
             break;
     }
@@ -67,6 +104,9 @@ void applyValue(Option option, const platform::WideString& value, BridgeOptions&
             break;
         case Option::Device:
             options.nameFilter = toLowerAscii(toUtf8(value));
+            break;
+        case Option::Trace:
+            options.tracePath = value;
             break;
         default:
             break;

@@ -16,6 +16,14 @@ struct BridgeOptions {
     double gain = 0.1;                   ///< always within [0, 0.35]
     std::int32_t deviceIndex = -1;       ///< negative: choose by name
     std::string nameFilter = "fanatec";  ///< UTF-8, ASCII-lowercased
+
+    // Opt-in capabilities: absent, the program behaves exactly as without them.
+    bool virtualWheel = false;         ///< "--virtual-wheel": the built-in virtual wheel
+    bool monitor = false;              ///< "--monitor": a status line every 100 ms
+    platform::WideString tracePath{};  ///< "--trace": empty for no trace
+    bool lowLatency = false;           ///< "--low-latency": wake on telemetry instead of sleeping
+    bool help = false;                 ///< "--help", "-h" or "/?"
+    bool version = false;              ///< "--version"
 };
 
 /// Parses the wide argument vector of the entry point; argv[0], the program path, is skipped.

@@ -22,7 +22,8 @@ WideString units(std::initializer_list<unsigned> codeUnits) {
 }
 
 auto fields(const BridgeOptions& o) {
-    return std::tie(o.diagnose, o.test, o.testMode, o.invert, o.gain, o.deviceIndex, o.nameFilter);
+    return std::tie(o.diagnose, o.test, o.testMode, o.invert, o.gain, o.deviceIndex, o.nameFilter,
+                    o.virtualWheel, o.monitor, o.tracePath, o.lowLatency, o.help, o.version);
 }
 
 TEST(Options, ParsesTheCommandLine) {
@@ -63,6 +64,17 @@ TEST(Options, ParsesTheCommandLine) {
         {"a value is taken whatever it looks like",
          {program, TORVANE_WIDE("--device"), TORVANE_WIDE("--invert")},
          {.nameFilter = "--invert"}},
+        {"the opt-in options",
+         {program, TORVANE_WIDE("--virtual-wheel"), TORVANE_WIDE("--monitor"),
+          TORVANE_WIDE("--trace"), TORVANE_WIDE("out.csv"), TORVANE_WIDE("--low-latency"),
+          TORVANE_WIDE("--version"), TORVANE_WIDE("--Help")},
+         {.virtualWheel = true,
+          .monitor = true,
+          .tracePath = TORVANE_WIDE("out.csv"),
+          .lowLatency = true,
+          .version = true}},
+        {"every spelling of help", {program, TORVANE_WIDE("-h")}, {.help = true}},
+        {"every spelling of help", {program, TORVANE_WIDE("/?")}, {.help = true}},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(fields(parseBridgeOptions(static_cast<int>(c.argv.size()), c.argv.data())),

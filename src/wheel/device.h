@@ -1,0 +1,18 @@
+// One DirectInput device over one driver: IDirectInputDevice8W and its IDirectInputEffect
+// objects, keeping every DirectInput rule (see the table in device.cpp) so that no driver has to.
+#pragma once
+
+#include <memory>
+
+#include "platform/platform.h"
+#include "wheel/driver.h"
+
+namespace wheel {
+
+class Journal;
+
+/// A new device (one reference) over driver, which it owns. Calls are recorded in journal when
+/// one is given; it must outlive the device and its effects.
+IDirectInputDevice8W* createDevice(std::unique_ptr<Driver> driver, Journal* journal = nullptr);
+
+}  // namespace wheel
