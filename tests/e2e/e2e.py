@@ -1,0 +1,260 @@
+#!/usr/bin/env python3
+"""Black-box tests of the shipped program: torvane-bridge on its virtual wheel, with real
+sockets, real time and its trace file.
+
+    e2e.py CASE [CASE...] -- [LAUNCHER...] PROGRAM
+
+PROGRAM is the Linux binary, or the .exe with a launcher such as cmake/wine-run.sh PREFIX.
+Each case starts the program, talks to it on 127.0.0.1:8766 and :8767, ends it, and checks its
+exit code, its output and its trace. Prints one line per case and "N passed, N failed".
+"""
+import json
+import math
+import os
+import random
+import re
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+TELEMETRY = ("127.0.0.1", 8766)
+REPORT_PORT = 8767
+WORKED_EXAMPLE = (b'{"aligningTorque":-0.42,"engineHz":61.5,"engineGain":0.3,"roadGain":0.12,'
+                  b'"curbPulse":0.8,"speed":27.4,"verticalAccel":1.6,"curb":true}')
+REPORT = re.compile(rb'\{"type":"raw-input","axes":\{"x":(-?\d+),"y":-?\d+,"z":-?\d+,"rx":-?\d+,'
+                    rb'"ry":-?\d+,"rz":-?\d+,"slider0":-?\d+,"slider1":-?\d+\},'
+                    rb'"buttons":\[(\d+(,\d+)*)?\]\}')
+COLUMNS = ("time_ms,constant,engine_magnitude,engine_period_us,road_magnitude,road_period_us,"
+           "curb_magnitude,curb_period_us,damper,playing,wheel_x")
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+class Bridge:
+    """One run of the program: its output read as it comes, its trace read at the end."""
+
+    def __init__(self, command, *options, trace=True):
+        self.trace_path = None
+        arguments = list(options)
+        if trace:
+            handle, self.trace_path = tempfile.mkstemp(suffix=".csv")
+            os.close(handle)
+            arguments += ["--trace", self.trace_path]
+        self.process = subprocess.Popen(command + ["--virtual-wheel"] + arguments,
+                                        stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                        stderr=subprocess.PIPE)
+        self.out, self.err = [], []
+        self.readers = [threading.Thread(target=self._read, args=(s, d), daemon=True)
+                        for s, d in ((self.process.stdout, self.out),
+                                     (self.process.stderr, self.err))]
+        for reader in self.readers:
+            reader.start()
+
+    @staticmethod
+    def _read(stream, lines):
+        for raw in iter(stream.readline, b""):
+            lines.append(raw.decode("utf-8", "replace").rstrip("\r\n"))
+
+    def wait_for_output(self, text, seconds=60):
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            if any(text in line for line in self.out):
+                return
+            check(self.process.poll() is None,
+                  f"ended with {self.process.returncode} before printing {text!r}: {self.text()}")
+            time.sleep(0.02)
+        raise Failure(f"no {text!r} within {seconds} s: {self.text()}")
+
+    def interrupt(self):
+        self.process.send_signal(signal.SIGINT)
+
+    def finish(self, seconds=60):
+        try:
+            code = self.process.wait(timeout=seconds)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+            raise Failure(f"still running after {seconds} s: {self.text()}")
+        for reader in self.readers:
+            reader.join(5)
+        return code
+
+    def text(self):
+        return "\n--- out:\n" + "\n".join(self.out) + "\n--- err:\n" + "\n".join(self.err)
+
+    def trace(self):
+        with open(self.trace_path, encoding="ascii") as f:
+            lines = f.read().splitlines()
+        os.unlink(self.trace_path)
+        check(len(lines) >= 2 and lines[0].startswith("# torvane-bridge ")
+              and "clock_start_ns=" in lines[0], f"trace header: {lines[:1]}")
+        check(lines[1] == COLUMNS, f"trace columns: {lines[1]}")
+        rows = []
+        for line in lines[2:]:
+            fields = line.split(",")
+            check(len(fields) == 11, f"trace line: {line}")
+            rows.append([float(fields[0])] + [int(v) if v else None for v in fields[1:]])
+        return rows
+
+
+class Peer:
+    """The driving application's side: sends telemetry, receives raw-input reports."""
+
+    def __init__(self):
+        self.sender = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        self.listener = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        self.listener.bind(("127.0.0.1", REPORT_PORT))
+        self.listener.settimeout(0.0)
+
+    def send_for(self, seconds, message=WORKED_EXAMPLE, interval=0.01):
+        end = time.monotonic() + seconds
+        while time.monotonic() < end:
+            self.sender.sendto(message, TELEMETRY)
+            time.sleep(interval)
+
+    def reports(self):
+        found = []
+        while True:
+            try:
+                found.append(self.listener.recv(65536))
+            except BlockingIOError:
+                return found
+
+    def close(self):
+        self.sender.close()
+        self.listener.close()
+
+
+def playing_rows(rows):
+    return [r for r in rows if r[10] == 1]
+
+
+def case_worked_example(command, *options):
+    peer = Peer()
+    try:
+        bridge = Bridge(command, "--monitor", *options)
+        bridge.wait_for_output("Bridge active. Gain=0.1")
+        peer.reports()
+        peer.send_for(1.5)
+        last_sent = time.monotonic()
+        time.sleep(0.6)
+        reports = peer.reports()
+        bridge.interrupt()
+        code = bridge.finish()
+    finally:
+        peer.close()
+    check(code == 0, f"exit code {code}{bridge.text()}")
+    rows = bridge.trace()
+    applied = playing_rows(rows)
+    check(applied, "no pass applied telemetry")
+    expected = [-420, 660, 16260, 176, 13890, 800, 9585, 250]
+    check(applied[-1][1:9] == expected, f"sent {applied[-1][1:9]}, expected {expected}")
+    check(all(r[1:9] == expected for r in applied[5:]), "the parameters changed while steady")
+    check(rows[-1][9] == 0, f"the trace does not end stopped: {rows[-1]}")
+    # Stopped within the 100 ms freshness plus a few passes (generously, for a loaded machine).
+    last_apply = applied[-1][0]
+    stop = next((r[0] for r in rows if r[0] > last_apply and r[9] == 0), None)
+    check(stop is not None and stop - last_apply <= 250,
+          f"stopped at {stop} ms, last applied at {last_apply} ms")
+    check(len(reports) >= 10, f"only {len(reports)} reports in 0.6 s")
+    for report in reports:
+        check(REPORT.fullmatch(report) is not None, f"report {report!r}")
+    xs = [int(REPORT.fullmatch(r).group(1)) for r in reports]
+    # An aligning torque of -0.42 pulls the rim to the negative side.
+    check(min(xs) < -100, f"the rim did not turn to the negative side: {xs[:5]}...")
+    check(any("telemetry" in line for line in bridge.err), f"no monitor line{bridge.text()}")
+    del last_sent
+
+
+def case_low_latency(command):
+    case_worked_example(command, "--low-latency")
+
+
+def case_hostile(command):
+    peer = Peer()
+    rng = random.Random(8766)
+    hostile = [bytes(rng.getrandbits(8) for _ in range(rng.randrange(1, 600))) for _ in range(200)]
+    hostile += [b"{" + b'"aligningTorque":' + b"9" * 8000 + b"}",  # near the size limit
+                b" " * 9000,  # oversized
+                b'{"aligningTorque":1e999,"engineHz":-1e999,"engineGain":NaN,"speed":Infinity}',
+                b'{"aligningTorque":5,"engineGain":7,"roadGain":9,"curbPulse":-8,"curb":true,'
+                b'"offroad":true,"verticalAccel":1e300,"speed":1e300,"engineHz":1e300}',
+                b"\x00" * 100]
+    try:
+        bridge = Bridge(command, "--gain", "0.35")
+        bridge.wait_for_output("Bridge active.")
+        for _ in range(3):
+            for message in hostile:
+                peer.sender.sendto(message, TELEMETRY)
+            time.sleep(0.05)
+        time.sleep(0.3)
+        check(bridge.process.poll() is None, f"the bridge ended{bridge.text()}")
+        check(len(peer.reports()) > 0, "no reports during the burst")
+        bridge.interrupt()
+        code = bridge.finish()
+    finally:
+        peer.close()
+    check(code == 0, f"exit code {code}{bridge.text()}")
+    limits = [(-3500, 3500), (0, 3500), (5555, 125000), (0, 3500), (5555, 125000), (0, 3500),
+              (5555, 125000), (0, 875)]
+    for row in playing_rows(bridge.trace()):
+        for value, (low, high) in zip(row[1:9], limits):
+            check(low <= value <= high, f"traced value {value} outside {low}..{high}: {row}")
+
+
+def case_test_signal(command):
+    start = time.monotonic()
+    bridge = Bridge(command, "--test")
+    code = bridge.finish(90)
+    check(code == 0, f"exit code {code}{bridge.text()}")
+    check(time.monotonic() - start >= 5.9, "the test signal ended early")
+    rows = bridge.trace()
+    check(len(playing_rows(rows)) > 100, f"only {len(playing_rows(rows))} test passes traced")
+    check(rows[-1][9] == 0, "the trace does not end stopped")
+
+
+def case_diagnose(command):
+    bridge = Bridge(command, "--diagnose", trace=False)
+    code = bridge.finish(90)
+    check(code == 0, f"exit code {code}{bridge.text()}")
+    text = "\n".join(bridge.out)
+    check("Torvane Virtual Wheel" in text, f"the virtual wheel is not listed{bridge.text()}")
+    for effect in ("Constant", "Sine", "Square", "Damper"):
+        check(effect in text, f"the effect list lacks {effect}{bridge.text()}")
+
+
+CASES = {name[5:]: f for name, f in globals().items() if name.startswith("case_")}
+
+
+def main(argv):
+    if "--" not in argv:
+        print(__doc__, file=sys.stderr)
+        return 2
+    split = argv.index("--")
+    names, command = argv[1:split] or list(CASES), argv[split + 1:]
+    passed = failed = 0
+    for name in names:
+        try:
+            CASES[name](command)
+            print(f"{name}: ok")
+            passed += 1
+        except Failure as failure:
+            print(f"{name}: FAILED: {failure}")
+            failed += 1
+    print(f"{passed} passed, {failed} failed")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
