@@ -5,6 +5,8 @@
 
 #include "app/main_loop.h"
 #include "app/options.h"
+#include "app/usage.h"
+#include "app/version.h"
 #include "controller/diagnose.h"
 #include "controller/setup.h"
 #include "ffb/effect_set.h"
@@ -58,8 +60,20 @@ int runNetworkBridge(const BridgeOptions& options, IDirectInputDevice8W& device,
 int runBridge(int argc, const WCHAR* const* argv, const BridgeEnvironment& environment) {
     std::ostream& out = environment.out;
     std::ostream& err = environment.err;
-    const platform::ComApartment com;
+    // Parsing needs nothing that COM sets up, so it may come first: a request for help or the
+    // version is then answered on any machine, with no wheel, DirectInput or network at all.
     const BridgeOptions options = parseBridgeOptions(argc, argv);
+    if (options.help || options.version) {
+        if (options.help) {
+            printUsage(out);  // the usage names the version too
+        } else {
+            printVersion(out);
+        }
+        return kExitOk;
+    }
+    // A diagnose log is what users paste into bug reports: it starts with the version.
+    if (options.diagnose) out << "torvane-bridge " << versionText() << " diagnose\n";
+    const platform::ComApartment com;
 
     platform::ComPtr<IDirectInput8W> directInput;
     if (!createDirectInput(environment.createDirectInput, directInput)) {

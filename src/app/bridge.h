@@ -32,8 +32,9 @@ struct BridgeEnvironment {
     std::ostream& err;
 };
 
-/// Runs the whole program after the console control handler is installed: COM, the command line,
-/// the controller, then the diagnose mode or the bridge until the running flag is cleared.
+/// Runs the whole program after the console control handler is installed: the command line (a
+/// request for help or the version ends the run here), COM, the controller, then the diagnose
+/// mode or the bridge until the running flag is cleared.
 /// Everything created is released in reverse order on every way out. Returns the exit code.
 int runBridge(int argc, const WCHAR* const* argv, const BridgeEnvironment& environment);
 

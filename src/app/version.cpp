@@ -1,8 +1,8 @@
 #include "app/version.h"
 
-#ifndef TORVANE_VERSION
-#define TORVANE_VERSION "0.0.0"
-#endif
+// TORVANE_VERSION, written by the build (cmake/version.cmake) from the project version and the
+// checkout's description.
+#include "torvane_version.h"
 
 namespace torvane {
 

@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "app/version.h"
 #include "support/bridge_runner.h"
 
 namespace torvane {
@@ -157,9 +158,11 @@ TEST(BridgeLifecycle, SetsTheControllerUpInOrderAndWarnsAboutAutocentering) {
                     "device2.EnumEffects(0)", "device2.Unacquire", "device2.Release",
                     "directInput.Release"));
     EXPECT_EQ(run.out,
-              "Attached game controllers:\n  [0] FANATEC Wheel FFB=1\nSelected: FANATEC Wheel\n"
-              "\nSupported effects:\n  - Constant Force (type 0x601)\n  - Sine (type 0x603)\n"
-              "\nMove the wheel/pedals and operate every shifter position for 20 seconds.\n");
+              std::string("torvane-bridge ") + versionText() +
+                  " diagnose\n"
+                  "Attached game controllers:\n  [0] FANATEC Wheel FFB=1\nSelected: FANATEC Wheel\n"
+                  "\nSupported effects:\n  - Constant Force (type 0x601)\n  - Sine (type 0x603)\n"
+                  "\nMove the wheel/pedals and operate every shifter position for 20 seconds.\n");
     EXPECT_EQ(world.outstandingReferences(), 0u);
 }
 
