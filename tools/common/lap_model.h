@@ -1,10 +1,11 @@
 // A synthetic lap for trying the bridge without a driving application: a minute on a small track
 // of straights and corners, sampled at 100 Hz as telemetry messages. The model is deliberately
-// simple and deterministic (no randomness), so the same lap comes out on every machine:
+// simple and deterministic (no randomness), so the same lap comes out on every machine;
+// samples/lap.jsonl is its output (torvane-send --lap --write samples/lap.jsonl):
 //
 // - The track is a list of segments, each a straight or a corner of a fixed duration. A corner
 //   has a direction and a strength; its aligning torque rises and falls with a smooth envelope
-//   over the corner and pulls towards the outside of the turn (right-hand corners negative).
+//   over the corner, its sign the corner's direction (right-hand corners negative).
 // - Speed follows a target: the top speed on straights, the corner's speed in corners and in the
 //   braking zone before them, with limited acceleration and stronger braking.
 // - The engine has six gears: its speed is the car's speed times the gear's ratio; it shifts up
