@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -26,29 +27,10 @@ struct Block {
 };
 
 std::vector<Block> fencedBlocks(const std::string& document) {
+    static const std::regex kBlock("```(\\w*)\n([\\s\\S]*?)\n```\n(?=\\s*([^\n]*))");
     std::vector<Block> blocks;
-    std::istringstream lines(document);
-    std::string line;
-    Block* open = nullptr;
-    bool wantComment = false;
-    while (std::getline(lines, line)) {
-        if (open == nullptr && wantComment && !line.empty()) {
-            blocks.back().comment = line;
-            wantComment = false;
-        }
-        if (line.rfind("```", 0) == 0) {
-            if (open == nullptr) {
-                blocks.push_back({line.substr(3), "", ""});
-                open = &blocks.back();
-            } else {
-                if (!open->body.empty()) open->body.pop_back();
-                open = nullptr;
-                wantComment = true;
-            }
-        } else if (open != nullptr) {
-            open->body += line + "\n";
-        }
-    }
+    for (std::sregex_iterator it(document.begin(), document.end(), kBlock), end; it != end; ++it)
+        blocks.push_back({(*it)[1], (*it)[2], (*it)[3]});
     return blocks;
 }
 
