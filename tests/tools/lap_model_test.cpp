@@ -1,0 +1,83 @@
+#include "tools/common/lap_model.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <string>
+
+namespace torvane::tools {
+namespace {
+
+struct UsefulRange {
+    const char* key;
+    double TelemetryFrame::*field;
+    double low;
+    double high;
+};
+
+// Beyond these the force synthesis saturates: a lap outside them would teach a wrong lesson.
+constexpr UsefulRange kRanges[] = {
+    {"aligningTorque", &TelemetryFrame::aligningTorque, -1.0, 1.0},
+    {"engineHz", &TelemetryFrame::engineHz, 8.0, 180.0},
+    {"engineGain", &TelemetryFrame::engineGain, 0.0, 1.0 / 2.2},
+    {"roadGain", &TelemetryFrame::roadGain, 0.0, 1.0},
+    {"curbPulse", &TelemetryFrame::curbPulse, 0.0, 1.0},
+    {"tireSlip", &TelemetryFrame::tireSlip, 0.0, 1.0},
+    {"tractionSlip", &TelemetryFrame::tractionSlip, 0.0, 1.0},
+    {"speed", &TelemetryFrame::speed, 0.0, 90.0},
+    {"verticalAccel", &TelemetryFrame::verticalAccel, -1.0 / 0.035, 1.0 / 0.035},
+};
+
+// Checked through the written line, as the bridge reads it, so the formatting is covered too.
+TEST(LapModel, EveryMessageIsInRangeAndTheLapShowsEveryFeature) {
+    const std::vector<LapSample> lap = generateLap();
+    ASSERT_GE(lap.size(), 5000u);
+    bool curb = false, offroad = false, left = false, right = false;
+    for (std::size_t i = 0; i < lap.size(); ++i) {
+        const std::string line = formatTelemetryLine(lap[i].time, lap[i].frame);
+        EXPECT_NEAR(readNumberField(line, "t").value_or(-1.0), 0.01 * static_cast<double>(i), 1e-9);
+        const TelemetryFrame frame = parseTelemetryFrame(line);
+        for (const UsefulRange& range : kRanges) {
+            const double value = frame.*range.field;
+            ASSERT_TRUE(std::isfinite(value) && value >= range.low && value <= range.high)
+                << range.key << " = " << value << " at line " << i + 1;
+            EXPECT_NEAR(value, lap[i].frame.*range.field, 0.006) << range.key;  // printed precision
+        }
+        EXPECT_EQ(frame.curb, lap[i].frame.curb);
+        EXPECT_EQ(frame.offroad, lap[i].frame.offroad);
+        if (frame.curb) {
+            EXPECT_GE(frame.curbPulse, 0.1);
+        }
+        curb |= frame.curb;
+        offroad |= frame.offroad;
+        left |= frame.aligningTorque > 0.4;
+        right |= frame.aligningTorque < -0.4;
+    }
+    EXPECT_TRUE(curb && offroad && left && right);
+}
+
+TEST(LapModel, IsDeterministicAndIsTheCheckedInSample) {
+    const std::vector<LapSample> lap = generateLap();
+    const std::vector<LapSample> again = generateLap();
+    ASSERT_EQ(lap.size(), again.size());
+    std::ifstream sample(TORVANE_SAMPLE_LAP, std::ios::binary);
+    ASSERT_TRUE(sample) << "cannot read " << TORVANE_SAMPLE_LAP;
+    std::string line;
+    std::size_t i = 0;
+    for (; std::getline(sample, line); ++i) {
+        ASSERT_LT(i, lap.size());
+        EXPECT_EQ(formatTelemetryLine(lap[i].time, lap[i].frame),
+                  formatTelemetryLine(again[i].time, again[i].frame));
+        // Within the printed precision: another C runtime may round a last digit differently.
+        const TelemetryFrame fromFile = parseTelemetryFrame(line);
+        for (const UsefulRange& range : kRanges)
+            ASSERT_NEAR(fromFile.*range.field, lap[i].frame.*range.field, 2e-2)
+                << range.key << " at line " << i + 1
+                << "; regenerate with torvane-send --lap --write";
+    }
+    EXPECT_EQ(i, lap.size());
+}
+
+}  // namespace
+}  // namespace torvane::tools

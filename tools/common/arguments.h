@@ -1,0 +1,27 @@
+// Command-line helpers shared by the tools, which take the same wide arguments as the bridge.
+#pragma once
+
+#include <cmath>
+#include <optional>
+
+#include "app/options.h"
+#include "platform/platform.h"
+#include "telemetry/number_scan.h"
+
+namespace torvane::tools {
+
+/// The argument as a positive, finite decimal number, or nothing if it is anything else.
+inline std::optional<double> readPositiveNumber(const WCHAR* argument) {
+    const std::string text = toUtf8(platform::WideString(argument));
+    const NumberScan scan = scanDouble(text, HexNumbers::Rejected);
+    if (scan.consumed == 0 || scan.consumed != text.size() || !std::isfinite(scan.value) ||
+        scan.value <= 0.0)
+        return std::nullopt;
+    return scan.value;
+}
+
+inline bool isArgument(const WCHAR* argument, const WCHAR* name) {
+    return platform::WideString(argument) == name;
+}
+
+}  // namespace torvane::tools

@@ -1,0 +1,113 @@
+#!/usr/bin/env python3
+"""Draws a torvane-bridge trace (the CSV that "torvane-bridge --trace FILE" writes) as one PNG.
+
+Usage: plot_trace.py TRACE.csv [PICTURE.png]    (default: the trace's name with .png)
+
+Four panels against time: the aligning-torque force (the constant force), the strengths of the
+engine, road and curb vibrations, the damper coefficient, and the rim's X axis, all in
+DirectInput units; shaded where the effects were stopped. Needs matplotlib (Debian:
+python3-matplotlib).
+"""
+import csv
+import math
+import sys
+
+import matplotlib
+
+matplotlib.use("Agg")  # no display needed
+import matplotlib.pyplot as plt  # noqa: E402
+
+COLUMNS = ("time_ms", "constant", "engine_magnitude", "road_magnitude", "curb_magnitude",
+           "damper", "playing", "wheel_x")
+
+
+def read_trace(path):
+    """The trace's title line and its columns as lists of floats (NaN where a value is empty)."""
+    with open(path, newline="", encoding="utf-8", errors="replace") as file:
+        lines = file.readlines()
+    comments = [line for line in lines if line.startswith("#")]
+    title = comments[0].lstrip("# ").strip() if comments else ""
+    columns = {name: [] for name in COLUMNS}
+    rows = csv.reader(line for line in lines if not line.startswith("#"))
+    header = next(rows, None)
+    if header is None or any(name not in header for name in COLUMNS):
+        raise ValueError(f"{path}: not a torvane-bridge trace (header {header})")
+    index = {name: header.index(name) for name in COLUMNS}
+    for row in rows:
+        for name, at in index.items():
+            try:
+                value = float(row[at]) if at < len(row) and row[at].strip() else math.nan
+            except ValueError:
+                value = math.nan
+            columns[name].append(value)
+    return title, columns
+
+
+def stopped_spans(times, playing):
+    """(start, end) time pairs in which the effects were stopped (playing 0)."""
+    spans, start = [], None
+    for time, state in zip(times, playing):
+        if state == 0 and start is None:
+            start = time
+        elif state == 1 and start is not None:
+            spans.append((start, time))
+            start = None
+    if start is not None and times:
+        spans.append((start, times[-1]))
+    return spans
+
+
+def plot(trace_path, picture_path):
+    title, c = read_trace(trace_path)
+    seconds = [t / 1000.0 for t in c["time_ms"]]
+    figure, axes = plt.subplots(4, 1, sharex=True, figsize=(11, 8), constrained_layout=True)
+    force, vibrations, damper, rim = axes
+
+    force.plot(seconds, c["constant"], color="tab:blue", linewidth=1)
+    force.axhline(0, color="grey", linewidth=0.5)
+    force.set_ylabel("aligning torque\n(constant force)")
+    for name, color in (("engine_magnitude", "tab:orange"), ("road_magnitude", "tab:green"),
+                        ("curb_magnitude", "tab:red")):
+        vibrations.plot(seconds, c[name], color=color, linewidth=1, label=name.split("_")[0])
+    vibrations.set_ylabel("vibration\nstrength")
+    vibrations.legend(loc="upper right", fontsize="small", ncol=3)
+    damper.plot(seconds, c["damper"], color="tab:purple", linewidth=1)
+    damper.set_ylim(0, 900)  # the most the bridge sends is 875, at gain 0.35
+    damper.set_ylabel("damper\ncoefficient")
+    # The rim is read every 16 ms, not on every pass: join the readings.
+    readings = [(s, x) for s, x in zip(seconds, c["wheel_x"]) if not math.isnan(x)]
+    rim.plot([s for s, _ in readings], [x for _, x in readings], color="black", linewidth=1)
+    rim.set_ylim(-10500, 10500)
+    rim.set_ylabel("rim X axis")
+    rim.set_xlabel("time (s)")
+
+    for start, end in stopped_spans(seconds, c["playing"]):
+        for panel in axes:
+            panel.axvspan(start, end, color="grey", alpha=0.2, linewidth=0)
+    axes[0].set_title((title + "\n" if title else "") + "shaded: effects stopped", fontsize="medium")
+    for panel in axes:
+        panel.grid(True, linewidth=0.3)
+    figure.savefig(picture_path, dpi=100)
+    plt.close(figure)
+
+
+def main(arguments):
+    if arguments[:1] in (["-h"], ["--help"]):
+        print(__doc__.strip())
+        return 0
+    if len(arguments) not in (1, 2):
+        print(__doc__.strip(), file=sys.stderr)
+        return 2
+    trace = arguments[0]
+    picture = arguments[1] if len(arguments) == 2 else trace.rsplit(".", 1)[0] + ".png"
+    try:
+        plot(trace, picture)
+    except (OSError, ValueError) as error:
+        print(f"plot_trace: {error}", file=sys.stderr)
+        return 1
+    print(f"plot_trace: wrote {picture}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
