@@ -25,20 +25,12 @@ struct FixedRim final : RimProbe {
 /// The worked example playing, the constant force clipped, 250 datagrams a second, the newest
 /// 3 ms old, the wheel at -1532.
 PassRecord playing(std::int64_t now) {
-    PassRecord p;
-    p.now = now;
-    p.applied = true;
-    p.wheelKnown = true;
-    p.wheelX = -1532;
-    p.effects.constantForce = {-420, 0, true, true};
-    p.effects.engineSine = {660, 16260, false, true};
-    p.effects.roadSine = {176, 13890, false, true};
-    p.effects.curbSquare = {800, 9585, false, true};
-    p.effects.damper = {250, 0, false, true};
-    p.effects.playing = true;
-    p.datagrams = static_cast<std::uint64_t>(now / (4 * kMs));
-    p.lastTelemetryTime = now - 3 * kMs;
-    return p;
+    const torvane::SentEffects sent{{-420, 0, true, true},     {660, 16260, false, true},
+                                    {176, 13890, false, true}, {800, 9585, false, true},
+                                    {250, 0, false, true},     true};
+    return {now,          true,  false, false,
+            true,         -1532, sent,  static_cast<std::uint64_t>(now / (4 * kMs)),
+            now - 3 * kMs};
 }
 
 TEST(Monitor, ShowsOnePassInOneLine) {

@@ -14,6 +14,10 @@ namespace {
 
 constexpr std::int64_t kStart = 1'000'000'000;
 constexpr std::int64_t kMs = 1'000'000;
+// The worked example as sent.
+const torvane::SentEffects kSent{{-420, 0, false, true},    {660, 16260, false, true},
+                                 {176, 13890, false, true}, {800, 9585, false, true},
+                                 {250, 0, false, true},     true};
 
 struct RecordingSink final : TraceSink {
     std::vector<std::string> writes;
@@ -24,45 +28,15 @@ struct RecordingSink final : TraceSink {
     }
 };
 
-/// The worked example as sent: every effect present and playing.
-torvane::SentEffects workedExample() {
-    torvane::SentEffects e;
-    e.constantForce = {-420, 0, false, true};
-    e.engineSine = {660, 16260, false, true};
-    e.roadSine = {176, 13890, false, true};
-    e.curbSquare = {800, 9585, false, true};
-    e.damper = {250, 0, false, true};
-    e.playing = true;
-    return e;
-}
-
+// The wheel's X is known from an earlier report: it must show only on a pass that read it.
 PassRecord pass(std::int64_t sinceStart, bool applied, bool stopped, bool stateRead = false) {
-    PassRecord p;
-    p.now = kStart + sinceStart;
-    p.applied = applied;
-    p.stopped = stopped;
-    p.stateRead = stateRead;
-    p.wheelKnown = true;  // an earlier report's X must not show on a pass without one
-    p.wheelX = -1532;
-    p.effects = workedExample();
-    p.effects.playing = applied;
-    return p;
-}
-
-std::string header() {
-    return std::string("# torvane-bridge ") + torvane::versionText() +
-           " trace, clock_start_ns=1000000000\n"
-           "time_ms,constant,engine_magnitude,engine_period_us,road_magnitude,road_period_us,"
-           "curb_magnitude,curb_period_us,damper,playing,wheel_x\n";
+    return {kStart + sinceStart, applied, stopped, stateRead, true, -1532, kSent, 0, 0};
 }
 
 TEST(Trace, WritesTheHeaderAndOneLinePerPassThatSentOrStopped) {
     PassRecord noDamper = pass(20 * kMs + 999, true, false);
     noDamper.effects.damper.sent = false;  // a wheel that refused it
-    const struct {
-        PassRecord pass;
-        const char* line;
-    } cases[] = {
+    const std::pair<PassRecord, const char*> cases[] = {
         {pass(0, true, false), "0.000,-420,660,16260,176,13890,800,9585,250,1,\n"},
         {pass(16 * kMs + 123'456, true, false, true),
          "16.123,-420,660,16260,176,13890,800,9585,250,1,-1532\n"},
@@ -73,12 +47,15 @@ TEST(Trace, WritesTheHeaderAndOneLinePerPassThatSentOrStopped) {
     };
     RecordingSink sink;
     std::ostringstream err;
-    std::string expected = header();
+    std::string expected = std::string("# torvane-bridge ") + torvane::versionText() +
+                           " trace, clock_start_ns=1000000000\n"
+                           "time_ms,constant,engine_magnitude,engine_period_us,road_magnitude,"
+                           "road_period_us,curb_magnitude,curb_period_us,damper,playing,wheel_x\n";
     {
         Trace trace(sink, "trace.csv", kStart, err);
-        for (const auto& c : cases) {
-            trace.observe(c.pass);
-            expected += c.line;
+        for (const auto& [record, line] : cases) {
+            trace.observe(record);
+            expected += line;
         }
     }
     std::string written;
@@ -87,34 +64,36 @@ TEST(Trace, WritesTheHeaderAndOneLinePerPassThatSentOrStopped) {
     EXPECT_EQ(err.str(), "");
 }
 
-TEST(Trace, WritesOncePerSecondOfLoopTimeAndAtTheEnd) {
+// Passes every 4 ms for three seconds of loop time.
+std::vector<std::string> writesOverThreeSeconds(bool fail, std::ostringstream& err) {
     RecordingSink sink;
-    std::ostringstream err;
+    sink.fail = fail;
     {
         Trace trace(sink, "trace.csv", kStart, err);
-        std::int64_t t = 0;
-        for (; t < 1000 * kMs; t += 4 * kMs) trace.observe(pass(t, true, false));
-        EXPECT_TRUE(sink.writes.empty());
-        trace.observe(pass(t, true, false));  // one second after the start
-        ASSERT_EQ(sink.writes.size(), 1u);
-        EXPECT_EQ(sink.writes[0].rfind(header(), 0), 0u);
-        for (t += 4 * kMs; t < 2000 * kMs; t += 4 * kMs) trace.observe(pass(t, true, false));
-        EXPECT_EQ(sink.writes.size(), 1u);
+        for (std::int64_t t = 0; t < 3000 * kMs; t += 4 * kMs) {
+            trace.observe(pass(t, true, false));
+            // Nothing before the first second is up, one write as it is.
+            if (t == 996 * kMs || t == 1000 * kMs) {
+                EXPECT_EQ(sink.writes.size(), static_cast<std::size_t>(t / (1000 * kMs)));
+            }
+        }
+        EXPECT_EQ(trace.failed(), fail);
     }
-    ASSERT_EQ(sink.writes.size(), 2u);
-    EXPECT_EQ(sink.writes[1].rfind("1004.000,", 0), 0u);
+    return sink.writes;
+}
+
+TEST(Trace, WritesOncePerSecondOfLoopTimeAndAtTheEnd) {
+    std::ostringstream err;
+    const std::vector<std::string> writes = writesOverThreeSeconds(false, err);
+    ASSERT_EQ(writes.size(), 3u);  // at 1 s, at 2 s, and the rest at the end
+    EXPECT_EQ(writes[1].rfind("1004.000,", 0), 0u);
+    EXPECT_EQ(writes[2].rfind("2004.000,", 0), 0u);
+    EXPECT_EQ(err.str(), "");
 }
 
 TEST(Trace, AFailedWriteStopsTracingWithOneMessage) {
-    RecordingSink sink;
-    sink.fail = true;
     std::ostringstream err;
-    {
-        Trace trace(sink, "trace.csv", kStart, err);
-        for (std::int64_t t = 0; t < 3000 * kMs; t += 4 * kMs) trace.observe(pass(t, true, false));
-        EXPECT_TRUE(trace.failed());
-    }
-    EXPECT_EQ(sink.writes.size(), 1u);
+    EXPECT_EQ(writesOverThreeSeconds(true, err).size(), 1u);
     EXPECT_EQ(err.str(), "Could not write the trace file trace.csv; tracing stopped.\n");
 }
 
