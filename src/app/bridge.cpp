@@ -10,12 +10,45 @@
 #include "controller/diagnose.h"
 #include "controller/setup.h"
 #include "ffb/effect_set.h"
+#include "observe/monitor.h"
+#include "observe/trace.h"
 #include "platform/resources.h"
+#include "platform/streams.h"
 #include "report/raw_input.h"
 #include "telemetry/receiver.h"
 
 namespace torvane {
 namespace {
+
+// The opt-in observers of the loop. They outlive the loop's passes and shutdown's stop of the
+// effects, which they see too; on destruction the trace writes what is left and closes its file,
+// and the monitor ends its line.
+struct Observers {
+    std::optional<observe::TraceFile> traceFile;
+    std::optional<observe::Trace> trace;
+    std::optional<observe::Monitor> monitor;
+};
+
+// A trace file that cannot be opened costs the trace, not the bridge.
+void startObservers(Observers& observers, const BridgeOptions& options,
+                    const BridgeEnvironment& environment, std::int64_t loopStartTime,
+                    MainLoop& loop) {
+    if (!options.tracePath.empty()) {
+        const std::string name = toUtf8(options.tracePath);
+        observers.traceFile.emplace(options.tracePath);
+        if (observers.traceFile->isOpen()) {
+            observers.trace.emplace(*observers.traceFile, name, loopStartTime, environment.err);
+            loop.addObserver(*observers.trace);
+        } else {
+            environment.err << "Could not open trace file " << name << ".\n";
+        }
+    }
+    if (options.monitor) {
+        observers.monitor.emplace(environment.err, platform::errorStreamIsTerminal(), options.test,
+                                  environment.rimProbe, loopStartTime);
+        loop.addObserver(*observers.monitor);
+    }
+}
 
 // The bridge proper, once the controller is set up: sockets, effects, the loop, shutdown.
 // Declaration order is release order reversed: the receiver's socket, the report socket and
@@ -39,15 +72,18 @@ int runNetworkBridge(const BridgeOptions& options, IDirectInputDevice8W& device,
     effects.emplace(&device);
     effects->create(environment.out);
 
+    Observers observers;
     MainLoop loop(options, device, *effects, receiver, reporter, environment.running);
     const std::int64_t lastReportTime = environment.clock.now();
-    loop.begin(lastReportTime, environment.clock.now());
+    const std::int64_t loopStartTime = environment.clock.now();
+    loop.begin(lastReportTime, loopStartTime);
     environment.out << "Bridge active. Gain=" << options.gain
                     << " (hard maximum 0.35). Ctrl+C to stop.\n";
     environment.out.flush();
+    startObservers(observers, options, environment, loopStartTime, loop);
     loop.run(environment.clock);
 
-    effects->stop();
+    loop.stopEffects(environment.clock);
     device.Unacquire();
     receiver.close();
     reporter.close();

@@ -7,6 +7,7 @@
 
 #include "app/loop_clock.h"
 #include "controller/discovery.h"
+#include "observe/rim_probe.h"
 #include "platform/platform.h"
 
 namespace torvane {
@@ -30,6 +31,8 @@ struct BridgeEnvironment {
     std::atomic<bool>& running;
     std::ostream& out;
     std::ostream& err;
+    /// What "--monitor" shows of the rim, from a wheel that can tell; null for none.
+    observe::RimProbe* rimProbe = nullptr;
 };
 
 /// Runs the whole program after the console control handler is installed: the command line (a

@@ -29,20 +29,26 @@ void MainLoop::runPass(std::int64_t now) {
         receiver_.drain(now, latest_, lastTelemetryTime_);
     }
 
+    bool applied = false;
+    bool stopped = false;
     if (lastTelemetryTime_ == 0 || now - lastTelemetryTime_ > kFreshnessNs) {
+        stopped = effects_.started();
         effects_.stop();
     } else {
         TelemetryFrame frame = latest_;
         if (options_.invert) frame.aligningTorque = -frame.aligningTorque;
         effects_.apply(frame, options_.gain);
+        applied = true;
     }
 
     // The schedule restarts from each attempt: a late pass is not made up, a failed poll is not
     // retried before the next interval.
+    bool stateRead = false;
     if (now - lastReportTime_ >= kReportIntervalNs) {
-        reporter_.sendRawInput(device_);
+        stateRead = reporter_.sendRawInput(device_);
         lastReportTime_ = now;
     }
+    notify(now, applied, stopped, stateRead);
 }
 
 void MainLoop::run(LoopClock& clock) {
@@ -50,6 +56,30 @@ void MainLoop::run(LoopClock& clock) {
         runPass(clock.now());
         clock.sleep(kPassSleep);
     }
+}
+
+void MainLoop::addObserver(observe::PassObserver& observer) {
+    if (observerCount_ < kMaxObservers) observers_[observerCount_++] = &observer;
+}
+
+void MainLoop::stopEffects(LoopClock& clock) {
+    const bool wasPlaying = effects_.started();
+    effects_.stop();
+    if (wasPlaying && observerCount_ > 0) notify(clock.now(), false, true, false);
+}
+
+void MainLoop::notify(std::int64_t now, bool applied, bool stopped, bool stateRead) {
+    if (observerCount_ == 0) return;
+    const observe::PassRecord pass{now,
+                                   applied,
+                                   stopped,
+                                   stateRead,
+                                   reporter_.hasReadState(),
+                                   reporter_.lastX(),
+                                   effects_.lastSent(),
+                                   receiver_.datagramsReceived(),
+                                   lastTelemetryTime_};
+    for (std::size_t i = 0; i < observerCount_; ++i) observers_[i]->observe(pass);
 }
 
 }  // namespace torvane

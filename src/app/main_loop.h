@@ -1,12 +1,15 @@
 // One pass of the bridge: take telemetry, drive or stop the effects, report the wheel's state.
 #pragma once
 
+#include <array>
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 #include "app/loop_clock.h"
 #include "app/options.h"
 #include "ffb/effect_set.h"
+#include "observe/pass_record.h"
 #include "report/raw_input.h"
 #include "telemetry/receiver.h"
 #include "telemetry/telemetry_frame.h"
@@ -32,6 +35,14 @@ class MainLoop {
     /// While the running flag is set: a pass with a fresh clock reading, then a 4 ms sleep.
     void run(LoopClock& clock);
 
+    /// Has observer told about every later pass (up to kMaxObservers observers). Without any, a
+    /// pass makes exactly the calls it makes unobserved.
+    void addObserver(observe::PassObserver& observer);
+
+    /// Shutdown's stop of the effects. Observers see it as a pass of its own, at a fresh clock
+    /// reading, when it stopped effects that were playing.
+    void stopEffects(LoopClock& clock);
+
     const TelemetryFrame& latestFrame() const { return latest_; }
     std::int64_t lastTelemetryTime() const { return lastTelemetryTime_; }
     std::int64_t lastReportTime() const { return lastReportTime_; }
@@ -47,6 +58,11 @@ class MainLoop {
     std::int64_t lastTelemetryTime_ = 0;  // zero: no telemetry yet
     std::int64_t lastReportTime_ = 0;
     std::int64_t loopStartTime_ = 0;
+    static constexpr std::size_t kMaxObservers = 2;  // the monitor and the trace
+    std::array<observe::PassObserver*, kMaxObservers> observers_{};
+    std::size_t observerCount_ = 0;
+
+    void notify(std::int64_t now, bool applied, bool stopped, bool stateRead);
 };
 
 }  // namespace torvane

@@ -97,6 +97,7 @@ void EffectSet::stop() {
     }
     device_->SendForceFeedbackCommand(DISFFC_STOPALL);
     started_ = false;
+    sent_.playing = false;
 }
 
 }  // namespace torvane

@@ -12,6 +12,22 @@ namespace torvane {
 /// The hard maximum of the user gain: no force ever exceeds 35 % of the wheel's full scale.
 inline constexpr double kMaxGain = 0.35;
 
+/// One effect's parameters as the last apply computed and sent them.
+struct SentEffect {
+    /// DirectInput units: the constant force's signed magnitude, a wave's magnitude or the
+    /// damper's coefficient.
+    LONG magnitude = 0;
+    DWORD periodMicroseconds = 0;  ///< the waves only; 0 for the constant force and the damper
+    bool clipped = false;  ///< the strength before the gain lay outside its limit and was limited
+    bool sent = false;     ///< the effect exists and received these values
+};
+
+/// What the set last sent, kept for the monitor and the trace: plain values, no history.
+struct SentEffects {
+    SentEffect constantForce, engineSine, roadSine, curbSquare, damper;
+    bool playing = false;  ///< the effects were started by the last apply and not stopped since
+};
+
 /// Owns the constant force, engine sine, road sine, curb square and damper on one borrowed
 /// device. Every effect description points at axisOffset and direction, so the set never moves.
 /// Calling order: create once; any sequence of apply and stop; destruction (stop, then release).
@@ -34,13 +50,15 @@ class EffectSet {
     /// frame and gain alone. Allocates nothing; every result is bounded whatever the frame holds.
     void apply(const TelemetryFrame& frame, double gain);
 
-    /// Sends one periodic effect's magnitude (fraction of full scale) and frequency (Hz).
-    void setPeriodic(IDirectInputEffect* field, double magnitude, double frequency);
+    /// Sends one periodic effect's magnitude (fraction of full scale) and frequency (Hz); returns
+    /// what it sent (not sent when field is empty).
+    SentEffect setPeriodic(IDirectInputEffect* field, double magnitude, double frequency);
 
     /// Stops every effect and sends the stop-all command, if they are started; else does nothing.
     void stop();
 
     bool started() const { return started_; }
+    const SentEffects& lastSent() const { return sent_; }
 
   private:
     /// Starts every present effect once, with no flags, in creation order.
@@ -60,6 +78,7 @@ class EffectSet {
     IDirectInputEffect* curbSquare_ = nullptr;
     IDirectInputEffect* damper_ = nullptr;
     bool started_ = false;
+    SentEffects sent_{};
 };
 
 }  // namespace torvane

@@ -29,6 +29,11 @@ LONG toUnits(double fraction, double lo, double hi) {
     return static_cast<LONG>(limit(fraction, lo, hi) * kUnitsPerFullScale);
 }
 
+// Whether limit(v, lo, hi) changes v: the value was clipped (a NaN counts as clipped).
+bool outside(double v, double lo, double hi) {
+    return !(v >= lo && v <= hi);
+}
+
 }  // namespace
 
 void EffectSet::apply(const TelemetryFrame& frame, double gain) {
@@ -37,28 +42,39 @@ void EffectSet::apply(const TelemetryFrame& frame, double gain) {
     // safe whatever a caller passes.
     gain = limit(gain, 0.0, kMaxGain);
 
+    const double torque = frame.aligningTorque;
+    sent_.constantForce = {toUnits(gain * limit(torque, -1.0, 1.0), -1.0, 1.0), 0,
+                           outside(torque, -1.0, 1.0), constantForce_ != nullptr};
     if (constantForce_ != nullptr) {
         DICONSTANTFORCE force{};
-        force.lMagnitude = toUnits(gain * limit(frame.aligningTorque, -1.0, 1.0), -1.0, 1.0);
+        force.lMagnitude = sent_.constantForce.magnitude;
         const DIEFFECT description = describe(sizeof force, &force);
         constantForce_->SetParameters(&description, DIEP_TYPESPECIFICPARAMS);
     }
 
-    setPeriodic(engineSine_, gain * limit(frame.engineGain * 2.2, 0.0, 1.0),
-                limit(frame.engineHz, 8.0, 180.0));
+    const double engine = frame.engineGain * 2.2;
+    sent_.engineSine =
+        setPeriodic(engineSine_, gain * limit(engine, 0.0, 1.0), limit(frame.engineHz, 8.0, 180.0));
+    sent_.engineSine.clipped = outside(engine, 0.0, 1.0);
 
     double road = std::abs(frame.verticalAccel) * 0.035 + frame.roadGain;
     if (frame.offroad) road += 0.18;
-    setPeriodic(roadSine_, gain * limit(road, 0.0, 1.0),
-                limit(frame.speed, 0.0, 90.0) * 1.35 + 35.0);
+    sent_.roadSine = setPeriodic(roadSine_, gain * limit(road, 0.0, 1.0),
+                                 limit(frame.speed, 0.0, 90.0) * 1.35 + 35.0);
+    sent_.roadSine.clipped = outside(road, 0.0, 1.0);
 
     // Sent with zero magnitude off the curb rather than stopped, so it never needs restarting.
-    const double curb = frame.curb ? gain * limit(std::abs(frame.curbPulse), 0.1, 1.0) : 0.0;
-    setPeriodic(curbSquare_, curb, limit(frame.speed, 0.0, 70.0) * 1.8 + 55.0);
+    const double pulse = std::abs(frame.curbPulse);
+    const double curb = frame.curb ? gain * limit(pulse, 0.1, 1.0) : 0.0;
+    sent_.curbSquare = setPeriodic(curbSquare_, curb, limit(frame.speed, 0.0, 70.0) * 1.8 + 55.0);
+    sent_.curbSquare.clipped = frame.curb && outside(pulse, 0.1, 1.0);
 
+    // A fixed strength: nothing to clip.
+    sent_.damper = {toUnits(gain * 0.25, 0.0, 1.0), 0, false, damper_ != nullptr};
+    sent_.playing = started_;
     if (damper_ != nullptr) {
         DICONDITION condition{};
-        condition.lPositiveCoefficient = toUnits(gain * 0.25, 0.0, 1.0);
+        condition.lPositiveCoefficient = sent_.damper.magnitude;
         condition.lNegativeCoefficient = condition.lPositiveCoefficient;
         condition.dwPositiveSaturation = DI_FFNOMINALMAX;
         condition.dwNegativeSaturation = DI_FFNOMINALMAX;
@@ -67,14 +83,15 @@ void EffectSet::apply(const TelemetryFrame& frame, double gain) {
     }
 }
 
-void EffectSet::setPeriodic(IDirectInputEffect* field, double magnitude, double frequency) {
-    if (field == nullptr) return;
+SentEffect EffectSet::setPeriodic(IDirectInputEffect* field, double magnitude, double frequency) {
+    if (field == nullptr) return {};
     DIPERIODIC periodic{};
     periodic.dwMagnitude = static_cast<DWORD>(toUnits(magnitude, 0.0, 1.0));
     periodic.dwPeriod = static_cast<DWORD>(kMicrosecondsPerSecond /
                                            limit(frequency, kLowestFrequency, kHighestFrequency));
     const DIEFFECT description = describe(sizeof periodic, &periodic);
     field->SetParameters(&description, DIEP_TYPESPECIFICPARAMS);
+    return {static_cast<LONG>(periodic.dwMagnitude), periodic.dwPeriod, false, true};
 }
 
 }  // namespace torvane

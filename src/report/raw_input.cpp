@@ -132,6 +132,8 @@ bool RawInputReporter::sendRawInput(IDirectInputDevice8W& device) {
     DIJOYSTATE2 state;
     std::memset(&state, 0, sizeof state);
     if (!pollControllerState(device, state)) return false;
+    lastX_ = state.lX;
+    hasReadState_ = true;
 
     const RawInputText text = formatRawInputReport(state);
     const sockaddr_in destination = platform::loopbackAddress(kReportPort);

@@ -44,8 +44,15 @@ class RawInputReporter {
 
     void close() { socket_.close(); }
 
+    /// The X axis of the last state a report read, for the monitor and the trace; hasReadState
+    /// says whether any report has read one yet.
+    LONG lastX() const { return lastX_; }
+    bool hasReadState() const { return hasReadState_; }
+
   private:
     platform::Socket socket_;
+    LONG lastX_ = 0;
+    bool hasReadState_ = false;
 };
 
 }  // namespace torvane

@@ -29,6 +29,7 @@ void TelemetryReceiver::drain(std::int64_t now, TelemetryFrame& latest,
         latest = parseTelemetryFrame(
             std::string_view(buffer_.data(), static_cast<std::size_t>(received)));
         lastTelemetryTime = now;
+        ++datagramsReceived_;
     }
 }
 

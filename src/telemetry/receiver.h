@@ -34,6 +34,9 @@ class TelemetryReceiver {
 
     void close() { socket_.close(); }
 
+    /// Datagrams taken and parsed since the start, for the monitor's rate.
+    std::uint64_t datagramsReceived() const { return datagramsReceived_; }
+
   private:
     static constexpr int kBufferSize = 8192;
     /// Far more than the socket's receive queue holds at once: it only binds while a sender keeps
@@ -41,6 +44,7 @@ class TelemetryReceiver {
     static constexpr int kMaxDatagramsPerPass = 1024;
     platform::Socket socket_;
     std::array<char, kBufferSize> buffer_{};
+    std::uint64_t datagramsReceived_ = 0;
 };
 
 }  // namespace torvane

@@ -100,6 +100,7 @@ Calls runSteps(const std::string& steps, const std::string& failing = {}) {
             if (step == 'a') set.apply(TelemetryFrame{}, 0.1);
             if (step == 's') set.stop();
             EXPECT_EQ(set.started(), step == 'a');
+            EXPECT_EQ(set.lastSent().playing, step == 'a');
         }
     }
     // Each effect released exactly once; the borrowed device neither released nor kept.

@@ -23,8 +23,9 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 using Sent = std::array<std::int64_t, 8>;
 
 /// Applies frame and gain once to a fresh set and reads back the five records it sent, checking
-/// on the way everything about them that never varies.
-Sent applyOnce(const TelemetryFrame& frame, double gain) {
+/// on the way everything about them that never varies and that the set's own record of them
+/// agrees. clips receives the record's clip flags, '1' or '0' from constant force to damper.
+Sent applyOnce(const TelemetryFrame& frame, double gain, std::string* clips = nullptr) {
     fake::FakeWorld world;
     EffectSet set(&world.addDevice());
     std::ostringstream out;
@@ -55,6 +56,19 @@ Sent applyOnce(const TelemetryFrame& frame, double gain) {
     const LONG damper = r[4].as<DICONDITION>().lPositiveCoefficient;
     EXPECT_EQ(r[4].typeSpecific, test::bytesOf(DICONDITION{0, damper, damper, 10000, 10000, 0}));
     sent[7] = damper;
+
+    const SentEffects& kept = set.lastSent();
+    EXPECT_EQ(sent, (Sent{kept.constantForce.magnitude, kept.engineSine.magnitude,
+                          kept.engineSine.periodMicroseconds, kept.roadSine.magnitude,
+                          kept.roadSine.periodMicroseconds, kept.curbSquare.magnitude,
+                          kept.curbSquare.periodMicroseconds, kept.damper.magnitude}));
+    EXPECT_TRUE(kept.playing);
+    if (clips != nullptr) {
+        clips->clear();
+        for (const SentEffect* e : {&kept.constantForce, &kept.engineSine, &kept.roadSine,
+                                    &kept.curbSquare, &kept.damper})
+            *clips += e->clipped ? '1' : '0';
+    }
     return sent;
 }
 
@@ -64,47 +78,64 @@ TEST(ForceSynthesis, SendsTheseRecords) {
         TelemetryFrame frame;
         double gain;
         Sent expected;
+        const char* clips;  // whose strength lay outside its limit: constant force .. damper
     } cases[] = {
         // Frame: aligningTorque, engineHz, engineGain, roadGain, curbPulse, tireSlip, tractionSlip,
         // speed, verticalAccel, curb, offroad.
         {"worked example",
          {-0.42, 61.5, 0.3, 0.12, 0.8, 0.05, 0.02, 27.4, 1.6, true, false},
          0.1,
-         {-420, 660, 16260, 176, 13890, 800, 9585, 250}},
-        {"empty frame: lowest frequencies", {}, 0.1, {0, 0, 125000, 0, 28571, 0, 18181, 250}},
+         {-420, 660, 16260, 176, 13890, 800, 9585, 250},
+         "00000"},
+        {"empty frame: lowest frequencies",
+         {},
+         0.1,
+         {0, 0, 125000, 0, 28571, 0, 18181, 250},
+         "00000"},
         {"every upper limit at the maximum gain",
          {2, 500, 0.5, 2, -7, 0, 0, 100, 0, true, false},
          0.35,
-         {3500, 3500, 5555, 3500, 6389, 3500, 5555, 875}},
+         {3500, 3500, 5555, 3500, 6389, 3500, 5555, 875},
+         "11110"},
         {"every lower limit, the curb pulse floor",
          {-3, 3, -0.5, -2, 0, 0, 0, -30, 1, true, false},
          0.1,
-         {-1000, 0, 125000, 0, 28571, 100, 18181, 250}},
+         {-1000, 0, 125000, 0, 28571, 100, 18181, 250},
+         "11110"},
         // Units and periods truncate toward zero; slip drives nothing; off the curb, no pulse.
         {"truncation, rough road off-road, curb off",
          {-0.00199, 60, 0, 0, 1, 5, -3, 0, -10, false, true},
          0.1,
-         {-1, 0, 16666, 530, 28571, 0, 18181, 250}},
+         {-1, 0, 16666, 530, 28571, 0, 18181, 250},
+         "00000"},
         // The reader never produces these; a NaN must still count as no force, never full scale.
         {"NaN everywhere",
          {kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, true, true},
          0.1,
-         {0, 0, 125000, 0, 28571, 100, 18181, 250}},
+         {0, 0, 125000, 0, 28571, 100, 18181, 250},
+         "11110"},
         {"infinities (inf - inf on the road)",
          {-kInf, kInf, kInf, -kInf, kInf, 0, 0, kInf, kInf, true, false},
          0.1,
-         {-1000, 1000, 5555, 0, 6389, 1000, 5555, 250}},
+         {-1000, 1000, 5555, 0, 6389, 1000, 5555, 250},
+         "11110"},
         // Whatever gain a caller passes, nothing exceeds the hard maximum of 0.35.
         {"NaN gain",
          {1, 0, 1, 1, 1, 0, 0, 0, 0, true, false},
          kNaN,
-         {0, 0, 125000, 0, 28571, 0, 18181, 0}},
+         {0, 0, 125000, 0, 28571, 0, 18181, 0},
+         "01000"},
         {"gain above the maximum",
          {-1, 0, 1, 1, 1, 0, 0, 0, 0, true, false},
          5.0,
-         {-3500, 3500, 125000, 3500, 28571, 3500, 18181, 875}},
+         {-3500, 3500, 125000, 3500, 28571, 3500, 18181, 875},
+         "01000"},
     };
-    for (const auto& c : cases) EXPECT_EQ(applyOnce(c.frame, c.gain), c.expected) << c.name;
+    for (const auto& c : cases) {
+        std::string clips;
+        EXPECT_EQ(applyOnce(c.frame, c.gain, &clips), c.expected) << c.name;
+        EXPECT_EQ(clips, c.clips) << c.name;
+    }
 }
 
 double randomValue(std::mt19937_64& rng) {
