@@ -40,7 +40,10 @@ void MainLoop::runPass(std::int64_t now) {
     // The schedule restarts from each attempt: a late pass is not made up, a failed poll is not
     // retried before the next interval.
     if (now - lastReportTime_ >= kReportIntervalNs) {
-        reporter_.sendRawInput(device_);
+        bool reacquired = false;
+        reporter_.sendRawInput(device_, reacquired);
+        // The wheel was lost, and its effects with it: the next fresh pass starts them again.
+        if (reacquired) effects_.markUnloaded();
         lastReportTime_ = now;
     }
 }

@@ -32,7 +32,7 @@ LONG toUnits(double fraction, double lo, double hi) {
 }  // namespace
 
 void EffectSet::apply(const TelemetryFrame& frame, double gain) {
-    if (!started_) start();
+    start();
     // The command line already holds the gain to 0..0.35; holding it here too keeps the wheel
     // safe whatever a caller passes.
     gain = limit(gain, 0.0, kMaxGain);
@@ -41,7 +41,7 @@ void EffectSet::apply(const TelemetryFrame& frame, double gain) {
         DICONSTANTFORCE force{};
         force.lMagnitude = toUnits(gain * limit(frame.aligningTorque, -1.0, 1.0), -1.0, 1.0);
         const DIEFFECT description = describe(sizeof force, &force);
-        constantForce_->SetParameters(&description, DIEP_TYPESPECIFICPARAMS);
+        noteResult(constantForce_->SetParameters(&description, DIEP_TYPESPECIFICPARAMS));
     }
 
     setPeriodic(engineSine_, gain * limit(frame.engineGain * 2.2, 0.0, 1.0),
@@ -63,8 +63,9 @@ void EffectSet::apply(const TelemetryFrame& frame, double gain) {
         condition.dwPositiveSaturation = DI_FFNOMINALMAX;
         condition.dwNegativeSaturation = DI_FFNOMINALMAX;
         const DIEFFECT description = describe(sizeof condition, &condition);
-        damper_->SetParameters(&description, DIEP_TYPESPECIFICPARAMS);
+        noteResult(damper_->SetParameters(&description, DIEP_TYPESPECIFICPARAMS));
     }
+    reportPlaying();
 }
 
 void EffectSet::setPeriodic(IDirectInputEffect* field, double magnitude, double frequency) {
@@ -74,7 +75,7 @@ void EffectSet::setPeriodic(IDirectInputEffect* field, double magnitude, double 
     periodic.dwPeriod = static_cast<DWORD>(kMicrosecondsPerSecond /
                                            limit(frequency, kLowestFrequency, kHighestFrequency));
     const DIEFFECT description = describe(sizeof periodic, &periodic);
-    field->SetParameters(&description, DIEP_TYPESPECIFICPARAMS);
+    noteResult(field->SetParameters(&description, DIEP_TYPESPECIFICPARAMS));
 }
 
 }  // namespace torvane
