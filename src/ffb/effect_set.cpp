@@ -24,10 +24,12 @@ char digit(bool created) {
 
 // What DirectInput answers for an effect whose device is no longer acquired, exclusively: by
 // then it has stopped and unloaded every effect of the device. DI_DOWNLOADSKIPPED is a success
-// code: SetParameters kept the values but could not download them.
+// code: SetParameters kept the values but could not download them. (Some SDK headers spell
+// DIERR_NOTEXCLUSIVEACQUIRED as an unsigned constant, hence the cast.)
 bool deviceDroppedEffects(HRESULT result) {
     return result == DIERR_INPUTLOST || result == DIERR_NOTACQUIRED ||
-           result == DIERR_NOTEXCLUSIVEACQUIRED || result == DI_DOWNLOADSKIPPED;
+           result == static_cast<HRESULT>(DIERR_NOTEXCLUSIVEACQUIRED) ||
+           result == DI_DOWNLOADSKIPPED;
 }
 
 }  // namespace

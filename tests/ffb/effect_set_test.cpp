@@ -139,8 +139,10 @@ TEST(EffectSet, StartsOnceStopsOnceAndReleasesInReverse) {
     }
     // A device that says it is no longer acquired has dropped every effect: the next apply
     // starts all five again.
-    for (const HRESULT lost :
-         {DIERR_INPUTLOST, DIERR_NOTACQUIRED, DIERR_NOTEXCLUSIVEACQUIRED, DI_DOWNLOADSKIPPED}) {
+    const HRESULT dropped[] = {DIERR_INPUTLOST, DIERR_NOTACQUIRED,
+                               static_cast<HRESULT>(DIERR_NOTEXCLUSIVEACQUIRED),
+                               DI_DOWNLOADSKIPPED};
+    for (const HRESULT lost : dropped) {
         Calls starts;
         for (const std::string& call : runSteps("aa", "effect2.SetParameters", lost))
             if (call.find(".Start") != std::string::npos) starts.push_back(call);

@@ -341,7 +341,7 @@ HRESULT FakeDevice::SetProperty(REFGUID property, LPCDIPROPHEADER header) {
 HRESULT FakeDevice::Acquire() {
     const HRESULT hr = world_.record(name_ + ".Acquire");
     if (hr != DI_OK) return hr;
-    if (unplugged_) return DIERR_UNPLUGGED;
+    if (unplugged_) return static_cast<HRESULT>(DIERR_UNPLUGGED);
     if (acquired_) return DI_NOEFFECT;
     acquired_ = true;
     return DI_OK;
@@ -524,7 +524,7 @@ HRESULT FakeEffect::Start(DWORD iterations, DWORD flags) {
     const HRESULT hr =
         world_.record(name_ + ".Start(" + number(iterations) + "," + number(flags) + ")");
     if (hr != DI_OK) return hr;
-    if (!device_.acquired()) return DIERR_NOTEXCLUSIVEACQUIRED;
+    if (!device_.acquired()) return static_cast<HRESULT>(DIERR_NOTEXCLUSIVEACQUIRED);
     playing_ = true;
     return DI_OK;
 }
