@@ -26,8 +26,8 @@ const TelemetryFrame kDriving{.aligningTorque = -0.42,
 // Arg 1, telemetry going stale and coming back on every pass: stop, then start and send.
 void BM_Apply(benchmark::State& state) {
     NoOpDevice device;
-    EffectSet set(&device);
     std::ostringstream out;
+    EffectSet set(&device, out);
     set.create(out);
     const bool stopFirst = state.range(0) != 0;
     TelemetryFrame frame = kDriving;

@@ -23,8 +23,8 @@ constexpr std::string_view kMessage =
 
 void BM_MainLoopPass(benchmark::State& state) {
     bench::NoOpDevice device;
-    torvane::EffectSet effects(&device);
     std::ostringstream out;
+    torvane::EffectSet effects(&device, out);
     effects.create(out);
     platform::WinsockSession network;
     torvane::RawInputReporter reporter;

@@ -69,7 +69,7 @@ int runNetworkBridge(const BridgeOptions& options, IDirectInputDevice8W& device,
             break;
     }
 
-    effects.emplace(&device);
+    effects.emplace(&device, environment.err);
     effects->create(environment.out);
 
     Observers observers;
@@ -138,12 +138,13 @@ int runBridge(int argc, const WCHAR* const* argv, const BridgeEnvironment& envir
         return kExitCannotAcquire;
     }
     setAxisRanges(*device);
+    // DirectInput accepts the autocentering switch only while the device is not acquired.
+    disableAutocenter(*device, err);
     if (FAILED(device->Acquire())) {
         err << "Could not acquire the controller. Close Fanatec Control Panel or other FFB "
                "applications and retry.\n";
         return kExitCannotAcquire;
     }
-    disableAutocenter(*device, err);
     const std::vector<EffectInfo> effectList = enumerateEffects(*device);
 
     if (options.diagnose) {

@@ -45,7 +45,10 @@ void MainLoop::runPass(std::int64_t now) {
     // retried before the next interval.
     bool stateRead = false;
     if (now - lastReportTime_ >= kReportIntervalNs) {
-        stateRead = reporter_.sendRawInput(device_);
+        bool reacquired = false;
+        stateRead = reporter_.sendRawInput(device_, reacquired);
+        // The wheel was lost, and its effects with it: the next fresh pass starts them again.
+        if (reacquired) effects_.markUnloaded();
         lastReportTime_ = now;
     }
     notify(now, applied, stopped, stateRead);

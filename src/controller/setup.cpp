@@ -64,14 +64,18 @@ void setAxisRanges(IDirectInputDevice8W& device) {
     device.EnumObjects(rangeAxis, &device, DIDFT_AXIS);
 }
 
-void disableAutocenter(IDirectInputDevice8W& device, std::ostream& err) {
+bool switchAutocenterOff(IDirectInputDevice8W& device) {
     DIPROPDWORD autocenter{};
     autocenter.diph.dwSize = sizeof autocenter;
     autocenter.diph.dwHeaderSize = sizeof autocenter.diph;
     autocenter.diph.dwObj = 0;
     autocenter.diph.dwHow = DIPH_DEVICE;
     autocenter.dwData = DIPROPAUTOCENTER_OFF;
-    if (FAILED(device.SetProperty(DIPROP_AUTOCENTER, &autocenter.diph)))
+    return SUCCEEDED(device.SetProperty(DIPROP_AUTOCENTER, &autocenter.diph));
+}
+
+void disableAutocenter(IDirectInputDevice8W& device, std::ostream& err) {
+    if (!switchAutocenterOff(device))
         err << "Warning: the wheel's automatic centering could not be disabled. Stop the bridge "
                "if forces feel abnormal.\n";
 }

@@ -1,5 +1,5 @@
 // Turning the chosen controller into a device the bridge can drive: joystick data format, hidden
-// owner window, exclusive background access, axis ranges, acquisition, no autocentering, and the
+// owner window, exclusive background access, axis ranges, no autocentering, acquisition, and the
 // list of supported effects.
 #pragma once
 
@@ -51,7 +51,11 @@ bool setCooperativeLevel(IDirectInputDevice8W& device, HWND owner);
 /// Ranges every axis the device reports to -10000..10000; failures leave that axis as it was.
 void setAxisRanges(IDirectInputDevice8W& device);
 
-/// Switches the centering spring off; on failure writes the warning line to err.
+/// Switches the centering spring off; true on success. DirectInput accepts this only while the
+/// device is not acquired: it answers DIERR_ACQUIRED otherwise.
+bool switchAutocenterOff(IDirectInputDevice8W& device);
+
+/// switchAutocenterOff, writing the warning line to err when it fails.
 void disableAutocenter(IDirectInputDevice8W& device, std::ostream& err);
 
 /// The effects the device reports, in its order.

@@ -1,5 +1,6 @@
 #include "ffb/effect_set.h"
 
+#include <iterator>
 #include <ostream>
 
 namespace torvane {
@@ -21,9 +22,20 @@ char digit(bool created) {
     return created ? '1' : '0';
 }
 
+// What DirectInput answers for an effect whose device is no longer acquired, exclusively: by
+// then it has stopped and unloaded every effect of the device. DI_DOWNLOADSKIPPED is a success
+// code: SetParameters kept the values but could not download them. (Some SDK headers spell
+// DIERR_NOTEXCLUSIVEACQUIRED as an unsigned constant, hence the cast.)
+bool deviceDroppedEffects(HRESULT result) {
+    return result == DIERR_INPUTLOST || result == DIERR_NOTACQUIRED ||
+           result == static_cast<HRESULT>(DIERR_NOTEXCLUSIVEACQUIRED) ||
+           result == DI_DOWNLOADSKIPPED;
+}
+
 }  // namespace
 
-EffectSet::EffectSet(IDirectInputDevice8W* device) : device_(device) {}
+EffectSet::EffectSet(IDirectInputDevice8W* device, std::ostream& err)
+    : device_(device), err_(err) {}
 
 EffectSet::~EffectSet() {
     stop();
@@ -81,12 +93,44 @@ bool EffectSet::createPeriodic(REFGUID type, IDirectInputEffect*& field) {
 }
 
 void EffectSet::start() {
+    IDirectInputEffect* const effects[] = {constantForce_, engineSine_, roadSine_, curbSquare_,
+                                           damper_};
+    bool failed = false;
+    for (unsigned i = 0; i < std::size(effects); ++i) {
+        const unsigned bit = 1u << i;
+        if (effects[i] == nullptr || (playing_ & bit) != 0) continue;
+        // An effect that is already playing is left alone: starting it again would restart it.
+        const HRESULT result = effects[i]->Start(1, 0);
+        if (SUCCEEDED(result)) {
+            playing_ |= bit;
+        } else {
+            failed = true;  // tried again on the next apply, not before
+        }
+        noteResult(result);
+    }
+    started_ = true;
+    if (failed && !startFailing_) {
+        err_ << "Could not start the force-feedback effects; retrying.\n";
+        startFailing_ = true;
+    }
+}
+
+void EffectSet::noteResult(HRESULT result) {
+    if (deviceDroppedEffects(result)) markUnloaded();
+}
+
+void EffectSet::reportPlaying() {
+    if (!startFailing_) return;
+    unsigned present = 0;
+    unsigned bit = 1;
     for (IDirectInputEffect* effect :
          {constantForce_, engineSine_, roadSine_, curbSquare_, damper_}) {
-        if (effect != nullptr) effect->Start(1, 0);
+        if (effect != nullptr) present |= bit;
+        bit <<= 1;
     }
-    // Results are not looked at: the next update sends everything again anyway.
-    started_ = true;
+    if ((playing_ & present) != present) return;
+    err_ << "Force-feedback effects are playing again.\n";
+    startFailing_ = false;
 }
 
 void EffectSet::stop() {
@@ -98,6 +142,7 @@ void EffectSet::stop() {
     device_->SendForceFeedbackCommand(DISFFC_STOPALL);
     started_ = false;
     sent_.playing = false;
+    playing_ = 0;
 }
 
 }  // namespace torvane

@@ -33,8 +33,9 @@ struct SentEffects {
 /// Calling order: create once; any sequence of apply and stop; destruction (stop, then release).
 class EffectSet {
   public:
-    /// Borrows the acquired device; adds no reference to it.
-    explicit EffectSet(IDirectInputDevice8W* device);
+    /// Borrows the acquired device; adds no reference to it. err receives the two lines that say
+    /// when effects could not be started and when they play again.
+    EffectSet(IDirectInputDevice8W* device, std::ostream& err);
     EffectSet(const EffectSet&) = delete;
     EffectSet& operator=(const EffectSet&) = delete;
     ~EffectSet();
@@ -46,8 +47,9 @@ class EffectSet {
     /// Creates one periodic effect (GUID_Sine or GUID_Square) into field; true on success.
     bool createPeriodic(REFGUID type, IDirectInputEffect*& field);
 
-    /// Starts the effects if they are stopped, then sends all five parameter sets computed from
-    /// frame and gain alone. Allocates nothing; every result is bounded whatever the frame holds.
+    /// Starts every effect that is not playing (after a stop, a loss, or a Start that failed),
+    /// then sends all five parameter sets computed from frame and gain alone. Allocates nothing;
+    /// every result is bounded whatever the frame holds.
     void apply(const TelemetryFrame& frame, double gain);
 
     /// Sends one periodic effect's magnitude (fraction of full scale) and frequency (Hz); returns
@@ -57,12 +59,25 @@ class EffectSet {
     /// Stops every effect and sends the stop-all command, if they are started; else does nothing.
     void stop();
 
+    /// DirectInput stops and unloads a device's effects when it unacquires the device; after the
+    /// device has been acquired again they count as stopped, so the next apply starts (and so
+    /// downloads) every one of them again.
+    void markUnloaded() { playing_ = 0; }
+
     bool started() const { return started_; }
     const SentEffects& lastSent() const { return sent_; }
 
   private:
-    /// Starts every present effect once, with no flags, in creation order.
+    /// Starts, with no flags and in creation order, every present effect not known to be
+    /// playing; one attempt each per call.
     void start();
+
+    /// Looks at the result of an effect call: a device that is no longer acquired has dropped
+    /// every effect.
+    void noteResult(HRESULT result);
+
+    /// Writes one line when effects first cannot be started and one when all play again.
+    void reportPlaying();
 
     /// The description handed to DirectInput for every effect: full-scale gain, infinite
     /// duration, no trigger, no envelope, one axis at axisOffset_ pointing along direction_, and
@@ -70,6 +85,7 @@ class EffectSet {
     DIEFFECT describe(DWORD recordSize, LPVOID record);
 
     IDirectInputDevice8W* device_;
+    std::ostream& err_;
     DWORD axisOffset_ = 0;  // DIJOFS_X: the X axis of the joystick data format
     LONG direction_ = 0;
     IDirectInputEffect* constantForce_ = nullptr;
@@ -77,7 +93,9 @@ class EffectSet {
     IDirectInputEffect* roadSine_ = nullptr;
     IDirectInputEffect* curbSquare_ = nullptr;
     IDirectInputEffect* damper_ = nullptr;
-    bool started_ = false;
+    bool started_ = false;       // apply has run since the last stop: stop has work to do
+    unsigned playing_ = 0;       // one bit per effect, in creation order: its last Start held
+    bool startFailing_ = false;  // the "could not start" line is out, "playing again" is not
     SentEffects sent_{};
 };
 

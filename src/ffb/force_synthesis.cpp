@@ -37,7 +37,7 @@ bool outside(double v, double lo, double hi) {
 }  // namespace
 
 void EffectSet::apply(const TelemetryFrame& frame, double gain) {
-    if (!started_) start();
+    start();
     // The command line already holds the gain to 0..0.35; holding it here too keeps the wheel
     // safe whatever a caller passes.
     gain = limit(gain, 0.0, kMaxGain);
@@ -49,7 +49,7 @@ void EffectSet::apply(const TelemetryFrame& frame, double gain) {
         DICONSTANTFORCE force{};
         force.lMagnitude = sent_.constantForce.magnitude;
         const DIEFFECT description = describe(sizeof force, &force);
-        constantForce_->SetParameters(&description, DIEP_TYPESPECIFICPARAMS);
+        noteResult(constantForce_->SetParameters(&description, DIEP_TYPESPECIFICPARAMS));
     }
 
     const double engine = frame.engineGain * 2.2;
@@ -79,8 +79,9 @@ void EffectSet::apply(const TelemetryFrame& frame, double gain) {
         condition.dwPositiveSaturation = DI_FFNOMINALMAX;
         condition.dwNegativeSaturation = DI_FFNOMINALMAX;
         const DIEFFECT description = describe(sizeof condition, &condition);
-        damper_->SetParameters(&description, DIEP_TYPESPECIFICPARAMS);
+        noteResult(damper_->SetParameters(&description, DIEP_TYPESPECIFICPARAMS));
     }
+    reportPlaying();
 }
 
 SentEffect EffectSet::setPeriodic(IDirectInputEffect* field, double magnitude, double frequency) {
@@ -90,7 +91,7 @@ SentEffect EffectSet::setPeriodic(IDirectInputEffect* field, double magnitude, d
     periodic.dwPeriod = static_cast<DWORD>(kMicrosecondsPerSecond /
                                            limit(frequency, kLowestFrequency, kHighestFrequency));
     const DIEFFECT description = describe(sizeof periodic, &periodic);
-    field->SetParameters(&description, DIEP_TYPESPECIFICPARAMS);
+    noteResult(field->SetParameters(&description, DIEP_TYPESPECIFICPARAMS));
     return {static_cast<LONG>(periodic.dwMagnitude), periodic.dwPeriod, false, true};
 }
 

@@ -6,6 +6,8 @@
 #include <iterator>
 #include <system_error>
 
+#include "controller/setup.h"
+
 namespace torvane {
 namespace {
 
@@ -93,14 +95,22 @@ class ReportWriter {
 
 }  // namespace
 
-bool pollControllerState(IDirectInputDevice8W& device, DIJOYSTATE2& state) {
+bool pollControllerState(IDirectInputDevice8W& device, DIJOYSTATE2& state, bool& reacquired) {
+    reacquired = false;
     if (FAILED(device.Poll())) {
         // A device lost to another program or a reconnect has to be acquired again before it
-        // answers; whether that worked shows in the second Poll.
-        device.Acquire();
+        // answers; whether that worked shows in the second Poll. A wheel base that rebooted has
+        // its centering spring back on, and it can only be switched off while not acquired.
+        switchAutocenterOff(device);
+        reacquired = SUCCEEDED(device.Acquire());
         if (FAILED(device.Poll())) return false;
     }
     return SUCCEEDED(device.GetDeviceState(sizeof(DIJOYSTATE2), &state));
+}
+
+bool pollControllerState(IDirectInputDevice8W& device, DIJOYSTATE2& state) {
+    bool reacquired = false;
+    return pollControllerState(device, state, reacquired);
 }
 
 RawInputText formatRawInputReport(const DIJOYSTATE2& state) {
@@ -128,10 +138,10 @@ RawInputText formatRawInputReport(const DIJOYSTATE2& state) {
     return text;
 }
 
-bool RawInputReporter::sendRawInput(IDirectInputDevice8W& device) {
+bool RawInputReporter::sendRawInput(IDirectInputDevice8W& device, bool& reacquired) {
     DIJOYSTATE2 state;
     std::memset(&state, 0, sizeof state);
-    if (!pollControllerState(device, state)) return false;
+    if (!pollControllerState(device, state, reacquired)) return false;
     lastX_ = state.lX;
     hasReadState_ = true;
 

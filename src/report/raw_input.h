@@ -21,8 +21,13 @@ struct RawInputText {
     std::string_view view() const { return {bytes.data(), length}; }
 };
 
-/// Poll (on failure Acquire, ignored, and Poll once more), then GetDeviceState of the 272-byte
-/// DIJOYSTATE2; true when the state was read.
+/// Poll (on failure switch autocentering off and Acquire, both results unreported, and Poll once
+/// more), then GetDeviceState of the 272-byte DIJOYSTATE2; true when the state was read.
+/// reacquired tells whether that Acquire succeeded: DirectInput stops and unloads a device's
+/// effects when it loses it, so whoever plays them has to start them again.
+bool pollControllerState(IDirectInputDevice8W& device, DIJOYSTATE2& state, bool& reacquired);
+
+/// The same, for a reader that plays no effects.
 bool pollControllerState(IDirectInputDevice8W& device, DIJOYSTATE2& state);
 
 /// The raw-input message for state: the eight axes and the indexes of the pressed buttons, with
@@ -39,8 +44,9 @@ class RawInputReporter {
     void adopt(platform::Socket socket) { socket_ = std::move(socket); }
 
     /// One report: reads the state and, if that worked, sends it in one datagram. Returns whether
-    /// the state was read; the send's result is not examined.
-    bool sendRawInput(IDirectInputDevice8W& device);
+    /// the state was read, and sets reacquired as pollControllerState does; the send's result is
+    /// not examined.
+    bool sendRawInput(IDirectInputDevice8W& device, bool& reacquired);
 
     void close() { socket_.close(); }
 

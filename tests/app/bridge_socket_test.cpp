@@ -129,6 +129,90 @@ TEST(BridgeRun, TelemetryReachesTheWheelAndRawInputReachesTheApplication) {
     EXPECT_EQ(world.outstandingReferences(), 0u);
 }
 
+// A wheel that behaves as DirectInput documents it: losing it drops its effects, Start fails
+// while it is away, and autocentering can be switched only while it is not acquired. The bridge
+// runs 12 passes with fresh telemetry from the second one on, then Ctrl+C.
+TEST(BridgeRun, KeepsTheForcesAliveThroughLossAndFailedStarts) {
+    const std::string retrying = "Could not start the force-feedback effects; retrying.\n";
+    const std::string playingAgain = "Force-feedback effects are playing again.\n";
+    const std::string warning =
+        "Warning: the wheel's automatic centering could not be disabled. Stop the bridge if "
+        "forces feel abnormal.\n";
+    const struct {
+        const char* what;
+        std::function<void(fake::FakeWorld&, fake::FakeController&)> arrange;
+        std::function<void(fake::FakeDevice&, int pass)> afterPass;
+        std::string err;
+        std::string playing;  // how many effects play after each pass
+        std::size_t starts;   // Start calls in the whole run
+    } cases[] = {
+        {"a well-behaved wheel", nullptr, nullptr, "", "055555555555", 5},
+        // Reports go out in passes 5 and 9.
+        {"lost at a poll and acquired again at once",
+         [](fake::FakeWorld&, fake::FakeController& wheel) {
+             wheel.behaviour.pollResults = {DIERR_INPUTLOST};
+         },
+         nullptr, "", "055505555555", 10},
+        {"refuses autocentering, and is lost",
+         [](fake::FakeWorld& world, fake::FakeController& wheel) {
+             world.failOn("device2.SetProperty(DIPROP_AUTOCENTER");
+             wheel.behaviour.pollResults = {DIERR_INPUTLOST};
+         },
+         nullptr, warning, "055505555555", 10},
+        {"away from pass 3 to pass 7", nullptr,
+         [](fake::FakeDevice& device, int pass) {
+             if (pass == 3) device.unplug();
+             if (pass == 7) device.plugIn();
+         },
+         retrying + playingAgain, "055000000555", 35},
+        {"Start fails once",
+         [](fake::FakeWorld& world, fake::FakeController&) {
+             world.failOn("effect3.Start", E_FAIL, 0, 1);
+         },
+         nullptr, retrying + playingAgain, "045555555555", 6},
+        {"Start always fails",
+         [](fake::FakeWorld& world, fake::FakeController&) { world.failOn("effect*.Start"); },
+         nullptr, retrying, "000000000000", 55},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fake::FakeWorld world;
+        fake::FakeController& wheel = fake::addWheel(world);
+        if (c.arrange) c.arrange(world, wheel);
+        fake::LoopbackPeer game;
+        fake::SimulatedClock clock;
+        std::atomic<bool> running{true};
+        std::string playing;
+        fake::markPasses(world, clock, [&](int pass) {
+            fake::FakeDevice& device = *world.devices()[1];
+            int count = 0;
+            for (const auto& effect : world.effects()) count += effect->playing() ? 1 : 0;
+            playing += std::to_string(count);
+            if (c.afterPass) c.afterPass(device, pass);
+            game.sendTo(kTelemetryPort, "{\"aligningTorque\":" + std::to_string(pass / 20.0) + "}");
+            if (pass == 12) running.store(false);
+        });
+
+        const fake::BridgeRun run = fake::runBridgeOnFake({}, clock, running);
+
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_EQ(run.err, c.err);
+        EXPECT_EQ(playing, c.playing);
+        EXPECT_EQ(world.callsStartingWith("effect*.Start").size(), c.starts);
+        // The last pass sent the newest telemetry (pass 11's 0.55, at gain 0.1).
+        EXPECT_EQ(
+            world.parameters()[world.parameters().size() - 5].as<DICONSTANTFORCE>().lMagnitude,
+            550);
+        // Autocentering is switched off right before every Acquire, while it can be.
+        const auto& calls = world.calls();
+        for (std::size_t i = 1; i < calls.size(); ++i) {
+            if (calls[i] == "device2.Acquire") {
+                EXPECT_EQ(calls[i - 1].rfind("device2.SetProperty(DIPROP_AUTOCENTER", 0), 0u);
+            }
+        }
+    }
+}
+
 TEST(BridgeRun, TestModeDrivesTheWheelForSixSecondsAndEndsByItself) {
     fake::FakeWorld world;
     fake::addWheel(world);

@@ -47,7 +47,8 @@ class MainLoopTest : public ::testing::Test {
     fake::FakeWorld world;
     fake::FakeDevice& device = world.addDevice();
     BridgeOptions options;
-    EffectSet effects{&device};
+    std::ostringstream err;
+    EffectSet effects{&device, err};
     platform::WinsockSession network;
     RawInputReporter reporter;
     TelemetryReceiver receiver;

@@ -111,7 +111,7 @@ TEST(Diagnose, AFailedPassPrintsNothingButPausesAndTheNextOneAcquiresAgain) {
     fake::FakeWorld world;
     fake::DeviceBehaviour behaviour;
     // The first pass fails twice; the second recovers after its Acquire.
-    behaviour.pollResults = {DIERR_INPUTLOST, DIERR_INPUTLOST, DIERR_INPUTLOST};
+    behaviour.pollResults = {DIERR_INPUTLOST, DIERR_INPUTLOST};
     behaviour.states = {wheelAt(42)};
     fake::FakeDevice& device = world.addDevice(behaviour);
 

@@ -3,18 +3,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "support/fake_directinput.h"
 
 namespace torvane {
 namespace {
 
 using ::testing::ElementsAre;
-
-const char* const kAutocenterWarning =
-    "Warning: the wheel's automatic centering could not be disabled. Stop the bridge if forces "
-    "feel abnormal.\n";
 
 TEST(ControllerSetup, OpensWithTheJoystickFormatAndKeepsAFailedDeviceForItsOwner) {
     struct Case {
@@ -67,22 +61,6 @@ TEST(ControllerSetup, RangesEveryAxisEvenWhenOneRefuses) {
                             "min=-10000,max=10000)",
                             "device1.SetProperty(DIPROP_RANGE,size=24,header=16,obj=66306,how=2,"
                             "min=-10000,max=10000)"));
-}
-
-TEST(ControllerSetup, SwitchesAutocenteringOffAndOnlyWarnsWhenItCannot) {
-    for (const bool refuses : {false, true}) {
-        SCOPED_TRACE(refuses ? "device refuses" : "device accepts");
-        fake::FakeWorld world;
-        fake::FakeDevice& device = world.addDevice();
-        if (refuses) world.failOn("device1.SetProperty(DIPROP_AUTOCENTER");
-        std::ostringstream err;
-
-        disableAutocenter(device, err);
-
-        EXPECT_THAT(world.calls(), ElementsAre("device1.SetProperty(DIPROP_AUTOCENTER,size=20,"
-                                               "header=16,obj=0,how=0,data=0)"));
-        EXPECT_EQ(err.str(), refuses ? kAutocenterWarning : "");
-    }
 }
 
 TEST(ControllerSetup, TakesExclusiveBackgroundAccessOnAHiddenOwnerWindow) {

@@ -41,8 +41,8 @@ TEST(EffectSet, ReportsEachEffectAndRunsWithThoseThatExist) {
         fake::FakeWorld world;
         fake::FakeDevice& device = world.addDevice();
         for (const std::string& refused : c.refused) world.failOn(refused);
-        EffectSet set(&device);
         std::ostringstream out;
+        EffectSet set(&device, out);
         set.create(out);
         EXPECT_EQ(out.str(), c.line);
         // Every effect is attempted, whatever happened to the ones before it.
@@ -68,8 +68,8 @@ TEST(EffectSet, ReportsEachEffectAndRunsWithThoseThatExist) {
 
 TEST(EffectSet, CreatesEveryEffectWithTheTemplateAndZeroStrengthWithoutStartingIt) {
     fake::FakeWorld world;
-    EffectSet set(&world.addDevice());
     std::ostringstream out;
+    EffectSet set(&world.addDevice(), out);
     set.create(out);
 
     const auto& sent = world.parameters();
@@ -86,16 +86,17 @@ TEST(EffectSet, CreatesEveryEffectWithTheTemplateAndZeroStrengthWithoutStartingI
     EXPECT_FALSE(set.started());
 }
 
-/// Every call after creation for steps ('a' apply, 's' stop), the set's destruction included.
-Calls runSteps(const std::string& steps, const std::string& failing = {}) {
+/// Every call after creation for steps ('a' apply, 's' stop), the set's destruction included,
+/// with every matching call answering result.
+Calls runSteps(const std::string& steps, const std::string& failing = {}, HRESULT result = E_FAIL) {
     fake::FakeWorld world;
     fake::FakeDevice& device = world.addDevice();
     {
-        EffectSet set(&device);
         std::ostringstream out;
+        EffectSet set(&device, out);
         set.create(out);
         world.clearCalls();
-        if (!failing.empty()) world.failOn(failing);
+        if (!failing.empty()) world.failOn(failing, result);
         for (char step : steps) {
             if (step == 'a') set.apply(TelemetryFrame{}, 0.1);
             if (step == 's') set.stop();
@@ -133,9 +134,20 @@ TEST(EffectSet, StartsOnceStopsOnceAndReleasesInReverse) {
     EXPECT_EQ(runSteps("s"), releaseOnly);  // a stop before any apply makes no call
     EXPECT_EQ(runSteps("aassa"), expectedPlayStopPlay());
     // Failures of these calls change nothing: no retry, and started follows the calls made.
-    for (const char* failing : {"effect*.Start", "effect*.Stop", "effect*.SetParameters",
-                                "device1.SendForceFeedbackCommand", "effect3."}) {
+    for (const char* failing :
+         {"effect*.Stop", "effect*.SetParameters", "device1.SendForceFeedbackCommand"}) {
         EXPECT_EQ(runSteps("aassa", failing), expectedPlayStopPlay()) << failing;
+    }
+    // A device that says it is no longer acquired has dropped every effect: the next apply
+    // starts all five again.
+    const HRESULT dropped[] = {DIERR_INPUTLOST, DIERR_NOTACQUIRED,
+                               static_cast<HRESULT>(DIERR_NOTEXCLUSIVEACQUIRED),
+                               DI_DOWNLOADSKIPPED};
+    for (const HRESULT lost : dropped) {
+        Calls starts;
+        for (const std::string& call : runSteps("aa", "effect2.SetParameters", lost))
+            if (call.find(".Start") != std::string::npos) starts.push_back(call);
+        EXPECT_EQ(starts.size(), 10u) << lost;
     }
 }
 

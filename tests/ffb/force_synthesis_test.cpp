@@ -27,8 +27,8 @@ using Sent = std::array<std::int64_t, 8>;
 /// agrees. clips receives the record's clip flags, '1' or '0' from constant force to damper.
 Sent applyOnce(const TelemetryFrame& frame, double gain, std::string* clips = nullptr) {
     fake::FakeWorld world;
-    EffectSet set(&world.addDevice());
     std::ostringstream out;
+    EffectSet set(&world.addDevice(), out);
     set.create(out);
     const std::size_t created = world.parameters().size();
     set.apply(frame, gain);
@@ -200,8 +200,8 @@ TEST(ForceSynthesis, SetPeriodicLimitsMagnitudeAndFrequency) {
     } cases[] = {{0.5, 0.5, 5000, 1000000}, {2.0, 1000.0, 10000, 5555}, {-1.0, kNaN, 0, 1000000}};
     for (const auto& c : cases) {
         fake::FakeWorld world;
-        EffectSet set(&world.addDevice());
         std::ostringstream out;
+        EffectSet set(&world.addDevice(), out);
         set.create(out);
         set.setPeriodic(world.effects()[1].get(), c.magnitude, c.frequency);
         set.setPeriodic(nullptr, 1.0, 50.0);  // an effect that could not be created

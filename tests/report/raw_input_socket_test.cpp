@@ -45,8 +45,9 @@ TEST(RawInputSocket, SendsExactlyTheReportTextAndNothingWhenTheStateCannotBeRead
 
     // The failed attempt must put nothing on the wire: the first datagram to arrive is the one
     // from the working device that follows it.
-    EXPECT_FALSE(reporter.sendRawInput(lost));
-    ASSERT_TRUE(reporter.sendRawInput(working));
+    bool reacquired = false;
+    EXPECT_FALSE(reporter.sendRawInput(lost, reacquired));
+    ASSERT_TRUE(reporter.sendRawInput(working, reacquired));
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     char buffer[2048];
     int received = -1;

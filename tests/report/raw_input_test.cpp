@@ -62,20 +62,25 @@ TEST(RawInput, FormatsTheMessageByteForByte) {
     EXPECT_EQ(formatRawInputReport(longest).length, 586u);
 }
 
-TEST(RawInput, PollsAcquiresAndReadsInOrder) {
+TEST(RawInput, PollsReacquiresAndReadsInOrder) {
     const std::string poll = "device1.Poll", acquire = "device1.Acquire",
-                      getState = "device1.GetDeviceState(272)";
+                      getState = "device1.GetDeviceState(272)",
+                      autocenterOff =
+                          "device1.SetProperty(DIPROP_AUTOCENTER,size=20,header=16,"
+                          "obj=0,how=0,data=0)";
     const struct {
         std::vector<HRESULT> pollResults;
         std::string failing;
         bool read;
+        bool reacquired;
         std::vector<std::string> calls;
     } cases[] = {
         // A device that needs no polling answers DI_NOEFFECT, which is no failure.
-        {{DI_NOEFFECT}, "", true, {poll, getState}},
-        {{DIERR_INPUTLOST}, acquire, true, {poll, acquire, poll, getState}},  // result ignored
-        {{}, poll, false, {poll, acquire, poll}},
-        {{}, "device1.GetDeviceState", false, {poll, getState}},
+        {{DI_NOEFFECT}, "", true, false, {poll, getState}},
+        // Lost: autocentering off while it can be switched, then acquired again.
+        {{DIERR_INPUTLOST}, "", true, true, {poll, autocenterOff, acquire, poll, getState}},
+        {{DIERR_INPUTLOST}, acquire, false, false, {poll, autocenterOff, acquire, poll}},
+        {{}, "device1.GetDeviceState", false, false, {poll, getState}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.calls));
@@ -87,7 +92,9 @@ TEST(RawInput, PollsAcquiresAndReadsInOrder) {
         if (!c.failing.empty()) world.failOn(c.failing, DIERR_INPUTLOST);
 
         DIJOYSTATE2 state{};
-        EXPECT_EQ(pollControllerState(device, state), c.read);
+        bool reacquired = !c.reacquired;
+        EXPECT_EQ(pollControllerState(device, state, reacquired), c.read);
+        EXPECT_EQ(reacquired, c.reacquired);
         EXPECT_EQ(world.calls(), c.calls);
         if (c.read) {
             EXPECT_EQ(formatRawInputReport(state).view(),

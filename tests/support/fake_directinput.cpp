@@ -109,8 +109,8 @@ std::vector<std::string> FakeWorld::callsStartingWith(const std::string& prefix)
     return found;
 }
 
-void FakeWorld::failOn(const std::string& callPrefix, HRESULT result, int skip) {
-    failures_.push_back({callPrefix, result, skip});
+void FakeWorld::failOn(const std::string& callPrefix, HRESULT result, int skip, int times) {
+    failures_.push_back({callPrefix, result, skip, times});
 }
 
 HRESULT FakeWorld::record(const std::string& call) {
@@ -121,6 +121,8 @@ HRESULT FakeWorld::record(const std::string& call) {
             --failure.skip;
             continue;
         }
+        if (failure.times == 0) continue;
+        if (failure.times > 0) --failure.times;
         return failure.result;
     }
     return DI_OK;
@@ -139,18 +141,19 @@ FakeController& FakeWorld::addController(platform::WideString productName, bool 
 }
 
 FakeDevice& FakeWorld::addDevice(DeviceBehaviour behaviour) {
-    return makeDevice(behaviour);
+    return makeDevice(behaviour, true);
 }
 
-FakeDevice& FakeWorld::makeDevice(const DeviceBehaviour& behaviour) {
+FakeDevice& FakeWorld::makeDevice(const DeviceBehaviour& behaviour, bool acquired) {
     devices_.push_back(std::make_unique<FakeDevice>(
-        *this, "device" + number(static_cast<long long>(devices_.size() + 1)), behaviour));
+        *this, "device" + number(static_cast<long long>(devices_.size() + 1)), behaviour,
+        acquired));
     return *devices_.back();
 }
 
-FakeEffect& FakeWorld::makeEffect(const GUID& type) {
+FakeEffect& FakeWorld::makeEffect(FakeDevice& device, const GUID& type) {
     effects_.push_back(std::make_unique<FakeEffect>(
-        *this, "effect" + number(static_cast<long long>(effects_.size() + 1)), type));
+        *this, device, "effect" + number(static_cast<long long>(effects_.size() + 1)), type));
     return *effects_.back();
 }
 
@@ -257,8 +260,22 @@ HRESULT FakeDirectInput::ConfigureDevices(LPDICONFIGUREDEVICESCALLBACK, LPDICONF
 // ---------------------------------------------------------------------------------------------
 // FakeDevice
 
-FakeDevice::FakeDevice(FakeWorld& world, std::string name, DeviceBehaviour behaviour)
-    : world_(world), name_(std::move(name)), behaviour_(std::move(behaviour)) {}
+FakeDevice::FakeDevice(FakeWorld& world, std::string name, DeviceBehaviour behaviour, bool acquired)
+    : world_(world),
+      name_(std::move(name)),
+      behaviour_(std::move(behaviour)),
+      acquired_(acquired) {}
+
+void FakeDevice::lose() {
+    acquired_ = false;
+    for (const auto& effect : world_.effects())
+        if (&effect->device() == this) effect->unload();
+}
+
+void FakeDevice::unplug() {
+    lose();
+    unplugged_ = true;
+}
 
 HRESULT FakeDevice::QueryInterface(REFIID, void** object) {
     if (object != nullptr) *object = nullptr;
@@ -316,14 +333,23 @@ HRESULT FakeDevice::SetProperty(REFGUID property, LPCDIPROPHEADER header) {
             call += ",data=" + number(reinterpret_cast<const DIPROPDWORD*>(header)->dwData);
         }
     }
-    return world_.record(call + ")");
+    const HRESULT hr = world_.record(call + ")");
+    if (hr != DI_OK) return hr;
+    return acquired_ && propertyAddress(property) == &DIPROP_AUTOCENTER ? DIERR_ACQUIRED : DI_OK;
 }
 
 HRESULT FakeDevice::Acquire() {
-    return world_.record(name_ + ".Acquire");
+    const HRESULT hr = world_.record(name_ + ".Acquire");
+    if (hr != DI_OK) return hr;
+    if (unplugged_) return static_cast<HRESULT>(DIERR_UNPLUGGED);
+    if (acquired_) return DI_NOEFFECT;
+    acquired_ = true;
+    return DI_OK;
 }
 HRESULT FakeDevice::Unacquire() {
-    return world_.record(name_ + ".Unacquire");
+    const HRESULT hr = world_.record(name_ + ".Unacquire");
+    if (SUCCEEDED(hr)) lose();
+    return hr;
 }
 
 HRESULT FakeDevice::GetDeviceState(DWORD size, LPVOID data) {
@@ -390,7 +416,7 @@ HRESULT FakeDevice::CreateEffect(REFGUID type, LPCDIEFFECT record, LPDIRECTINPUT
         world_.recordParameters(copyEffect("(failed)", record, 0));
         return hr;
     }
-    FakeEffect& created = world_.makeEffect(type);
+    FakeEffect& created = world_.makeEffect(*this, type);
     world_.recordParameters(copyEffect(created.name(), record, 0));
     *effect = &created;
     return DI_OK;
@@ -426,8 +452,12 @@ HRESULT FakeDevice::Escape(LPDIEFFESCAPE) {
 HRESULT FakeDevice::Poll() {
     const HRESULT hr = world_.record(name_ + ".Poll");
     if (FAILED(hr)) return hr;
+    if (!acquired_) return DIERR_NOTACQUIRED;
     const std::size_t made = pollsMade_++;
-    return made < behaviour_.pollResults.size() ? behaviour_.pollResults[made] : DI_OK;
+    const HRESULT result =
+        made < behaviour_.pollResults.size() ? behaviour_.pollResults[made] : DI_OK;
+    if (result == DIERR_INPUTLOST) lose();
+    return result;
 }
 HRESULT FakeDevice::SendDeviceData(DWORD, LPCDIDEVICEOBJECTDATA, LPDWORD, DWORD) {
     world_.record(name_ + ".SendDeviceData");
@@ -457,8 +487,8 @@ HRESULT FakeDevice::GetImageInfo(LPDIDEVICEIMAGEINFOHEADERW) {
 // ---------------------------------------------------------------------------------------------
 // FakeEffect
 
-FakeEffect::FakeEffect(FakeWorld& world, std::string name, const GUID& type)
-    : world_(world), name_(std::move(name)), type_(type) {}
+FakeEffect::FakeEffect(FakeWorld& world, FakeDevice& device, std::string name, const GUID& type)
+    : world_(world), device_(device), name_(std::move(name)), type_(type) {}
 
 HRESULT FakeEffect::QueryInterface(REFIID, void** object) {
     if (object != nullptr) *object = nullptr;
@@ -487,13 +517,21 @@ HRESULT FakeEffect::GetParameters(LPDIEFFECT, DWORD) {
 HRESULT FakeEffect::SetParameters(LPCDIEFFECT record, DWORD flags) {
     const HRESULT hr = world_.record(name_ + ".SetParameters(" + number(flags) + ")");
     world_.recordParameters(copyEffect(name_, record, flags));
-    return hr;
+    if (hr != DI_OK) return hr;
+    return device_.acquired() ? DI_OK : DI_DOWNLOADSKIPPED;  // kept, but not on the device
 }
 HRESULT FakeEffect::Start(DWORD iterations, DWORD flags) {
-    return world_.record(name_ + ".Start(" + number(iterations) + "," + number(flags) + ")");
+    const HRESULT hr =
+        world_.record(name_ + ".Start(" + number(iterations) + "," + number(flags) + ")");
+    if (hr != DI_OK) return hr;
+    if (!device_.acquired()) return static_cast<HRESULT>(DIERR_NOTEXCLUSIVEACQUIRED);
+    playing_ = true;
+    return DI_OK;
 }
 HRESULT FakeEffect::Stop() {
-    return world_.record(name_ + ".Stop");
+    const HRESULT hr = world_.record(name_ + ".Stop");
+    if (SUCCEEDED(hr)) playing_ = false;
+    return hr;
 }
 HRESULT FakeEffect::GetEffectStatus(LPDWORD) {
     world_.record(name_ + ".GetEffectStatus");

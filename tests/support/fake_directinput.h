@@ -2,6 +2,10 @@
 // Every call is written to one shared log, in order, as "object.Method(arguments)"; any call can
 // be told to fail; effect parameters are kept as copies of the records the caller passed. The
 // objects live as long as the FakeWorld, so a test can inspect them after the code released them.
+// Acquisition behaves as DirectInput documents it: losing or unacquiring a device stops and
+// unloads its effects, which then need Start again; Start needs the device acquired, and
+// SetParameters on a device that is not answers DI_DOWNLOADSKIPPED; autocentering can be switched
+// only while the device is not acquired.
 #pragma once
 
 #include <cstring>
@@ -36,13 +40,18 @@ struct EffectParameters {
 };
 
 class FakeWorld;
+class FakeDevice;
 
 class FakeEffect final : public IDirectInputEffect {
   public:
-    FakeEffect(FakeWorld& world, std::string name, const GUID& type);
+    FakeEffect(FakeWorld& world, FakeDevice& device, std::string name, const GUID& type);
     const std::string& name() const { return name_; }
     const GUID& type() const { return type_; }
+    const FakeDevice& device() const { return device_; }
     ULONG references() const { return references_; }
+    /// Started, and neither stopped nor unloaded by its device since.
+    bool playing() const { return playing_; }
+    void unload() { playing_ = false; }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override;
     ULONG STDMETHODCALLTYPE AddRef() override;
@@ -60,9 +69,11 @@ class FakeEffect final : public IDirectInputEffect {
 
   private:
     FakeWorld& world_;
+    FakeDevice& device_;
     std::string name_;
     GUID type_;
     ULONG references_ = 1;
+    bool playing_ = false;
 };
 
 /// What a fake device reports and does.
@@ -71,13 +82,18 @@ struct DeviceBehaviour {
     std::vector<DWORD> axisTypes;        ///< dwType of each axis EnumObjects reports
     std::vector<DIEFFECTINFOW> effects;  ///< what EnumEffects reports
     std::vector<DIJOYSTATE2> states;     ///< successive GetDeviceState results; the last repeats
-    std::vector<HRESULT> pollResults;    ///< successive Poll results; DI_OK once used up
+    std::vector<HRESULT> pollResults;    ///< successive Poll results; DI_OK once used up;
+                                         ///< DIERR_INPUTLOST also loses the device
 };
 
 class FakeDevice final : public IDirectInputDevice8W {
   public:
-    FakeDevice(FakeWorld& world, std::string name, DeviceBehaviour behaviour);
+    FakeDevice(FakeWorld& world, std::string name, DeviceBehaviour behaviour, bool acquired);
     const std::string& name() const { return name_; }
+    bool acquired() const { return acquired_; }
+    /// The wheel goes away: the device is lost, and Acquire fails until plugIn.
+    void unplug();
+    void plugIn() { unplugged_ = false; }
     ULONG references() const { return references_; }
     DeviceBehaviour& behaviour() { return behaviour_; }
     const DIDATAFORMAT* dataFormat() const { return dataFormat_; }
@@ -120,10 +136,15 @@ class FakeDevice final : public IDirectInputDevice8W {
     HRESULT STDMETHODCALLTYPE GetImageInfo(LPDIDEVICEIMAGEINFOHEADERW) override;
 
   private:
+    /// What DirectInput does when it unacquires a device: its effects stop and are unloaded.
+    void lose();
+
     FakeWorld& world_;
     std::string name_;
     DeviceBehaviour behaviour_;
     ULONG references_ = 1;
+    bool acquired_ = false;
+    bool unplugged_ = false;
     const DIDATAFORMAT* dataFormat_ = nullptr;
     HWND cooperativeWindow_ = nullptr;
     std::size_t statesRead_ = 0;
@@ -179,8 +200,10 @@ class FakeWorld {
     std::vector<std::string> callsStartingWith(const std::string& prefix) const;
     void clearCalls() { calls_.clear(); }
     /// Makes later calls whose logged text starts with callPrefix return result, after the first
-    /// `skip` matching calls have succeeded. "device*." and "effect*." match any device or effect.
-    void failOn(const std::string& callPrefix, HRESULT result = E_FAIL, int skip = 0);
+    /// `skip` matching calls have succeeded, `times` times (negative: always). "device*." and
+    /// "effect*." match any device or effect.
+    void failOn(const std::string& callPrefix, HRESULT result = E_FAIL, int skip = 0,
+                int times = -1);
 
     /// Effect parameters passed to CreateEffect (flags 0) and SetParameters, in call order.
     const std::vector<EffectParameters>& parameters() const { return parameters_; }
@@ -188,7 +211,8 @@ class FakeWorld {
     std::vector<FakeController>& controllers() { return controllers_; }
     FakeController& addController(platform::WideString productName, bool forceFeedback = true);
 
-    /// A device not reached through DirectInput, for code that takes a device directly.
+    /// A device not reached through DirectInput, already acquired, for code that takes a set-up
+    /// device directly.
     FakeDevice& addDevice(DeviceBehaviour behaviour = {});
     FakeDirectInput& directInput() { return *directInput_; }
     /// Devices and effects in creation order ("device1", "effect1", ...).
@@ -207,8 +231,8 @@ class FakeWorld {
     void recordParameters(EffectParameters parameters) {
         parameters_.push_back(std::move(parameters));
     }
-    FakeDevice& makeDevice(const DeviceBehaviour& behaviour);
-    FakeEffect& makeEffect(const GUID& type);
+    FakeDevice& makeDevice(const DeviceBehaviour& behaviour, bool acquired = false);
+    FakeEffect& makeEffect(FakeDevice& device, const GUID& type);
 
   private:
     std::vector<std::string> calls_;
@@ -216,6 +240,7 @@ class FakeWorld {
         std::string pattern;
         HRESULT result;
         int skip;
+        int times;
     };
     std::vector<Failure> failures_;
     std::vector<EffectParameters> parameters_;
