@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <linux/input.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <map>
@@ -20,21 +21,29 @@ struct EvdevNode {
     std::string name;
     std::string phys = "usb-0000:00:14.0-1/input0";
     input_id id{BUS_USB, 0x0EB7, 0x0020, 0x0111};
-    std::vector<int> axes, keys, effects, properties;
+    std::vector<int> axes{}, keys{}, effects{}, properties{};
     int slots = 0;
     int openError = 0;  ///< EACCES: the user may not open it
     int grabError = 0;  ///< EBUSY: another program holds it
     bool gone = false;  ///< unplugged: ENODEV on its files, ENOENT on opening
     // The device's state, set by the test.
-    std::map<int, input_absinfo> absolute;
-    std::set<int> pressed;
+    std::map<int, input_absinfo> absolute{};
+    std::set<int> pressed{};
     // What the driver did.
-    std::vector<ff_effect> uploads;
-    std::vector<int> removals;
-    std::vector<input_event> writes;
-    std::map<int, ff_effect> loaded;
+    std::vector<ff_effect> uploads{};
+    std::vector<int> removals{};
+    std::vector<input_event> writes{};
+    std::map<int, ff_effect> loaded{};
     bool grabbed = false;
 };
+
+inline input_absinfo absolute(int value, int minimum, int maximum) {
+    input_absinfo axis{};
+    axis.value = value;
+    axis.minimum = minimum;
+    axis.maximum = maximum;
+    return axis;
+}
 
 class EvdevKernel final : public evdev::Kernel {
   public:
@@ -90,8 +99,10 @@ class EvdevKernel final : public evdev::Kernel {
             return node.grabbed = value != 0, 0;
         }
         if (number >= 0x40 && number < 0x40 + ABS_CNT && size == sizeof(input_absinfo)) {
-            if (node.absolute.count(static_cast<int>(number - 0x40)) == 0) return -EINVAL;
-            return *static_cast<input_absinfo*>(argument) = node.absolute[number - 0x40], 0;
+            const int code = static_cast<int>(number - 0x40);
+            if (std::find(node.axes.begin(), node.axes.end(), code) == node.axes.end())
+                return -EINVAL;
+            return *static_cast<input_absinfo*>(argument) = node.absolute[code], 0;
         }
         std::memset(argument, 0, size);
         if (number == 0x06) return copyText(node.name, argument, size);
