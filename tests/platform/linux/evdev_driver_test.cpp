@@ -1,6 +1,6 @@
 // The evdev source and driver on a fake kernel whose nodes are typical wheels: (a) a belt wheel
-// with a constant force, autocentering and gain only; (b) a PID-class base; (c) pedals without
-// force feedback; (d) nodes the user may not open; (e) a base unplugged mid-session.
+// with a constant force, autocentering and gain only; (b) a PID-class base with 16 effect slots;
+// (c) pedals without force feedback; (d) nodes the user may not open; (e) a base unplugged.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -13,30 +13,24 @@ namespace {
 
 using wheel::DriverStatus;
 using wheel::EffectKind;
+using Writes = std::vector<std::pair<int, int>>;
 
 fake::EvdevNode beltWheel() {  // (a)
-    fake::EvdevNode node{.name = "Belt Wheel", .phys = "usb-0000:00:14.0-2/input0"};
-    node.id.vendor = 0x046D;
-    node.axes = {ABS_X, ABS_Y, ABS_Z, ABS_HAT0X, ABS_HAT0Y};
-    node.keys = {KEY_A, BTN_TRIGGER_HAPPY1, BTN_THUMB, BTN_TRIGGER};
-    node.effects = {FF_CONSTANT, FF_AUTOCENTER, FF_GAIN};
-    node.slots = 16;
-    return node;
+    return {.name = "Belt Wheel",
+            .axes = {ABS_X, ABS_Y, ABS_HAT0X, ABS_HAT0Y},
+            .keys = {KEY_A, BTN_TRIGGER_HAPPY1, BTN_THUMB, BTN_TRIGGER},
+            .effects = {FF_CONSTANT, FF_AUTOCENTER, FF_GAIN}};
 }
-
 fake::EvdevNode pidBase() {  // (b)
-    fake::EvdevNode node{.name = "PID Wheel Base"};
-    node.axes = {ABS_X, ABS_Y, ABS_RZ};
-    node.keys = {BTN_TRIGGER, BTN_THUMB};
-    node.effects = {FF_CONSTANT, FF_PERIODIC, FF_SINE, FF_SQUARE, FF_DAMPER, FF_GAIN};
-    node.slots = 16;
-    return node;
+    return {.name = "PID Base",
+            .phys = "usb-0000:00:14.0-2/input0",
+            .axes = {ABS_X},
+            .effects = {FF_CONSTANT, FF_PERIODIC, FF_SINE, FF_SQUARE, FF_DAMPER, FF_GAIN}};
 }
-
 fake::EvdevNode pedals() {  // (c)
-    fake::EvdevNode node{.name = "Pedals", .phys = "usb-0000:00:14.0-3/input0"};
-    node.axes = {ABS_GAS, ABS_BRAKE, ABS_RUDDER};
-    return node;
+    return {.name = "Pedals",
+            .phys = "usb-0000:00:14.0-3/input0",
+            .axes = {ABS_GAS, ABS_BRAKE, ABS_RUDDER}};
 }
 
 struct World {
@@ -54,7 +48,7 @@ struct World {
     }
 };
 
-// The worked example's five effects, as the effect set sends them at gain 0.1.
+// The worked example's five effects as the effect set sends them at gain 0.1.
 std::vector<wheel::EffectParameters> workedExample() {
     using P = wheel::EffectParameters;
     return {P{.kind = EffectKind::ConstantForce, .level = -420},
@@ -70,136 +64,90 @@ std::vector<wheel::EffectParameters> workedExample() {
 
 TEST(EvdevSource, ListsGameControllersInNumericOrderAndSaysWhichMayNotBeOpened) {
     World world;
-    world.kernel.nodes[10] = pidBase();
-    world.kernel.nodes[2] = pedals();
-    world.kernel.nodes[3] = beltWheel();
-    world.kernel.nodes[4] = beltWheel();  // the same model on another port, not ours to open
-    world.kernel.nodes[4].phys = "usb-0000:00:14.0-4/input0";
+    world.kernel.nodes = {
+        {10, pidBase()},
+        {2, pedals()},
+        {3, beltWheel()},
+        {4, beltWheel()},
+        {5, {.name = "Keyboard", .keys = {KEY_A}, .openError = EACCES}},
+        {6, {.name = "Touchpad", .axes = {ABS_X}, .properties = {INPUT_PROP_POINTER}}},
+        {7, pidBase()}};  // a second node with the same identity
     world.kernel.nodes[4].openError = EACCES;
-    world.kernel.nodes[5] = {.name = "Keyboard", .keys = {KEY_A}, .openError = EACCES};
-    world.kernel.nodes[6] = {
-        .name = "Touchpad", .axes = {ABS_X, ABS_Y}, .properties = {INPUT_PROP_POINTER}};
-    world.kernel.nodes[7] = world.kernel.nodes[10];  // a second interface with the same identity
-
     const std::vector<wheel::DriverInfo> found = world.list();
     ASSERT_EQ(found.size(), 4u);
     EXPECT_EQ(std::u16string(found[0].productName.data()), u"Pedals");
     EXPECT_EQ(std::u16string(found[1].productName.data()), u"Belt Wheel");
     EXPECT_EQ(found[0].effects, 0u);
     EXPECT_EQ(found[1].effects, wheel::kindBit(EffectKind::ConstantForce));
-    EXPECT_EQ(found[3].effects,
-              wheel::kindBit(EffectKind::ConstantForce) | wheel::kindBit(EffectKind::Sine) |
-                  wheel::kindBit(EffectKind::Square) | wheel::kindBit(EffectKind::Damper));
-    const GUID product{0x0020046D, 0, 0, {0, 0, 'P', 'I', 'D', 'V', 'I', 'D'}};
-    EXPECT_TRUE(found[1].productGuid == product);
+    EXPECT_EQ(found[3].effects, found[1].effects | wheel::kindBit(EffectKind::Sine) |
+                                    wheel::kindBit(EffectKind::Square) |
+                                    wheel::kindBit(EffectKind::Damper));
+    EXPECT_TRUE(found[1].productGuid ==
+                (GUID{0xC24F046D, 0, 0, {0, 0, 'P', 'I', 'D', 'V', 'I', 'D'}}));
     EXPECT_FALSE(found[2].instanceGuid == found[3].instanceGuid);
-    EXPECT_EQ(world.errors.str(),
-              "Cannot open /dev/input/event4 (Belt Wheel): permission denied. Grant access with a "
-              "udev rule that adds TAG+=\"uaccess\" for the device, or add your user to the input "
-              "group.\n");
-
-    fake::EvdevKernel again;  // another run: the same GUIDs
-    again.nodes = world.kernel.nodes;
-    std::vector<wheel::DriverInfo> rerun;
-    std::ostringstream rerunErrors;
-    evdev::EvdevSource(again, rerunErrors).listDevices(rerun);
-    for (std::size_t i = 0; i < found.size(); ++i)
-        EXPECT_TRUE(rerun[i].instanceGuid == found[i].instanceGuid);
+    EXPECT_FALSE(found[1].instanceGuid == found[2].instanceGuid);
+    const std::string line =
+        "Cannot open /dev/input/event4 (Belt Wheel): permission denied. Grant access with a "
+        "udev rule that adds TAG+=\"uaccess\" for the device, or add your user to the input "
+        "group.\n";
+    EXPECT_EQ(world.errors.str(), line);
     world.list();
-    EXPECT_EQ(world.errors.str().find("event4", 40), std::string::npos);  // one line per node, once
+    EXPECT_EQ(world.errors.str(), line);  // once per node
+
+    World rerun;  // the same devices on another run: the same GUIDs
+    rerun.kernel.nodes = world.kernel.nodes;
+    const std::vector<wheel::DriverInfo> again = rerun.list();
+    for (std::size_t i = 0; i < found.size(); ++i)
+        EXPECT_TRUE(again[i].instanceGuid == found[i].instanceGuid);
 }
 
-TEST(EvdevDriver, PlaysTheWorkedExampleOnAPidBase) {
+TEST(EvdevDriver, PlaysTheWorkedExampleOnAPidBaseAndWhatABeltWheelCan) {
     World world;
-    world.kernel.nodes[0] = pidBase();
-    const fake::EvdevNode& node = world.kernel.nodes[0];
+    world.kernel.nodes = {{0, pidBase()}, {1, beltWheel()}};
+    const fake::EvdevNode &base = world.kernel.nodes[0], &belt = world.kernel.nodes[1];
     {
-        auto driver = world.open(0);
-        ASSERT_TRUE(driver);
+        auto driver = world.open(0), beltDriver = world.open(1);
         ASSERT_EQ(driver->acquire(true), DriverStatus::Ok);
-        EXPECT_TRUE(node.grabbed);
+        ASSERT_EQ(beltDriver->acquire(true), DriverStatus::Ok);
+        EXPECT_TRUE(base.grabbed);
         std::vector<wheel::EffectHandle> handles;
         for (const wheel::EffectParameters& parameters : workedExample()) {
-            wheel::EffectHandle handle = wheel::kNoHandle;
+            wheel::EffectHandle handle = wheel::kNoHandle, beltHandle = wheel::kNoHandle;
             ASSERT_EQ(driver->download(parameters, handle), DriverStatus::Ok);
             ASSERT_EQ(driver->start(handle, 1), DriverStatus::Ok);
+            EXPECT_EQ(beltDriver->download(parameters, beltHandle),
+                      handles.empty() ? DriverStatus::Ok : DriverStatus::Unsupported);
             handles.push_back(handle);
         }
-        struct Upload {
-            int type, waveform, level, period;
-        };
-        const Upload expected[] = {{FF_CONSTANT, 0, -1376, 0},
-                                   {FF_PERIODIC, FF_SINE, 2163, 16},
-                                   {FF_PERIODIC, FF_SINE, 577, 14},
-                                   {FF_PERIODIC, FF_SQUARE, 2621, 10},
-                                   {FF_DAMPER, 0, 0, 0}};
-        ASSERT_EQ(node.uploads.size(), 5u);
-        for (int i = 0; i < 5; ++i) {
-            const ff_effect& upload = node.uploads[i];
-            EXPECT_EQ(upload.type, expected[i].type) << i;
-            EXPECT_EQ(upload.id, i);
-            EXPECT_EQ(upload.direction, 0x4000);
-            EXPECT_EQ(upload.replay.length, 0);
-            if (upload.type == FF_CONSTANT) {
-                EXPECT_EQ(upload.u.constant.level, expected[i].level);
-            }
-            if (upload.type != FF_PERIODIC) continue;
-            EXPECT_EQ(upload.u.periodic.waveform, expected[i].waveform) << i;
-            EXPECT_EQ(upload.u.periodic.magnitude, expected[i].level) << i;
-            EXPECT_EQ(upload.u.periodic.period, expected[i].period) << i;
-        }
-        const ff_condition_effect& damper = node.uploads[4].u.condition[0];
-        EXPECT_EQ(damper.right_coeff, 819);
-        EXPECT_EQ(damper.left_coeff, 819);
-        EXPECT_EQ(damper.right_saturation, 0xFFFF);
-        // FF_GAIN to full at acquisition, then one play per effect.
-        ASSERT_EQ(node.writes.size(), 6u);
-        EXPECT_EQ(node.writes[0].code, FF_GAIN);
-        EXPECT_EQ(node.writes[0].value, 0xFFFF);
-        for (int i = 0; i < 5; ++i) EXPECT_EQ(node.writes[1 + i].code, i);
-        for (int i = 0; i < 5; ++i) EXPECT_EQ(node.writes[1 + i].value, 1);
+        const std::vector<std::string> records = {
+            "0 4000 0 | constant -1376", "1 4000 0 | periodic 5a 2163+0 16 ms phase 0",
+            "2 4000 0 | periodic 5a 577+0 14 ms phase 0",
+            "3 4000 0 | periodic 58 2621+0 10 ms phase 0",
+            "4 4000 0 | condition 55 819/819 65535/65535 centre 0 band 0"};
+        std::vector<std::string> uploaded;
+        for (const ff_effect& upload : base.uploads) uploaded.push_back(fake::summary(upload));
+        EXPECT_EQ(uploaded, records);
+        EXPECT_EQ(base.writes, (Writes{{FF_GAIN, 0xFFFF}, {0, 1}, {1, 1}, {2, 1}, {3, 1}, {4, 1}}));
 
-        // An update goes to the playing effect in place, with no stop or restart.
-        wheel::EffectParameters stronger = workedExample()[0];
+        wheel::EffectParameters stronger = workedExample()[0];  // updated in place while playing
         stronger.level = 3500;
         ASSERT_EQ(driver->download(stronger, handles[0]), DriverStatus::Ok);
-        EXPECT_EQ(node.uploads.back().id, 0);
-        EXPECT_EQ(node.uploads.back().u.constant.level, 11468);
-        EXPECT_EQ(node.writes.size(), 6u);
+        EXPECT_EQ(fake::summary(base.uploads.back()), "0 4000 0 | constant 11468");
         ASSERT_EQ(driver->stop(handles[1]), DriverStatus::Ok);
-        EXPECT_EQ(node.writes.back().value, 0);
+        EXPECT_EQ(base.writes.back(), std::make_pair(1, 0));
         EXPECT_EQ(driver->setAutocenter(false), DriverStatus::Unsupported);
-    }
-    EXPECT_EQ(node.removals, (std::vector<int>{0, 1, 2, 3, 4}));  // everything removed at the end
-    EXPECT_TRUE(node.loaded.empty());
-    EXPECT_FALSE(node.grabbed);
-}
 
-TEST(EvdevDriver, ABeltWheelPlaysAConstantForceAndRefusesTheRest) {
-    World world;
-    world.kernel.nodes[0] = beltWheel();
-    const fake::EvdevNode& node = world.kernel.nodes[0];
-    auto driver = world.open(0);
-    ASSERT_EQ(driver->acquire(true), DriverStatus::Ok);
-    const DriverStatus expected[] = {DriverStatus::Ok, DriverStatus::Unsupported,
-                                     DriverStatus::Unsupported, DriverStatus::Unsupported,
-                                     DriverStatus::Unsupported};
-    int i = 0;
-    for (const wheel::EffectParameters& parameters : workedExample()) {
-        wheel::EffectHandle handle = wheel::kNoHandle;
-        EXPECT_EQ(driver->download(parameters, handle), expected[i++]);
+        ASSERT_EQ(beltDriver->setAutocenter(false), DriverStatus::Ok);
+        ASSERT_EQ(beltDriver->setAutocenter(true), DriverStatus::Ok);
+        ASSERT_EQ(beltDriver->setGain(5000), DriverStatus::Ok);
+        EXPECT_EQ(
+            belt.writes,
+            (Writes{
+                {FF_GAIN, 0xFFFF}, {FF_AUTOCENTER, 0}, {FF_AUTOCENTER, 0xFFFF}, {FF_GAIN, 32768}}));
     }
-    EXPECT_EQ(node.uploads.size(), 1u);
-    ASSERT_EQ(driver->setAutocenter(false), DriverStatus::Ok);
-    ASSERT_EQ(driver->setAutocenter(true), DriverStatus::Ok);
-    ASSERT_EQ(driver->setGain(5000), DriverStatus::Ok);
-    const std::vector<std::pair<int, int>> writes = {
-        {FF_GAIN, 0xFFFF}, {FF_AUTOCENTER, 0}, {FF_AUTOCENTER, 0xFFFF}, {FF_GAIN, 32768}};
-    ASSERT_EQ(node.writes.size(), writes.size());
-    for (std::size_t w = 0; w < writes.size(); ++w) {
-        EXPECT_EQ(node.writes[w].code, writes[w].first);
-        EXPECT_EQ(node.writes[w].value, writes[w].second);
-    }
+    EXPECT_TRUE(base.loaded.empty());  // every effect removed with the driver
+    EXPECT_TRUE(belt.loaded.empty());
+    EXPECT_FALSE(base.grabbed);
 }
 
 TEST(EvdevDriver, CountsIterationsSlotsAndGrabsAsTheKernelNeeds) {
@@ -207,21 +155,17 @@ TEST(EvdevDriver, CountsIterationsSlotsAndGrabsAsTheKernelNeeds) {
     world.kernel.nodes[0] = pidBase();
     fake::EvdevNode& node = world.kernel.nodes[0];
     auto driver = world.open(0);
-    wheel::EffectParameters finite{.kind = EffectKind::Sine,
-                                   .durationMicroseconds = 500000,
-                                   .magnitude = 100,
-                                   .periodMicroseconds = 10000};
-    wheel::EffectParameters endless = finite;
-    endless.durationMicroseconds = INFINITE;
+    wheel::EffectParameters endless{
+        .kind = EffectKind::Sine, .magnitude = 100, .periodMicroseconds = 10000};
+    wheel::EffectParameters finite = endless;
+    finite.durationMicroseconds = 500000;
     wheel::EffectHandle a = wheel::kNoHandle, b = wheel::kNoHandle;
     ASSERT_EQ(driver->download(finite, a), DriverStatus::Ok);
     ASSERT_EQ(driver->download(endless, b), DriverStatus::Ok);
-    ASSERT_EQ(driver->start(a, INFINITE), DriverStatus::Ok);
-    EXPECT_EQ(node.writes.back().value, INT_MAX);  // never negative: that would be a stop
+    ASSERT_EQ(driver->start(a, INFINITE), DriverStatus::Ok);  // never negative: that is a stop
     ASSERT_EQ(driver->start(b, INFINITE), DriverStatus::Ok);
-    EXPECT_EQ(node.writes.back().value, 1);
     ASSERT_EQ(driver->stopAll(), DriverStatus::Ok);
-    EXPECT_EQ(node.writes.back().value, 0);
+    EXPECT_EQ(node.writes, (Writes{{0, INT_MAX}, {1, 1}, {0, 0}, {1, 0}}));
 
     for (int i = 2; i < 16; ++i) {
         wheel::EffectHandle handle = wheel::kNoHandle;
@@ -229,7 +173,6 @@ TEST(EvdevDriver, CountsIterationsSlotsAndGrabsAsTheKernelNeeds) {
     }
     wheel::EffectHandle oneTooMany = wheel::kNoHandle;
     EXPECT_EQ(driver->download(endless, oneTooMany), DriverStatus::NoRoom);
-    EXPECT_EQ(node.uploads.size(), 16u);
     ASSERT_EQ(driver->unload(a), DriverStatus::Ok);
     EXPECT_EQ(driver->download(endless, oneTooMany), DriverStatus::Ok);
     ASSERT_EQ(driver->reset(), DriverStatus::Ok);
@@ -242,37 +185,28 @@ TEST(EvdevDriver, CountsIterationsSlotsAndGrabsAsTheKernelNeeds) {
 
 TEST(EvdevDriver, ReadsAxesButtonsAndTheHat) {
     World world;
-    world.kernel.nodes[0] = beltWheel();
-    world.kernel.nodes[1] = pedals();
-    fake::EvdevNode& wheelNode = world.kernel.nodes[0];
-    wheelNode.absolute = {{ABS_X, fake::absolute(49151, 0, 65535)},
-                          {ABS_Y, fake::absolute(-300, -100, 100)},
-                          {ABS_Z, fake::absolute(7, 7, 7)},
-                          {ABS_HAT0X, fake::absolute(1, -1, 1)},
-                          {ABS_HAT0Y, fake::absolute(-1, -1, 1)}};
-    wheelNode.pressed = {BTN_THUMB, KEY_A};
+    world.kernel.nodes = {{0, beltWheel()}, {1, pedals()}};
+    world.kernel.nodes[0].absolute = {{ABS_X, fake::absolute(49151, 0, 65535)},
+                                      {ABS_Y, fake::absolute(-300, -100, 100)},
+                                      {ABS_HAT0X, fake::absolute(1, -1, 1)},
+                                      {ABS_HAT0Y, fake::absolute(-1, -1, 1)}};
+    world.kernel.nodes[0].pressed = {BTN_THUMB, KEY_A};
     world.kernel.nodes[1].absolute = {{ABS_GAS, fake::absolute(255, 0, 255)},
-                                      {ABS_BRAKE, fake::absolute(0, 0, 255)},
                                       {ABS_RUDDER, fake::absolute(64, 0, 256)}};
-    const std::vector<wheel::DriverInfo> found = world.list();
-    EXPECT_EQ(found[0].buttonCount, 4);
-    EXPECT_EQ(found[0].povCount, 1);
     wheel::InputState state;
     ASSERT_EQ(world.open(0)->readInput(state), DriverStatus::Ok);
     EXPECT_DOUBLE_EQ(state.axisTravel[0], 49151.0 / 65535);
     EXPECT_DOUBLE_EQ(state.axisTravel[1], 0.0);  // clamped
-    EXPECT_DOUBLE_EQ(state.axisTravel[2], 0.5);  // no travel at all
     // BTN_TRIGGER, BTN_THUMB, BTN_TRIGGER_HAPPY1, then KEY_A.
     EXPECT_EQ(std::vector<bool>(state.buttons.begin(), state.buttons.begin() + 5),
               (std::vector<bool>{false, true, false, true, false}));
-    EXPECT_EQ(state.pov[0], 4500);
-    EXPECT_EQ(state.pov[1], -1);
+    EXPECT_EQ(std::vector<int>(state.pov.begin(), state.pov.end()),
+              (std::vector<int>{4500, -1, -1, -1}));
 
-    ASSERT_EQ(world.open(1)->readInput(state),
-              DriverStatus::Ok);  // gas Y, brake Rz, rudder slider 1
-    EXPECT_DOUBLE_EQ(state.axisTravel[static_cast<int>(wheel::Axis::Y)], 1.0);
-    EXPECT_DOUBLE_EQ(state.axisTravel[static_cast<int>(wheel::Axis::RZ)], 0.0);
-    EXPECT_DOUBLE_EQ(state.axisTravel[static_cast<int>(wheel::Axis::Slider1)], 0.25);
+    // Gas to Y, brake to Rz (without a range: centred), rudder to the second slider.
+    ASSERT_EQ(world.open(1)->readInput(state), DriverStatus::Ok);
+    EXPECT_EQ(std::vector<double>(state.axisTravel.begin(), state.axisTravel.end()),
+              (std::vector<double>{0, 1, 0, 0, 0, 0.5, 0, 0.25}));
 }
 
 TEST(EvdevDriver, AnUnpluggedBaseIsLostUntilItComesBack) {
@@ -288,13 +222,10 @@ TEST(EvdevDriver, AnUnpluggedBaseIsLostUntilItComesBack) {
     EXPECT_EQ(driver->readInput(state), DriverStatus::Lost);
     EXPECT_EQ(driver->download(workedExample()[0], handle), DriverStatus::Lost);
     EXPECT_EQ(driver->start(handle, 1), DriverStatus::Lost);
-    EXPECT_EQ(driver->stopAll(), DriverStatus::Lost);
-    EXPECT_EQ(driver->acquire(true), DriverStatus::Unplugged);
     EXPECT_EQ(driver->acquire(true), DriverStatus::Unplugged);
 
     world.kernel.nodes[12] = pidBase();  // the base rebooted and came back as a new node
     ASSERT_EQ(driver->acquire(true), DriverStatus::Ok);
-    EXPECT_TRUE(world.kernel.nodes[12].grabbed);
     ASSERT_EQ(driver->start(handle, 1), DriverStatus::Ok);  // uploaded again first
     EXPECT_EQ(world.kernel.nodes[12].uploads.size(), 1u);
     EXPECT_EQ(driver->readInput(state), DriverStatus::Ok);
