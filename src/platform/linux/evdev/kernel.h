@@ -35,7 +35,8 @@ inline void* valueArgument(int value) {
     return reinterpret_cast<void*>(static_cast<std::intptr_t>(value));
 }
 
-/// One open file of a Kernel, closed on destruction.
+/// One open file of a Kernel, closed on destruction. Made from what Kernel::open answered: on
+/// failure it is empty and get() is the -errno.
 class FileDescriptor {
   public:
     FileDescriptor() = default;
