@@ -1,60 +1,16 @@
 // The process entry point: the program's wmain takes UTF-16 arguments, as on Windows, so the
 // UTF-8 arguments are converted first (invalid bytes become U+FFFD).
-#include <string>
-#include <string_view>
 #include <vector>
 
+#include "platform/linux/utf8.h"
 #include "platform/platform.h"
 
 extern "C" int wmain(int argc, WCHAR* argv[]);
 
-namespace {
-
-platform::WideString fromUtf8(std::string_view text) {
-    platform::WideString out;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const int length = lead < 0x80         ? 1
-                           : (lead >> 5) == 6  ? 2
-                           : (lead >> 4) == 14 ? 3
-                           : (lead >> 3) == 30 ? 4
-                                               : 0;
-        char32_t c = length == 1   ? lead
-                     : length == 2 ? (lead & 0x1F)
-                     : length == 3 ? (lead & 0x0F)
-                                   : (lead & 0x07);
-        bool valid = length != 0 && i + static_cast<std::size_t>(length) <= text.size();
-        for (int k = 1; valid && k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
-            valid = (next & 0xC0) == 0x80;
-            c = (c << 6) | (next & 0x3F);
-        }
-        static constexpr char32_t kSmallest[5] = {0, 0, 0x80, 0x800, 0x10000};
-        if (valid && (c < kSmallest[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)))
-            valid = false;
-        if (!valid) {
-            out.push_back(static_cast<WCHAR>(0xFFFD));
-            ++i;
-            continue;
-        }
-        if (c >= 0x10000) {
-            out.push_back(static_cast<WCHAR>(0xD800 + ((c - 0x10000) >> 10)));
-            out.push_back(static_cast<WCHAR>(0xDC00 + ((c - 0x10000) & 0x3FF)));
-        } else {
-            out.push_back(static_cast<WCHAR>(c));
-        }
-        i += static_cast<std::size_t>(length);
-    }
-    return out;
-}
-
-}  // namespace
-
 int main(int argc, char* argv[]) {
     std::vector<platform::WideString> arguments;
     arguments.reserve(static_cast<std::size_t>(argc));
-    for (int i = 0; i < argc; ++i) arguments.push_back(fromUtf8(argv[i]));
+    for (int i = 0; i < argc; ++i) arguments.push_back(platform::fromUtf8(argv[i]));
     std::vector<WCHAR*> pointers;
     for (auto& argument : arguments) pointers.push_back(argument.data());
     pointers.push_back(nullptr);

@@ -1,0 +1,54 @@
+// Wheels on Linux: the game controllers among the kernel's /dev/input/event* nodes, listed and
+// opened as DirectInput sees controllers, each driven through the kernel's force-feedback
+// interface by a NodeDriver.
+#pragma once
+
+#include <memory>
+#include <ostream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/linux/evdev/kernel.h"
+#include "platform/linux/evdev/node.h"
+#include "wheel/direct_input.h"
+
+namespace evdev {
+
+/// One game-controller node as a scan found it.
+struct Controller {
+    std::string path;
+    NodeCapabilities capabilities;
+    wheel::DriverInfo info;
+};
+
+/// A node that looks like a game controller but may not be opened.
+struct RefusedNode {
+    std::string path;
+    std::string name;  ///< from sysfs; empty where unknown
+};
+
+/// The game controllers among the /dev/input/event* nodes, in numeric order. Nodes the user may
+/// not open go to refused when sysfs says they could be game controllers (or cannot say).
+std::vector<Controller> scanControllers(Kernel& kernel, std::vector<RefusedNode>* refused);
+
+/// Opens, for driving, the node that now has that instance GUID, and fills controller; an empty
+/// file descriptor when no node has it.
+FileDescriptor openController(Kernel& kernel, REFGUID instance, Controller& controller);
+
+class EvdevSource final : public wheel::DriverSource {
+  public:
+    /// errors receives one line, the first time it is seen, for each node that may not be
+    /// opened, saying how to grant access. kernel and errors must outlive the source's drivers.
+    EvdevSource(Kernel& kernel, std::ostream& errors) : kernel_(kernel), errors_(errors) {}
+
+    void listDevices(std::vector<wheel::DriverInfo>& out) override;
+    std::unique_ptr<wheel::Driver> openDevice(REFGUID instance) override;
+
+  private:
+    Kernel& kernel_;
+    std::ostream& errors_;
+    std::set<std::string> reported_;
+};
+
+}  // namespace evdev

@@ -1,0 +1,234 @@
+// The evdev source and driver on a fake kernel whose nodes are typical wheels: (a) a belt wheel
+// with a constant force, autocentering and gain only; (b) a PID-class base with 16 effect slots;
+// (c) pedals without force feedback; (d) nodes the user may not open; (e) a base unplugged.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <sstream>
+
+#include "evdev_fake_kernel.h"
+#include "platform/linux/evdev/source.h"
+
+namespace {
+
+using wheel::DriverStatus;
+using wheel::EffectKind;
+using Writes = std::vector<std::pair<int, int>>;
+
+fake::EvdevNode beltWheel() {  // (a)
+    return {.name = "Belt Wheel",
+            .axes = {ABS_X, ABS_Y, ABS_HAT0X, ABS_HAT0Y},
+            .keys = {KEY_A, BTN_TRIGGER_HAPPY1, BTN_THUMB, BTN_TRIGGER},
+            .effects = {FF_CONSTANT, FF_AUTOCENTER, FF_GAIN}};
+}
+fake::EvdevNode pidBase() {  // (b)
+    return {.name = "PID Base",
+            .phys = "usb-0000:00:14.0-2/input0",
+            .axes = {ABS_X},
+            .effects = {FF_CONSTANT, FF_PERIODIC, FF_SINE, FF_SQUARE, FF_DAMPER, FF_GAIN}};
+}
+fake::EvdevNode pedals() {  // (c)
+    return {.name = "Pedals",
+            .phys = "usb-0000:00:14.0-3/input0",
+            .axes = {ABS_GAS, ABS_BRAKE, ABS_RUDDER}};
+}
+
+struct World {
+    fake::EvdevKernel kernel;
+    std::ostringstream errors;
+    evdev::EvdevSource source{kernel, errors};
+
+    std::vector<wheel::DriverInfo> list() {
+        std::vector<wheel::DriverInfo> found;
+        source.listDevices(found);
+        return found;
+    }
+    std::unique_ptr<wheel::Driver> open(int index) {
+        return source.openDevice(list()[index].instanceGuid);
+    }
+};
+
+// The worked example's five effects as the effect set sends them at gain 0.1.
+std::vector<wheel::EffectParameters> workedExample() {
+    using P = wheel::EffectParameters;
+    return {P{.kind = EffectKind::ConstantForce, .level = -420},
+            P{.kind = EffectKind::Sine, .magnitude = 660, .periodMicroseconds = 16260},
+            P{.kind = EffectKind::Sine, .magnitude = 176, .periodMicroseconds = 13890},
+            P{.kind = EffectKind::Square, .magnitude = 800, .periodMicroseconds = 9585},
+            P{.kind = EffectKind::Damper,
+              .positiveCoefficient = 250,
+              .negativeCoefficient = 250,
+              .positiveSaturation = 10000,
+              .negativeSaturation = 10000}};
+}
+
+TEST(EvdevSource, ListsGameControllersInNumericOrderAndSaysWhichMayNotBeOpened) {
+    World world;
+    world.kernel.nodes = {
+        {10, pidBase()},
+        {2, pedals()},
+        {3, beltWheel()},
+        {4, beltWheel()},
+        {5, {.name = "Keyboard", .keys = {KEY_A}, .openError = EACCES}},
+        {6, {.name = "Touchpad", .axes = {ABS_X}, .properties = {INPUT_PROP_POINTER}}},
+        {7, pidBase()}};  // a second node with the same identity
+    world.kernel.nodes[4].openError = EACCES;
+    const std::vector<wheel::DriverInfo> found = world.list();
+    ASSERT_EQ(found.size(), 4u);
+    EXPECT_EQ(std::u16string(found[0].productName.data()), u"Pedals");
+    EXPECT_EQ(std::u16string(found[1].productName.data()), u"Belt Wheel");
+    EXPECT_EQ(found[0].effects, 0u);
+    EXPECT_EQ(found[1].effects, wheel::kindBit(EffectKind::ConstantForce));
+    EXPECT_EQ(found[3].effects, found[1].effects | wheel::kindBit(EffectKind::Sine) |
+                                    wheel::kindBit(EffectKind::Square) |
+                                    wheel::kindBit(EffectKind::Damper));
+    EXPECT_TRUE(found[1].productGuid ==
+                (GUID{0xC24F046D, 0, 0, {0, 0, 'P', 'I', 'D', 'V', 'I', 'D'}}));
+    EXPECT_FALSE(found[2].instanceGuid == found[3].instanceGuid);
+    EXPECT_FALSE(found[1].instanceGuid == found[2].instanceGuid);
+    const std::string line =
+        "Cannot open /dev/input/event4 (Belt Wheel): permission denied. Grant access with a "
+        "udev rule that adds TAG+=\"uaccess\" for the device, or add your user to the input "
+        "group.\n";
+    EXPECT_EQ(world.errors.str(), line);
+    world.list();
+    EXPECT_EQ(world.errors.str(), line);  // once per node
+
+    World rerun;  // the same devices on another run: the same GUIDs
+    rerun.kernel.nodes = world.kernel.nodes;
+    const std::vector<wheel::DriverInfo> again = rerun.list();
+    for (std::size_t i = 0; i < found.size(); ++i)
+        EXPECT_TRUE(again[i].instanceGuid == found[i].instanceGuid);
+}
+
+TEST(EvdevDriver, PlaysTheWorkedExampleOnAPidBaseAndWhatABeltWheelCan) {
+    World world;
+    world.kernel.nodes = {{0, pidBase()}, {1, beltWheel()}};
+    const fake::EvdevNode &base = world.kernel.nodes[0], &belt = world.kernel.nodes[1];
+    {
+        auto driver = world.open(0), beltDriver = world.open(1);
+        ASSERT_EQ(driver->acquire(true), DriverStatus::Ok);
+        ASSERT_EQ(beltDriver->acquire(true), DriverStatus::Ok);
+        EXPECT_TRUE(base.grabbed);
+        std::vector<wheel::EffectHandle> handles;
+        for (const wheel::EffectParameters& parameters : workedExample()) {
+            wheel::EffectHandle handle = wheel::kNoHandle, beltHandle = wheel::kNoHandle;
+            ASSERT_EQ(driver->download(parameters, handle), DriverStatus::Ok);
+            ASSERT_EQ(driver->start(handle, 1), DriverStatus::Ok);
+            EXPECT_EQ(beltDriver->download(parameters, beltHandle),
+                      handles.empty() ? DriverStatus::Ok : DriverStatus::Unsupported);
+            handles.push_back(handle);
+        }
+        const std::vector<std::string> records = {
+            "0 4000 0 | constant -1376", "1 4000 0 | periodic 5a 2163+0 16 ms phase 0",
+            "2 4000 0 | periodic 5a 577+0 14 ms phase 0",
+            "3 4000 0 | periodic 58 2621+0 10 ms phase 0",
+            "4 4000 0 | condition 55 819/819 65535/65535 centre 0 band 0"};
+        std::vector<std::string> uploaded;
+        for (const ff_effect& upload : base.uploads) uploaded.push_back(fake::summary(upload));
+        EXPECT_EQ(uploaded, records);
+        EXPECT_EQ(base.writes, (Writes{{FF_GAIN, 0xFFFF}, {0, 1}, {1, 1}, {2, 1}, {3, 1}, {4, 1}}));
+
+        wheel::EffectParameters stronger = workedExample()[0];  // updated in place while playing
+        stronger.level = 3500;
+        ASSERT_EQ(driver->download(stronger, handles[0]), DriverStatus::Ok);
+        EXPECT_EQ(fake::summary(base.uploads.back()), "0 4000 0 | constant 11468");
+        ASSERT_EQ(driver->stop(handles[1]), DriverStatus::Ok);
+        EXPECT_EQ(base.writes.back(), std::make_pair(1, 0));
+        EXPECT_EQ(driver->setAutocenter(false), DriverStatus::Unsupported);
+
+        ASSERT_EQ(beltDriver->setAutocenter(false), DriverStatus::Ok);
+        ASSERT_EQ(beltDriver->setAutocenter(true), DriverStatus::Ok);
+        ASSERT_EQ(beltDriver->setGain(5000), DriverStatus::Ok);
+        EXPECT_EQ(
+            belt.writes,
+            (Writes{
+                {FF_GAIN, 0xFFFF}, {FF_AUTOCENTER, 0}, {FF_AUTOCENTER, 0xFFFF}, {FF_GAIN, 32768}}));
+    }
+    EXPECT_TRUE(base.loaded.empty());  // every effect removed with the driver
+    EXPECT_TRUE(belt.loaded.empty());
+    EXPECT_FALSE(base.grabbed);
+}
+
+TEST(EvdevDriver, CountsIterationsSlotsAndGrabsAsTheKernelNeeds) {
+    World world;
+    world.kernel.nodes[0] = pidBase();
+    fake::EvdevNode& node = world.kernel.nodes[0];
+    auto driver = world.open(0);
+    wheel::EffectParameters endless{
+        .kind = EffectKind::Sine, .magnitude = 100, .periodMicroseconds = 10000};
+    wheel::EffectParameters finite = endless;
+    finite.durationMicroseconds = 500000;
+    wheel::EffectHandle a = wheel::kNoHandle, b = wheel::kNoHandle;
+    ASSERT_EQ(driver->download(finite, a), DriverStatus::Ok);
+    ASSERT_EQ(driver->download(endless, b), DriverStatus::Ok);
+    ASSERT_EQ(driver->start(a, INFINITE), DriverStatus::Ok);  // never negative: that is a stop
+    ASSERT_EQ(driver->start(b, INFINITE), DriverStatus::Ok);
+    ASSERT_EQ(driver->stopAll(), DriverStatus::Ok);
+    EXPECT_EQ(node.writes, (Writes{{0, INT_MAX}, {1, 1}, {0, 0}, {1, 0}}));
+
+    for (int i = 2; i < 16; ++i) {
+        wheel::EffectHandle handle = wheel::kNoHandle;
+        ASSERT_EQ(driver->download(endless, handle), DriverStatus::Ok);
+    }
+    wheel::EffectHandle oneTooMany = wheel::kNoHandle;
+    EXPECT_EQ(driver->download(endless, oneTooMany), DriverStatus::NoRoom);
+    ASSERT_EQ(driver->unload(a), DriverStatus::Ok);
+    EXPECT_EQ(driver->download(endless, oneTooMany), DriverStatus::Ok);
+    ASSERT_EQ(driver->reset(), DriverStatus::Ok);
+    EXPECT_TRUE(node.loaded.empty());
+
+    node.grabError = EBUSY;
+    EXPECT_EQ(driver->acquire(true), DriverStatus::Refused);
+    EXPECT_EQ(driver->acquire(false), DriverStatus::Ok);
+}
+
+TEST(EvdevDriver, ReadsAxesButtonsAndTheHat) {
+    World world;
+    world.kernel.nodes = {{0, beltWheel()}, {1, pedals()}};
+    world.kernel.nodes[0].absolute = {{ABS_X, fake::absolute(49151, 0, 65535)},
+                                      {ABS_Y, fake::absolute(-300, -100, 100)},
+                                      {ABS_HAT0X, fake::absolute(1, -1, 1)},
+                                      {ABS_HAT0Y, fake::absolute(-1, -1, 1)}};
+    world.kernel.nodes[0].pressed = {BTN_THUMB, KEY_A};
+    world.kernel.nodes[1].absolute = {{ABS_GAS, fake::absolute(255, 0, 255)},
+                                      {ABS_RUDDER, fake::absolute(64, 0, 256)}};
+    wheel::InputState state;
+    ASSERT_EQ(world.open(0)->readInput(state), DriverStatus::Ok);
+    EXPECT_DOUBLE_EQ(state.axisTravel[0], 49151.0 / 65535);
+    EXPECT_DOUBLE_EQ(state.axisTravel[1], 0.0);  // clamped
+    // BTN_TRIGGER, BTN_THUMB, BTN_TRIGGER_HAPPY1, then KEY_A.
+    EXPECT_EQ(std::vector<bool>(state.buttons.begin(), state.buttons.begin() + 5),
+              (std::vector<bool>{false, true, false, true, false}));
+    EXPECT_EQ(std::vector<int>(state.pov.begin(), state.pov.end()),
+              (std::vector<int>{4500, -1, -1, -1}));
+
+    // Gas to Y, brake to Rz (without a range: centred), rudder to the second slider.
+    ASSERT_EQ(world.open(1)->readInput(state), DriverStatus::Ok);
+    EXPECT_EQ(std::vector<double>(state.axisTravel.begin(), state.axisTravel.end()),
+              (std::vector<double>{0, 1, 0, 0, 0, 0.5, 0, 0.25}));
+}
+
+TEST(EvdevDriver, AnUnpluggedBaseIsLostUntilItComesBack) {
+    World world;
+    world.kernel.nodes[0] = pidBase();
+    auto driver = world.open(0);
+    ASSERT_EQ(driver->acquire(true), DriverStatus::Ok);
+    wheel::EffectHandle handle = wheel::kNoHandle;
+    ASSERT_EQ(driver->download(workedExample()[0], handle), DriverStatus::Ok);
+    world.kernel.nodes[0].gone = true;
+
+    wheel::InputState state;
+    EXPECT_EQ(driver->readInput(state), DriverStatus::Lost);
+    EXPECT_EQ(driver->download(workedExample()[0], handle), DriverStatus::Lost);
+    EXPECT_EQ(driver->start(handle, 1), DriverStatus::Lost);
+    EXPECT_EQ(driver->acquire(true), DriverStatus::Unplugged);
+
+    world.kernel.nodes[12] = pidBase();  // the base rebooted and came back as a new node
+    ASSERT_EQ(driver->acquire(true), DriverStatus::Ok);
+    ASSERT_EQ(driver->start(handle, 1), DriverStatus::Ok);  // uploaded again first
+    EXPECT_EQ(world.kernel.nodes[12].uploads.size(), 1u);
+    EXPECT_EQ(driver->readInput(state), DriverStatus::Ok);
+}
+
+}  // namespace
