@@ -6,38 +6,31 @@
 
 #include "controller/discovery.h"
 #include "platform/linux/device_backend.h"
-#include "support/fake_directinput.h"
+#include "support/stub_driver.h"
 
 namespace {
 
-// A backend whose controllers are the fake world's devices.
-class FakeBackend final : public platform::DeviceBackend {
+// A backend with two controllers: pedals without force feedback, and a wheel.
+class StubBackend final : public platform::DeviceBackend {
   public:
-    explicit FakeBackend(fake::FakeWorld& world) : world_(world) {}
-
-    void listControllers(std::vector<DIDEVICEINSTANCEW>& out) override {
-        for (const fake::FakeController& controller : world_.controllers()) {
-            DIDEVICEINSTANCEW instance{};
-            instance.dwSize = sizeof instance;
-            instance.guidInstance = controller.instanceGuid;
-            std::copy(controller.productName.begin(), controller.productName.end(),
-                      instance.tszProductName);
-            out.push_back(instance);
-        }
+    StubBackend() {
+        pedals.info.effects = 0;
+        pedals.info.instanceGuid.Data1 = 0x9999;
+        const char16_t name[] = u"Pedals";
+        std::fill(pedals.info.productName.begin(), pedals.info.productName.end(), 0);
+        for (std::size_t i = 0; name[i] != 0; ++i) pedals.info.productName[i] = name[i];
     }
-
-    HRESULT openController(REFGUID instance, IDirectInputDevice8W** device) override {
-        for (const fake::FakeController& controller : world_.controllers()) {
-            if (controller.instanceGuid == instance) {
-                *device = &world_.makeDevice(controller.behaviour);
-                return DI_OK;
-            }
-        }
-        return DIERR_DEVICENOTREG;
+    void listDevices(std::vector<wheel::DriverInfo>& out) override {
+        out.push_back(pedals.info);
+        out.push_back(wheel.info);
     }
-
-  private:
-    fake::FakeWorld& world_;
+    std::unique_ptr<wheel::Driver> openDevice(REFGUID instance) override {
+        for (stub::Wheel* w : {&pedals, &wheel})
+            if (w->info.instanceGuid == instance) return std::make_unique<stub::Driver>(*w);
+        return nullptr;
+    }
+    stub::Wheel pedals;
+    stub::Wheel wheel;
 };
 
 TEST(LinuxDirectInput, ReportsNoControllerWithoutABackend) {
@@ -51,10 +44,7 @@ TEST(LinuxDirectInput, ReportsNoControllerWithoutABackend) {
 }
 
 TEST(LinuxDirectInput, EnumeratesAndOpensTheControllersOfRegisteredBackends) {
-    fake::FakeWorld world;
-    world.addController(TORVANE_WIDE("Pedals"), false);
-    world.addController(TORVANE_WIDE("Wheel"), true);
-    FakeBackend backend(world);
+    StubBackend backend;
     platform::registerDeviceBackend(&backend);
 
     platform::ComPtr<IDirectInput8W> directInput;
@@ -66,8 +56,8 @@ TEST(LinuxDirectInput, EnumeratesAndOpensTheControllersOfRegisteredBackends) {
     ASSERT_EQ(controllers.size(), 2u);
     EXPECT_EQ(controllers[0].productName, TORVANE_WIDE("Pedals"));
     EXPECT_FALSE(controllers[0].forceFeedback);
+    EXPECT_EQ(controllers[1].productName, TORVANE_WIDE("Stub Wheel"));
     EXPECT_TRUE(controllers[1].forceFeedback);
-    EXPECT_EQ(world.outstandingReferences(), 0u);  // the temporary devices were released
 }
 
 TEST(LinuxDirectInput, RefusesOtherVersionsAndInterfaces) {
