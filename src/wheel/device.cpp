@@ -15,12 +15,14 @@
 //     while acquired (DIERR_ACQUIRED)                          DIPROPRANGE, DIPROP_AUTOCENTER
 //   Default cooperative level non-exclusive background;      IDirectInputDevice8::SetCooperative-
 //     one of each pair of flags                                Level
-//   Force-feedback commands and effect playback need         Exclusive Access; IDirectInputDevice8
-//     exclusive acquisition (DIERR_NOTEXCLUSIVEACQUIRED)       ::SendForceFeedbackCommand
+//   Force-feedback commands need exclusive acquisition       IDirectInputDevice8::SendForce-
+//     (DIERR_NOTEXCLUSIVEACQUIRED); so do Download, Start      FeedbackCommand (Remarks);
+//                                                              IDirectInputEffect::Download
 //   DISFFC_RESET unloads every effect and turns the          IDirectInputDevice8::SendForce-
-//     actuators off; DISFFC_STOPALL stops them all             FeedbackCommand
-//   Losing the device or Unacquire unloads every effect;     Force Feedback: Device Acquisition
-//     they play again only after Start                         (Effect Object Lifetime)
+//     actuators off; DISFFC_STOPALL stops them all;            FeedbackCommand
+//     actuators off mute effects that go on playing
+//   Unacquire (and so a loss) unloads every effect; it is    Downloading and Unloading Effects
+//     downloaded again by Start
 //   CreateEffect: DIERR_DEVICENOTREG for an unknown GUID,    IDirectInputDevice8::CreateEffect
 //     parameters given are set and downloaded when the
 //     device is exclusively acquired
@@ -33,7 +35,14 @@
 //   GetParameters: DIERR_MOREDATA when a buffer is short     IDirectInputEffect::GetParameters
 //   Range of each DIEFFECT and DI* member                    DIEFFECT, DICONSTANTFORCE, DIPERIODIC,
 //                                                              DICONDITION
-//   Releasing an effect unloads it                           IDirectInputEffect (Release)
+//
+// Choices of this layer where the pages leave room: releasing an effect's last reference stops
+// and unloads it (nothing else can reach it); the device needs no polling, yet Poll asks the
+// driver so a loss shows there; one Cartesian axis (X) carries every force; envelopes, trigger
+// buttons, start delays and DISFFC_PAUSE/CONTINUE answer DIERR_UNSUPPORTED; GetEffectStatus and
+// GetForceFeedbackState need exclusive acquisition; a playing effect counts as playing until it is
+// stopped (the driver does not report an expired duration); only the joystick data format
+// (c_dfDIJoystick2) is accepted.
 #include "wheel/device.h"
 
 #include <algorithm>

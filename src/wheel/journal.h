@@ -2,7 +2,8 @@
 // with the argument that matters and the result, so a test can read what the program asked of the
 // wheel. Recording never allocates: the entries live in a ring allocated once. When the ring is
 // full the oldest entries give way (a long run keeps its newest calls, which are the ones a test
-// checks last) and dropped() counts them.
+// checks last) and dropped() counts them. Like the devices that write to it, a journal is used
+// from one thread.
 #pragma once
 
 #include <cstddef>
