@@ -1,12 +1,13 @@
 // A small recording wheel::Driver for tests of the DirectInput device layer: it answers as its
-// shared state says and logs every call ("acquire exclusive", "download new", "start 0", ...).
+// shared state says and logs every call ("acquire exclusive", "download new", "start 0", ...);
+// and a source of two such controllers.
 #pragma once
 
 #include <set>
 #include <string>
 #include <vector>
 
-#include "wheel/driver.h"
+#include "wheel/direct_input.h"
 
 namespace stub {
 
@@ -96,6 +97,27 @@ class Driver final : public wheel::Driver {
         return status;
     }
     Wheel& w_;
+};
+
+/// Two controllers: pedals without force feedback, then the wheel.
+class Source final : public wheel::DriverSource {
+  public:
+    Source() {
+        pedals.info.effects = 0;
+        pedals.info.instanceGuid.Data1 = 0x9999;
+        pedals.info.productName = {u'P', u'e', u'd', u'a', u'l', u's'};
+    }
+    void listDevices(std::vector<wheel::DriverInfo>& out) override {
+        out.push_back(pedals.info);
+        out.push_back(wheel.info);
+    }
+    std::unique_ptr<wheel::Driver> openDevice(REFGUID instance) override {
+        for (Wheel* w : {&pedals, &wheel})
+            if (w->info.instanceGuid == instance) return std::make_unique<Driver>(*w);
+        return nullptr;
+    }
+    Wheel pedals;
+    Wheel wheel;
 };
 
 }  // namespace stub

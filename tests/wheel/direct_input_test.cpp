@@ -7,25 +7,6 @@
 
 namespace {
 
-class Source final : public wheel::DriverSource {
-  public:
-    Source() {
-        pedals.info.effects = 0;
-        pedals.info.instanceGuid.Data1 = 0x9999;
-    }
-    void listDevices(std::vector<wheel::DriverInfo>& out) override {
-        out.push_back(pedals.info);
-        out.push_back(wheel.info);
-    }
-    std::unique_ptr<wheel::Driver> openDevice(REFGUID instance) override {
-        for (stub::Wheel* w : {&pedals, &wheel})
-            if (w->info.instanceGuid == instance) return std::make_unique<stub::Driver>(*w);
-        return nullptr;
-    }
-    stub::Wheel pedals;
-    stub::Wheel wheel;
-};
-
 std::vector<DIDEVICEINSTANCEW> enumerate(IDirectInput8W& directInput, DWORD type, DWORD flags) {
     std::vector<DIDEVICEINSTANCEW> found;
     directInput.EnumDevices(
@@ -39,7 +20,7 @@ std::vector<DIDEVICEINSTANCEW> enumerate(IDirectInput8W& directInput, DWORD type
 }
 
 TEST(WheelDirectInput, EnumeratesAndCreatesTheSourcesControllers) {
-    Source source;
+    stub::Source source;
     platform::ComPtr<IDirectInput8W> directInput(wheel::createDirectInput(source));
     EXPECT_EQ(enumerate(*directInput, DI8DEVCLASS_ALL, DIEDFL_ATTACHEDONLY).size(), 2u);
     EXPECT_EQ(enumerate(*directInput, DI8DEVCLASS_KEYBOARD, 0).size(), 0u);

@@ -10,29 +10,6 @@
 
 namespace {
 
-// A backend with two controllers: pedals without force feedback, and a wheel.
-class StubBackend final : public platform::DeviceBackend {
-  public:
-    StubBackend() {
-        pedals.info.effects = 0;
-        pedals.info.instanceGuid.Data1 = 0x9999;
-        const char16_t name[] = u"Pedals";
-        std::fill(pedals.info.productName.begin(), pedals.info.productName.end(), 0);
-        for (std::size_t i = 0; name[i] != 0; ++i) pedals.info.productName[i] = name[i];
-    }
-    void listDevices(std::vector<wheel::DriverInfo>& out) override {
-        out.push_back(pedals.info);
-        out.push_back(wheel.info);
-    }
-    std::unique_ptr<wheel::Driver> openDevice(REFGUID instance) override {
-        for (stub::Wheel* w : {&pedals, &wheel})
-            if (w->info.instanceGuid == instance) return std::make_unique<stub::Driver>(*w);
-        return nullptr;
-    }
-    stub::Wheel pedals;
-    stub::Wheel wheel;
-};
-
 TEST(LinuxDirectInput, ReportsNoControllerWithoutABackend) {
     platform::ComPtr<IDirectInput8W> directInput;
     ASSERT_TRUE(torvane::createDirectInput(DirectInput8Create, directInput));
@@ -44,7 +21,7 @@ TEST(LinuxDirectInput, ReportsNoControllerWithoutABackend) {
 }
 
 TEST(LinuxDirectInput, EnumeratesAndOpensTheControllersOfRegisteredBackends) {
-    StubBackend backend;
+    stub::Source backend;
     platform::registerDeviceBackend(&backend);
 
     platform::ComPtr<IDirectInput8W> directInput;
