@@ -54,8 +54,10 @@ struct Rig {
         DIPROPRANGE p{{sizeof p, sizeof p.diph, object, how}, low, high};
         return device->SetProperty(DIPROP_RANGE, &p.diph);
     }
-    HRESULT state(DIJOYSTATE2& s, DWORD size = sizeof(DIJOYSTATE2)) {
-        return device->GetDeviceState(size, &s);
+    DIJOYSTATE2 js{};
+    HRESULT state(DWORD size = sizeof(DIJOYSTATE2)) { return device->GetDeviceState(size, &js); }
+    HRESULT update(DWORD flags = DIEP_TYPESPECIFICPARAMS) {
+        return effect->SetParameters(&parameters, flags);
     }
     DWORD status() {
         DWORD s = 0xDEAD;
@@ -84,25 +86,16 @@ const Rule kRules[] = {
     {"SetDataFormat while acquired",
      [](Rig& r) { return r.acquire(), r.device->SetDataFormat(&c_dfDIJoystick2); }, DIERR_ACQUIRED},
     {"GetDeviceState when not acquired",
-     [](Rig& r) {
-         DIJOYSTATE2 s;
-         return r.device->SetDataFormat(&c_dfDIJoystick2), r.state(s);
-     },
+     [](Rig& r) { return r.device->SetDataFormat(&c_dfDIJoystick2), r.state(); },
      DIERR_NOTACQUIRED},
-    {"GetDeviceState with another size",
-     [](Rig& r) {
-         DIJOYSTATE2 s;
-         return r.acquire(), r.state(s, 80);
-     },
+    {"GetDeviceState with another size", [](Rig& r) { return r.acquire(), r.state(80); },
      DIERR_INVALIDPARAM},
     {"Poll when not acquired", [](Rig& r) { return r.device->Poll(); }, DIERR_NOTACQUIRED},
     {"Poll of a device that needs none", [](Rig& r) { return r.acquire(), r.device->Poll(); },
      DI_NOEFFECT},
     {"Poll of a lost device",
      [](Rig& r) {
-         r.acquire();
-         r.wheel.answer = wheel::DriverStatus::Lost;
-         return r.device->Poll();
+         return r.acquire(), r.wheel.answer = wheel::DriverStatus::Lost, r.device->Poll();
      },
      DIERR_INPUTLOST},
     {"autocentering while acquired",
@@ -121,56 +114,33 @@ const Rule kRules[] = {
      DIERR_UNSUPPORTED},
     {"CreateEffect on a full device",
      [](Rig& r) {
-         r.acquire();
-         r.wheel.downloadAnswer = wheel::DriverStatus::NoRoom;
-         return r.create();
+         return r.acquire(), r.wheel.downloadAnswer = wheel::DriverStatus::NoRoom, r.create();
      },
      static_cast<HRESULT>(DIERR_DEVICEFULL)},
     {"SetParameters without exclusive acquisition",
      [](Rig& r) {
-         r.create();
-         r.acquire(DISCL_NONEXCLUSIVE | DISCL_BACKGROUND);
-         return r.effect->SetParameters(&r.parameters, DIEP_TYPESPECIFICPARAMS);
+         return r.create(), r.acquire(DISCL_NONEXCLUSIVE | DISCL_BACKGROUND), r.update();
      },
      static_cast<HRESULT>(DI_DOWNLOADSKIPPED)},
     {"SetParameters with DIEP_NODOWNLOAD",
      [](Rig& r) {
-         r.acquire(), r.create();
-         return r.effect->SetParameters(&r.parameters, DIEP_TYPESPECIFICPARAMS | DIEP_NODOWNLOAD);
+         return r.acquire(), r.create(), r.update(DIEP_TYPESPECIFICPARAMS | DIEP_NODOWNLOAD);
      },
      static_cast<HRESULT>(DI_DOWNLOADSKIPPED)},
     {"SetParameters when exclusively acquired",
-     [](Rig& r) {
-         r.acquire(), r.create();
-         return r.effect->SetParameters(&r.parameters, DIEP_TYPESPECIFICPARAMS);
-     },
-     DI_OK},
+     [](Rig& r) { return r.acquire(), r.create(), r.update(); }, DI_OK},
     {"SetParameters with another dwSize",
-     [](Rig& r) {
-         r.create();
-         r.parameters.dwSize -= 4;
-         return r.effect->SetParameters(&r.parameters, DIEP_TYPESPECIFICPARAMS);
-     },
-     DIERR_INVALIDPARAM},
+     [](Rig& r) { return r.create(), r.parameters.dwSize -= 4, r.update(); }, DIERR_INVALIDPARAM},
     {"a constant force beyond 10000",
-     [](Rig& r) {
-         r.create();
-         r.force.lMagnitude = -10001;
-         return r.effect->SetParameters(&r.parameters, DIEP_TYPESPECIFICPARAMS);
-     },
+     [](Rig& r) { return r.create(), r.force.lMagnitude = -10001, r.update(); },
      DIERR_INVALIDPARAM},
     {"a record of another effect type",
-     [](Rig& r) {
-         r.create();
-         r.parameters.cbTypeSpecificParams = sizeof(DIPERIODIC);
-         return r.effect->SetParameters(&r.parameters, DIEP_TYPESPECIFICPARAMS);
-     },
+     [](Rig& r) { return r.create(), r.parameters.cbTypeSpecificParams = 16, r.update(); },
      DIERR_INVALIDPARAM},
     {"a damper coefficient beyond 10000",
      [](Rig& r) {
          DICONDITION c{0, 10001, 0, 10000, 10000, 0};
-         r.parameters = r.describe(sizeof c, &c);
-         return r.create(GUID_Damper);
+         return r.parameters = r.describe(sizeof c, &c), r.create(GUID_Damper);
      },
      DIERR_INVALIDPARAM},
     {"two axes", [](Rig& r) { return r.parameters.cAxes = 2, r.create(); }, DIERR_INVALIDPARAM},
@@ -186,9 +156,8 @@ const Rule kRules[] = {
      static_cast<HRESULT>(DIERR_NOTDOWNLOADED)},
     {"Download of an effect without parameters",
      [](Rig& r) {
-         r.acquire();
-         r.device->CreateEffect(GUID_Sine, nullptr, r.effect.put(), nullptr);
-         return r.effect->Download();
+         return r.acquire(), r.device->CreateEffect(GUID_Sine, nullptr, r.effect.put(), nullptr),
+                r.effect->Download();
      },
      static_cast<HRESULT>(DIERR_INCOMPLETEEFFECT)},
     {"Download of an effect already downloaded",
@@ -223,19 +192,17 @@ TEST(WheelDevice, LossAndUnacquireUnloadEffectsThatStayUsable) {
         ASSERT_EQ(r.acquire(), DI_OK);
         ASSERT_EQ(r.create(), DI_OK);
         ASSERT_EQ(r.effect->Start(1, 0), DI_OK);
-        DIJOYSTATE2 s;
         if (lose) {
             r.wheel.answer = wheel::DriverStatus::Lost;
-            EXPECT_EQ(r.state(s), DIERR_INPUTLOST);
-            EXPECT_EQ(r.state(s), DIERR_NOTACQUIRED);  // no longer acquired
+            EXPECT_EQ(r.state(), DIERR_INPUTLOST);
+            EXPECT_EQ(r.state(), DIERR_NOTACQUIRED);  // no longer acquired
             r.wheel.answer = wheel::DriverStatus::Ok;
         } else {
             EXPECT_EQ(r.device->Unacquire(), DI_OK);
         }
         EXPECT_TRUE(r.wheel.loaded.empty() && r.wheel.playing.empty()) << lose;
         EXPECT_EQ(r.wheel.calls.back(), "unacquire");
-        EXPECT_EQ(r.effect->SetParameters(&r.parameters, DIEP_TYPESPECIFICPARAMS),
-                  static_cast<HRESULT>(DI_DOWNLOADSKIPPED));
+        EXPECT_EQ(r.update(), static_cast<HRESULT>(DI_DOWNLOADSKIPPED));
         ASSERT_EQ(r.device->Acquire(), DI_OK);
         EXPECT_EQ(r.status(), 0u);
         EXPECT_TRUE(r.wheel.playing.empty());
@@ -281,8 +248,8 @@ TEST(WheelDevice, MapsTheInputOntoTheRangesSet) {
     ASSERT_EQ(r.device->GetProperty(DIPROP_RANGE, &range.diph), DI_OK);
     EXPECT_EQ(range.lMin, -100);
     ASSERT_EQ(r.acquire(), DI_OK);
-    DIJOYSTATE2 s;
-    ASSERT_EQ(r.state(s), DI_OK);
+    ASSERT_EQ(r.state(), DI_OK);
+    const DIJOYSTATE2& s = r.js;
     EXPECT_EQ(s.lX, 10000);
     EXPECT_EQ(s.lY, 0);
     EXPECT_EQ(s.lZ, -100);
@@ -373,9 +340,9 @@ TEST(WheelJournal, RecordsTheCallsOfAnEffectWithItsParameters) {
     ASSERT_EQ(r.acquire(), DI_OK);
     ASSERT_EQ(r.create(), DI_OK);
     r.force.lMagnitude = -420;
-    ASSERT_EQ(r.effect->SetParameters(&r.parameters, DIEP_TYPESPECIFICPARAMS), DI_OK);
+    ASSERT_EQ(r.update(), DI_OK);
     r.force.lMagnitude = 20000;  // refused: nothing of it is kept
-    ASSERT_EQ(r.effect->SetParameters(&r.parameters, DIEP_TYPESPECIFICPARAMS), DIERR_INVALIDPARAM);
+    ASSERT_EQ(r.update(), DIERR_INVALIDPARAM);
     ASSERT_EQ(r.effect->Start(1, 0), DI_OK);
 
     const auto created = r.journal.entries(wheel::Method::CreateEffect, 0);
