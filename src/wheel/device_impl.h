@@ -152,6 +152,18 @@ class Effect final : public IDirectInputEffect {
     bool playing_ = false;
 };
 
+/// One of a device's objects: an axis, a POV or a button, by its number in DIJOYSTATE2.
+struct ObjectRef {
+    enum Kind { Axis, Pov, Button } kind;
+    int index;
+};
+/// The object at position in the order EnumObjects lists them (axes, POVs, buttons); false past
+/// the last.
+bool objectAt(const DriverInfo& info, int position, ObjectRef& object);
+void describeObject(const DriverInfo& info, const ObjectRef& object, DIDEVICEOBJECTINSTANCEW& out);
+/// EnumObjects' filter: any one of its type bits, all of its attribute bits.
+bool matchesFilter(DWORD type, DWORD filter);
+
 /// The GUID, name and DIEFT_ type of an effect kind.
 const GUID& effectGuid(EffectKind kind);
 /// The effect kind a GUID names; false when DirectInput has no such kind here.
