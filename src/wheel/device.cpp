@@ -14,7 +14,7 @@
 //   Properties other than DIPROP_FFGAIN cannot change        IDirectInputDevice8::SetProperty,
 //     while acquired (DIERR_ACQUIRED)                          DIPROPRANGE, DIPROP_AUTOCENTER
 //   Default cooperative level non-exclusive background;      IDirectInputDevice8::SetCooperative-
-//     one of each pair of flags                                Level
+//     one of each pair of flags; a window (E_HANDLE)           Level
 //   Force-feedback commands need exclusive acquisition       IDirectInputDevice8::SendForce-
 //     (DIERR_NOTEXCLUSIVEACQUIRED); so do Download, Start      FeedbackCommand (Remarks);
 //                                                              IDirectInputEffect::Download
@@ -333,7 +333,7 @@ HRESULT Device::SetDataFormat(LPCDIDATAFORMAT format) {
     return note(Method::SetDataFormat, kDeviceCall, 0, hr);
 }
 
-HRESULT Device::SetCooperativeLevel(HWND, DWORD flags) {
+HRESULT Device::SetCooperativeLevel(HWND window, DWORD flags) {
     const DWORD access = flags & (DISCL_EXCLUSIVE | DISCL_NONEXCLUSIVE);
     const DWORD focus = flags & (DISCL_FOREGROUND | DISCL_BACKGROUND);
     HRESULT hr = DI_OK;
@@ -342,6 +342,8 @@ HRESULT Device::SetCooperativeLevel(HWND, DWORD flags) {
         (flags & ~(DISCL_EXCLUSIVE | DISCL_NONEXCLUSIVE | DISCL_FOREGROUND | DISCL_BACKGROUND)) !=
             0)
         hr = DIERR_INVALIDPARAM;
+    else if (window == nullptr && flags != (DISCL_NONEXCLUSIVE | DISCL_BACKGROUND))
+        hr = E_HANDLE;  // only shared background access may go without a window
     else if (acquired_)
         hr = DIERR_ACQUIRED;
     else

@@ -2,6 +2,7 @@
 // and the call journal it keeps.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
 
 #include "platform/resources.h"
@@ -38,9 +39,10 @@ struct Rig {
         e.lpvTypeSpecificParams = record;
         return e;
     }
+    HWND window = reinterpret_cast<HWND>(std::uintptr_t{0x100});  // never dereferenced
     HRESULT acquire(DWORD level = DISCL_EXCLUSIVE | DISCL_BACKGROUND) {
         device->SetDataFormat(&c_dfDIJoystick2);
-        device->SetCooperativeLevel(nullptr, level);
+        device->SetCooperativeLevel(window, level);
         return device->Acquire();
     }
     HRESULT create(REFGUID type = GUID_ConstantForce) {
@@ -83,6 +85,11 @@ const Rule kRules[] = {
     {"Acquire of a device another program holds",
      [](Rig& r) { return r.wheel.acquireAnswer = wheel::DriverStatus::Refused, r.acquire(); },
      DIERR_OTHERAPPHASPRIO},
+    {"exclusive access without a window",
+     [](Rig& r) {
+         return r.device->SetCooperativeLevel(nullptr, DISCL_EXCLUSIVE | DISCL_BACKGROUND);
+     },
+     E_HANDLE},
     {"SetDataFormat while acquired",
      [](Rig& r) { return r.acquire(), r.device->SetDataFormat(&c_dfDIJoystick2); }, DIERR_ACQUIRED},
     {"GetDeviceState when not acquired",
