@@ -15,4 +15,7 @@ class Journal;
 /// one is given; it must outlive the device and its effects.
 IDirectInputDevice8W* createDevice(std::unique_ptr<Driver> driver, Journal* journal = nullptr);
 
+/// The record EnumDevices and GetDeviceInfo give for a driver's device.
+void describeDevice(const DriverInfo& info, DIDEVICEINSTANCEW& instance);
+
 }  // namespace wheel

@@ -114,6 +114,9 @@ class Driver {
     /// device layer's Acquire.
     virtual DriverStatus acquire(bool exclusive) = 0;
     /// Gives the device back. The device layer has already stopped and unloaded every effect.
+    /// After a call answered Lost or Unplugged the device layer still calls stop, unload and
+    /// unacquire (ignoring their answers), so a driver lets go of everything it held and plays
+    /// nothing until the device is acquired and the effects are started again.
     virtual void unacquire() = 0;
 
     /// Reads the current input state without waiting.

