@@ -34,6 +34,9 @@ class TelemetryReceiver {
 
     void close() { socket_.close(); }
 
+    /// The telemetry socket, for a wait until a datagram arrives; INVALID_SOCKET when not open.
+    SOCKET socketHandle() const { return socket_.get(); }
+
   private:
     static constexpr int kBufferSize = 8192;
     /// Far more than the socket's receive queue holds at once: it only binds while a sender keeps
