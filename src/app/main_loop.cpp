@@ -1,5 +1,8 @@
 #include "app/main_loop.h"
 
+#include <algorithm>
+#include <limits>
+
 #include "app/test_signal.h"
 
 namespace torvane {
@@ -29,7 +32,8 @@ void MainLoop::runPass(std::int64_t now) {
         receiver_.drain(now, latest_, lastTelemetryTime_);
     }
 
-    if (lastTelemetryTime_ == 0 || now - lastTelemetryTime_ > kFreshnessNs) {
+    playing_ = lastTelemetryTime_ != 0 && now - lastTelemetryTime_ <= kFreshnessNs;
+    if (!playing_) {
         effects_.stop();
     } else {
         TelemetryFrame frame = latest_;
@@ -46,10 +50,29 @@ void MainLoop::runPass(std::int64_t now) {
 }
 
 void MainLoop::run(LoopClock& clock) {
+    // Test mode reads no telemetry, so only the clock may end its waits.
+    const SOCKET telemetry = options_.test ? INVALID_SOCKET : receiver_.socketHandle();
+    std::int64_t lastWokenPass = std::numeric_limits<std::int64_t>::min() / 2;
+    bool woken = false;
     while (running_.load()) {
-        runPass(clock.now());
-        clock.sleep(kPassSleep);
+        const std::int64_t now = clock.now();
+        if (woken) lastWokenPass = now;
+        runPass(now);
+        if (!options_.lowLatency) {
+            clock.sleep(kPassSleep);
+            continue;
+        }
+        woken = clock.waitUntil(nextPassTime(now), telemetry);
+        // Only passes woken by telemetry are held apart: one that the clock asked for may have
+        // come just before the datagram, which must not then wait a millisecond.
+        if (woken) clock.waitUntil(lastWokenPass + kWokenPassSpacingNs, INVALID_SOCKET);
     }
+}
+
+std::int64_t MainLoop::nextPassTime(std::int64_t now) const {
+    std::int64_t next = lastReportTime_ + kReportIntervalNs;
+    if (playing_) next = std::min(next, now + std::chrono::nanoseconds(kPassSleep).count());
+    return std::max(next, now + kWokenPassSpacingNs);
 }
 
 }  // namespace torvane

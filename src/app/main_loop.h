@@ -16,6 +16,9 @@ namespace torvane {
 inline constexpr std::int64_t kFreshnessNs = 100'000'000;  // older telemetry stops the effects
 inline constexpr std::int64_t kReportIntervalNs = 16'000'000;
 inline constexpr std::chrono::milliseconds kPassSleep{4};
+/// With "--low-latency": passes woken by telemetry come at most this often, so that a flood of
+/// datagrams costs no more than a 1 kHz loop.
+inline constexpr std::int64_t kWokenPassSpacingNs = 1'000'000;
 
 /// The main loop's state and its pass. Holds references only; the lifecycle owns everything.
 class MainLoop {
@@ -29,8 +32,13 @@ class MainLoop {
     /// One pass with the clock reading now, without its sleep. Allocates nothing and never waits.
     void runPass(std::int64_t now);
 
-    /// While the running flag is set: a pass with a fresh clock reading, then a 4 ms sleep.
+    /// While the running flag is set: a pass with a fresh clock reading, then a 4 ms sleep; with
+    /// "--low-latency" instead a wait for telemetry until nextPassTime (see there).
     void run(LoopClock& clock);
+
+    /// The latest time of the pass after one at now that the clock rules need: 4 ms later while
+    /// the effects play, else the next report time; never sooner than 1 ms after now.
+    std::int64_t nextPassTime(std::int64_t now) const;
 
     const TelemetryFrame& latestFrame() const { return latest_; }
     std::int64_t lastTelemetryTime() const { return lastTelemetryTime_; }
@@ -47,6 +55,7 @@ class MainLoop {
     std::int64_t lastTelemetryTime_ = 0;  // zero: no telemetry yet
     std::int64_t lastReportTime_ = 0;
     std::int64_t loopStartTime_ = 0;
+    bool playing_ = false;  // the last pass applied a fresh frame
 };
 
 }  // namespace torvane

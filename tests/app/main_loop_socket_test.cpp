@@ -1,14 +1,18 @@
 // The main loop's pass with exact clock readings: the 100 ms freshness boundary, the 16 ms report
-// schedule, inversion and the test signal's end. Telemetry arrives on the real loopback port.
+// schedule, inversion and the test signal's end; and the loop's pacing on simulated time, with and
+// without "--low-latency". Telemetry arrives on the real loopback port.
 #include "app/main_loop.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <sstream>
+#include <utility>
 
 #include "support/fake_directinput.h"
 #include "support/loopback_peer.h"
+#include "support/simulated_clock.h"
 
 namespace torvane {
 namespace {
@@ -144,6 +148,114 @@ TEST_F(MainLoopTest, TestModeIgnoresTheNetworkAndEndsAfterSixSeconds) {
     const std::vector<std::string> last = effectCalls(pass(kStart + 6'000 * kMs + 1));
     EXPECT_FALSE(running.load());
     EXPECT_EQ(last.size(), 5u);  // the last pass still applies its frame
+}
+
+// Times in milliseconds after the loop's start.
+std::vector<double> every(double from, double to, double step) {
+    std::vector<double> times;
+    for (double t = from; t <= to + 1e-9; t += step) times.push_back(t);
+    return times;
+}
+
+std::int64_t at(double ms) {
+    return kStart + std::llround(ms * 1e6);
+}
+
+struct Pacing {
+    const char* what;
+    bool lowLatency;
+    bool testSignal;
+    bool telemetryAtStart;         // a datagram waits on the socket before the first pass
+    std::vector<double> arrivals;  // datagrams that end waits; one at realAt is also sent
+    double realAt;
+    double stopAt;  // the running flag is cleared in the pause that reaches this time
+    std::vector<double> passes;
+};
+
+TEST_F(MainLoopTest, PacesPassesByTheClockRulesAndWakesOnTelemetry) {
+    std::vector<double> fresh = every(0, 100, 4);
+    fresh.insert(fresh.end(), {104, 112, 128});  // stale after 100 ms: only the reports remain
+    const Pacing cases[] = {
+        {"default: a 4 ms sleep after every pass",
+         false,
+         false,
+         true,
+         {2.5},
+         -1,
+         16,
+         every(0, 12, 4)},
+        {"idle: a pass at each report time", true, false, false, {}, -1, 48, {0, 16, 32}},
+        {"test signal: every 4 ms, deaf to the socket",
+         true,
+         true,
+         false,
+         {2.5},
+         -1,
+         16,
+         every(0, 12, 4)},
+        {"fresh telemetry: every 4 ms until it is stale", true, false, true, {}, -1, 129, fresh},
+        {"a datagram ends the wait; telemetry then plays",
+         true,
+         false,
+         false,
+         {2.5, 7},
+         7,
+         17,
+         {0, 2.5, 7, 11, 15, 16}},
+        {"a clock pass just before a datagram does not delay it",
+         true,
+         false,
+         true,
+         {4.2},
+         4.2,
+         8.3,
+         {0, 4, 4.2, 8.2}},
+        {"a flood: woken passes at least 1 ms apart",
+         true,
+         false,
+         false,
+         every(0.1, 10, 0.25),
+         -1,
+         4,
+         {0, 0.1, 1.1, 2.1, 3.1}},
+    };
+    for (const Pacing& c : cases) {
+        SCOPED_TRACE(c.what);
+        world.clearCalls();
+        fake::SimulatedClock clock;
+        clock.time = kStart;
+        for (double t : c.arrivals) clock.arrivals.push_back(at(t));
+        options.lowLatency = c.lowLatency;
+        options.test = c.testSignal;
+        MainLoop paced{options, device, effects, receiver, reporter, running};
+        paced.begin(kStart, kStart);
+        if (c.telemetryAtStart) {
+            ASSERT_TRUE(sender.sendTo(kTelemetryPort, R"({"speed":1})"));
+        }
+        running.store(true);
+        bool sent = false;
+        auto pause = [&](fake::SimulatedClock& paused) {
+            if (paused.time == at(c.realAt) && !std::exchange(sent, true))
+                sender.sendTo(kTelemetryPort, R"({"speed":2})");
+            if (paused.time >= at(c.stopAt)) running.store(false);  // Ctrl+C
+        };
+        clock.onSleep = pause;
+        clock.onWait = pause;
+
+        paced.run(clock);
+
+        std::vector<double> passes;
+        for (std::int64_t reading : clock.readings)
+            passes.push_back(static_cast<double>(reading - kStart) / 1e6);
+        EXPECT_EQ(passes, c.passes);
+        if (!c.lowLatency) {
+            EXPECT_EQ(clock.waits, 0);
+        }
+        if (c.realAt >= 0) {
+            EXPECT_EQ(paced.lastTelemetryTime(), at(c.realAt));
+        }
+        effects.stop();
+    }
 }
 
 }  // namespace
