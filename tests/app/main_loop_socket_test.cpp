@@ -8,7 +8,6 @@
 
 #include <cmath>
 #include <sstream>
-#include <utility>
 
 #include "support/fake_directinput.h"
 #include "support/loopback_peer.h"
@@ -161,83 +160,48 @@ std::int64_t at(double ms) {
     return kStart + std::llround(ms * 1e6);
 }
 
+enum class Start { Idle, Telemetry, TestSignal };
+
 struct Pacing {
     const char* what;
     bool lowLatency;
-    bool testSignal;
-    bool telemetryAtStart;         // a datagram waits on the socket before the first pass
-    std::vector<double> arrivals;  // datagrams that end waits; one at realAt is also sent
-    double realAt;
-    double stopAt;  // the running flag is cleared in the pause that reaches this time
+    Start start;
+    std::vector<double> arrivals;  // datagrams that end waits; the last one is also really sent
+    double stopAt;                 // Ctrl+C in the pause that reaches this time
     std::vector<double> passes;
 };
 
 TEST_F(MainLoopTest, PacesPassesByTheClockRulesAndWakesOnTelemetry) {
     std::vector<double> fresh = every(0, 100, 4);
     fresh.insert(fresh.end(), {104, 112, 128});  // stale after 100 ms: only the reports remain
+    const std::vector<double> flood = every(0.1, 10, 0.25);
     const Pacing cases[] = {
-        {"default: a 4 ms sleep after every pass",
-         false,
-         false,
-         true,
-         {2.5},
-         -1,
-         16,
-         every(0, 12, 4)},
-        {"idle: a pass at each report time", true, false, false, {}, -1, 48, {0, 16, 32}},
-        {"test signal: every 4 ms, deaf to the socket",
-         true,
-         true,
-         false,
-         {2.5},
-         -1,
-         16,
-         every(0, 12, 4)},
-        {"fresh telemetry: every 4 ms until it is stale", true, false, true, {}, -1, 129, fresh},
-        {"a datagram ends the wait; telemetry then plays",
-         true,
-         false,
-         false,
-         {2.5, 7},
-         7,
-         17,
-         {0, 2.5, 7, 11, 15, 16}},
-        {"a clock pass just before a datagram does not delay it",
-         true,
-         false,
-         true,
-         {4.2},
-         4.2,
-         8.3,
-         {0, 4, 4.2, 8.2}},
-        {"a flood: woken passes at least 1 ms apart",
-         true,
-         false,
-         false,
-         every(0.1, 10, 0.25),
-         -1,
-         4,
-         {0, 0.1, 1.1, 2.1, 3.1}},
+        {"default: 4 ms sleeps", false, Start::Telemetry, {2.5}, 16, every(0, 12, 4)},
+        {"idle: passes at report times", true, Start::Idle, {}, 48, {0, 16, 32}},
+        {"test signal: every 4 ms, deaf", true, Start::TestSignal, {2.5}, 16, every(0, 12, 4)},
+        {"telemetry: every 4 ms until stale", true, Start::Telemetry, {}, 129, fresh},
+        {"a datagram ends the wait", true, Start::Idle, {2.5, 7}, 17, {0, 2.5, 7, 11, 15, 16}},
+        {"a clock pass delays no datagram", true, Start::Telemetry, {4.2}, 8.3, {0, 4, 4.2, 8.2}},
+        {"a flood: woken passes 1 ms apart", true, Start::Idle, flood, 4, {0, 0.1, 1.1, 2.1, 3.1}},
     };
     for (const Pacing& c : cases) {
         SCOPED_TRACE(c.what);
-        world.clearCalls();
         fake::SimulatedClock clock;
         clock.time = kStart;
         for (double t : c.arrivals) clock.arrivals.push_back(at(t));
         options.lowLatency = c.lowLatency;
-        options.test = c.testSignal;
+        options.test = c.start == Start::TestSignal;
         MainLoop paced{options, device, effects, receiver, reporter, running};
         paced.begin(kStart, kStart);
-        if (c.telemetryAtStart) {
+        if (c.start == Start::Telemetry) {
             ASSERT_TRUE(sender.sendTo(kTelemetryPort, R"({"speed":1})"));
         }
         running.store(true);
         bool sent = false;
         auto pause = [&](fake::SimulatedClock& paused) {
-            if (paused.time == at(c.realAt) && !std::exchange(sent, true))
-                sender.sendTo(kTelemetryPort, R"({"speed":2})");
-            if (paused.time >= at(c.stopAt)) running.store(false);  // Ctrl+C
+            if (!c.arrivals.empty() && paused.time == at(c.arrivals.back()) && !sent)
+                sent = sender.sendTo(kTelemetryPort, R"({"speed":2})");
+            if (paused.time >= at(c.stopAt)) running.store(false);
         };
         clock.onSleep = pause;
         clock.onWait = pause;
@@ -251,8 +215,8 @@ TEST_F(MainLoopTest, PacesPassesByTheClockRulesAndWakesOnTelemetry) {
         if (!c.lowLatency) {
             EXPECT_EQ(clock.waits, 0);
         }
-        if (c.realAt >= 0) {
-            EXPECT_EQ(paced.lastTelemetryTime(), at(c.realAt));
+        if (sent) {
+            EXPECT_EQ(paced.lastTelemetryTime(), at(c.arrivals.back()));  // taken on arrival
         }
         effects.stop();
     }
