@@ -36,8 +36,9 @@ class MainLoop {
     /// "--low-latency" instead a wait for telemetry until nextPassTime (see there).
     void run(LoopClock& clock);
 
-    /// The latest time of the pass after one at now that the clock rules need: 4 ms later while
-    /// the effects play, else the next report time; never sooner than 1 ms after now.
+    /// With "--low-latency", when the clock rules need the pass after one at now: 4 ms later
+    /// while the effects play, at the next report time if that comes first or nothing plays;
+    /// never sooner than 1 ms after now.
     std::int64_t nextPassTime(std::int64_t now) const;
 
     const TelemetryFrame& latestFrame() const { return latest_; }

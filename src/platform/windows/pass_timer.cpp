@@ -63,7 +63,9 @@ bool PassTimer::waitReadable(SOCKET socket, std::chrono::nanoseconds timeout) {
     // Reset after the wake and before the pass drains the socket, never before a wait: a datagram
     // that arrived during the pass has set the event and must end the next wait at once. One that
     // arrives from here on sets it again when the drain's recv re-enables FD_READ.
-    ResetEvent(socketEvent_.get());
+    // WSAEnumNetworkEvents resets the event and Winsock's record of FD_READ in one step.
+    WSANETWORKEVENTS events{};
+    WSAEnumNetworkEvents(watchedSocket_, socketEvent_.get(), &events);
     return true;
 }
 
