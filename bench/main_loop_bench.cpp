@@ -1,11 +1,13 @@
 // One whole main-loop pass without its sleep: drain the telemetry socket (nothing waiting),
 // apply a fresh frame to five effects, and every fourth pass (16 ms of 4 ms passes) poll the
-// wheel and send the raw-input report. Binds 127.0.0.1:8766, so no bridge may be running.
+// wheel and send the raw-input report; and the "--low-latency" wait that replaces the sleep.
+// Binds 127.0.0.1:8766, so no bridge may be running.
 #include <benchmark/benchmark.h>
 
 #include <sstream>
 #include <string_view>
 
+#include "app/loop_clock.h"
 #include "app/main_loop.h"
 #include "noop_device.h"
 
@@ -51,5 +53,40 @@ void BM_MainLoopPass(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_MainLoopPass)->Arg(kNoTelemetry)->Arg(kTestSignal)->Arg(kOneDatagram);
+
+// The cost of the "--low-latency" wait itself, through the clock the loop uses: one that returns
+// at once because a datagram is waiting (it is never read, so it keeps waiting), and one with a
+// deadline already reached on an empty socket (a look at the socket, no pause).
+constexpr int kDatagramWaiting = 0;
+constexpr int kZeroTimeout = 1;
+
+void BM_LowLatencyWait(benchmark::State& state) {
+    platform::WinsockSession network;
+    torvane::RawInputReporter reporter;
+    torvane::TelemetryReceiver receiver;
+    if (receiver.open(network, reporter) != torvane::ReceiverOpenResult::Opened) {
+        state.SkipWithError("UDP 127.0.0.1:8766 is taken");
+        return;
+    }
+    torvane::SteadyLoopClock clock;
+    if (state.range(0) == kDatagramWaiting) {
+        platform::Socket game(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
+        const sockaddr_in telemetryPort = platform::loopbackAddress(torvane::kTelemetryPort);
+        sendto(game.get(), kMessage.data(), static_cast<int>(kMessage.size()), 0,
+               reinterpret_cast<const sockaddr*>(&telemetryPort),
+               static_cast<int>(sizeof telemetryPort));
+    }
+    const std::int64_t deadline =
+        state.range(0) == kDatagramWaiting ? clock.now() + 1'000'000'000 : 0;
+    for (auto _ : state) {
+        const bool woken = clock.waitUntil(deadline, receiver.socketHandle());
+        benchmark::DoNotOptimize(woken);
+        if (woken != (state.range(0) == kDatagramWaiting)) {
+            state.SkipWithError("the wait did not end as expected");
+            break;
+        }
+    }
+}
+BENCHMARK(BM_LowLatencyWait)->Arg(kDatagramWaiting)->Arg(kZeroTimeout);
 
 }  // namespace

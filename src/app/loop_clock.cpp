@@ -1,7 +1,5 @@
 #include "app/loop_clock.h"
 
-#include <thread>
-
 namespace torvane {
 
 std::int64_t SteadyLoopClock::now() {
@@ -11,7 +9,11 @@ std::int64_t SteadyLoopClock::now() {
 }
 
 void SteadyLoopClock::sleep(std::chrono::milliseconds duration) {
-    std::this_thread::sleep_for(duration);
+    timer_.sleep(duration);
+}
+
+bool SteadyLoopClock::waitUntil(std::int64_t deadline, SOCKET socket) {
+    return timer_.waitReadable(socket, std::chrono::nanoseconds(deadline - now()));
 }
 
 }  // namespace torvane

@@ -1,9 +1,12 @@
-// The clock and the sleep of the main loop and the diagnose capture, behind one interface so that
+// The clock and the pauses of the main loop and the diagnose capture, behind one interface so that
 // tests run the loops on simulated time.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
+
+#include "platform/pass_timer.h"
+#include "platform/platform.h"
 
 namespace torvane {
 
@@ -13,13 +16,25 @@ class LoopClock {
     /// Monotonic nanoseconds.
     virtual std::int64_t now() = 0;
     virtual void sleep(std::chrono::milliseconds duration) = 0;
+    /// Waits until the clock reaches deadline (a now() reading) or a datagram is waiting on
+    /// socket, whichever comes first; true for a datagram, which is left for the pass to read.
+    /// With INVALID_SOCKET only the clock ends the wait.
+    virtual bool waitUntil(std::int64_t deadline, SOCKET socket) = 0;
 };
 
-/// The steady clock and std::this_thread::sleep_for.
+/// The steady clock, and the platform's pass timer for the pauses.
 class SteadyLoopClock final : public LoopClock {
   public:
+    explicit SteadyLoopClock(
+        platform::PassTimer::Mode mode = platform::PassTimer::Mode::HighResolution)
+        : timer_(mode) {}
+
     std::int64_t now() override;
     void sleep(std::chrono::milliseconds duration) override;
+    bool waitUntil(std::int64_t deadline, SOCKET socket) override;
+
+  private:
+    platform::PassTimer timer_;
 };
 
 }  // namespace torvane

@@ -1,5 +1,8 @@
 #include "app/main_loop.h"
 
+#include <algorithm>
+#include <limits>
+
 #include "app/test_signal.h"
 
 namespace torvane {
@@ -31,7 +34,8 @@ void MainLoop::runPass(std::int64_t now) {
 
     bool applied = false;
     bool stopped = false;
-    if (lastTelemetryTime_ == 0 || now - lastTelemetryTime_ > kFreshnessNs) {
+    playing_ = lastTelemetryTime_ != 0 && now - lastTelemetryTime_ <= kFreshnessNs;
+    if (!playing_) {
         stopped = effects_.started();
         effects_.stop();
     } else {
@@ -55,9 +59,22 @@ void MainLoop::runPass(std::int64_t now) {
 }
 
 void MainLoop::run(LoopClock& clock) {
+    // Test mode reads no telemetry, so only the clock may end its waits.
+    const SOCKET telemetry = options_.test ? INVALID_SOCKET : receiver_.socketHandle();
+    std::int64_t lastWokenPass = std::numeric_limits<std::int64_t>::min() / 2;
+    bool woken = false;
     while (running_.load()) {
-        runPass(clock.now());
-        clock.sleep(kPassSleep);
+        const std::int64_t now = clock.now();
+        if (woken) lastWokenPass = now;
+        runPass(now);
+        if (!options_.lowLatency) {
+            clock.sleep(kPassSleep);
+            continue;
+        }
+        woken = clock.waitUntil(nextPassTime(now), telemetry);
+        // Only passes woken by telemetry are held apart: one that the clock asked for may have
+        // come just before the datagram, which must not then wait a millisecond.
+        if (woken) clock.waitUntil(lastWokenPass + kWokenPassSpacingNs, INVALID_SOCKET);
     }
 }
 
@@ -83,6 +100,12 @@ void MainLoop::notify(std::int64_t now, bool applied, bool stopped, bool stateRe
                                    receiver_.datagramsReceived(),
                                    lastTelemetryTime_};
     for (std::size_t i = 0; i < observerCount_; ++i) observers_[i]->observe(pass);
+}
+
+std::int64_t MainLoop::nextPassTime(std::int64_t now) const {
+    std::int64_t next = lastReportTime_ + kReportIntervalNs;
+    if (playing_) next = std::min(next, now + std::chrono::nanoseconds(kPassSleep).count());
+    return std::max(next, now + kWokenPassSpacingNs);
 }
 
 }  // namespace torvane

@@ -19,6 +19,9 @@ namespace torvane {
 inline constexpr std::int64_t kFreshnessNs = 100'000'000;  // older telemetry stops the effects
 inline constexpr std::int64_t kReportIntervalNs = 16'000'000;
 inline constexpr std::chrono::milliseconds kPassSleep{4};
+/// With "--low-latency": passes woken by telemetry come at most this often, so that a flood of
+/// datagrams costs no more than a 1 kHz loop.
+inline constexpr std::int64_t kWokenPassSpacingNs = 1'000'000;
 
 /// The main loop's state and its pass. Holds references only; the lifecycle owns everything.
 class MainLoop {
@@ -32,7 +35,8 @@ class MainLoop {
     /// One pass with the clock reading now, without its sleep. Allocates nothing and never waits.
     void runPass(std::int64_t now);
 
-    /// While the running flag is set: a pass with a fresh clock reading, then a 4 ms sleep.
+    /// While the running flag is set: a pass with a fresh clock reading, then a 4 ms sleep; with
+    /// "--low-latency" instead a wait for telemetry until nextPassTime (see there).
     void run(LoopClock& clock);
 
     /// Has observer told about every later pass (up to kMaxObservers observers). Without any, a
@@ -42,6 +46,11 @@ class MainLoop {
     /// Shutdown's stop of the effects. Observers see it as a pass of its own, at a fresh clock
     /// reading, when it stopped effects that were playing.
     void stopEffects(LoopClock& clock);
+
+    /// With "--low-latency", when the clock rules need the pass after one at now: 4 ms later
+    /// while the effects play, at the next report time if that comes first or nothing plays;
+    /// never sooner than 1 ms after now.
+    std::int64_t nextPassTime(std::int64_t now) const;
 
     const TelemetryFrame& latestFrame() const { return latest_; }
     std::int64_t lastTelemetryTime() const { return lastTelemetryTime_; }
@@ -63,6 +72,8 @@ class MainLoop {
     std::size_t observerCount_ = 0;
 
     void notify(std::int64_t now, bool applied, bool stopped, bool stateRead);
+
+    bool playing_ = false;  // the last pass applied a fresh frame
 };
 
 }  // namespace torvane

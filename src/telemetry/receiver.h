@@ -37,6 +37,9 @@ class TelemetryReceiver {
     /// Datagrams taken and parsed since the start, for the monitor's rate.
     std::uint64_t datagramsReceived() const { return datagramsReceived_; }
 
+    /// The telemetry socket, for a wait until a datagram arrives; INVALID_SOCKET when not open.
+    SOCKET socketHandle() const { return socket_.get(); }
+
   private:
     static constexpr int kBufferSize = 8192;
     /// Far more than the socket's receive queue holds at once: it only binds while a sender keeps

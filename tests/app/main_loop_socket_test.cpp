@@ -1,14 +1,17 @@
 // The main loop's pass with exact clock readings: the 100 ms freshness boundary, the 16 ms report
-// schedule, inversion and the test signal's end. Telemetry arrives on the real loopback port.
+// schedule, inversion and the test signal's end; and the loop's pacing on simulated time, with and
+// without "--low-latency". Telemetry arrives on the real loopback port.
 #include "app/main_loop.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <sstream>
 
 #include "support/fake_directinput.h"
 #include "support/loopback_peer.h"
+#include "support/simulated_clock.h"
 
 namespace torvane {
 namespace {
@@ -145,6 +148,79 @@ TEST_F(MainLoopTest, TestModeIgnoresTheNetworkAndEndsAfterSixSeconds) {
     const std::vector<std::string> last = effectCalls(pass(kStart + 6'000 * kMs + 1));
     EXPECT_FALSE(running.load());
     EXPECT_EQ(last.size(), 5u);  // the last pass still applies its frame
+}
+
+// Times in milliseconds after the loop's start.
+std::vector<double> every(double from, double to, double step) {
+    std::vector<double> times;
+    for (double t = from; t <= to + 1e-9; t += step) times.push_back(t);
+    return times;
+}
+
+std::int64_t at(double ms) {
+    return kStart + std::llround(ms * 1e6);
+}
+
+enum class Start { Idle, Telemetry, TestSignal };
+
+struct Pacing {
+    const char* what;
+    bool lowLatency;
+    Start start;
+    std::vector<double> arrivals;  // datagrams that end waits; the last one is also really sent
+    double stopAt;                 // Ctrl+C in the pause that reaches this time
+    std::vector<double> passes;
+};
+
+TEST_F(MainLoopTest, PacesPassesByTheClockRulesAndWakesOnTelemetry) {
+    std::vector<double> fresh = every(0, 100, 4);
+    fresh.insert(fresh.end(), {104, 112, 128});  // stale after 100 ms: only the reports remain
+    const std::vector<double> flood = every(0.1, 10, 0.25);
+    const Pacing cases[] = {
+        {"default: 4 ms sleeps", false, Start::Telemetry, {2.5}, 16, every(0, 12, 4)},
+        {"idle: passes at report times", true, Start::Idle, {}, 48, {0, 16, 32}},
+        {"test signal: every 4 ms, deaf", true, Start::TestSignal, {2.5}, 16, every(0, 12, 4)},
+        {"telemetry: every 4 ms until stale", true, Start::Telemetry, {}, 129, fresh},
+        {"a datagram ends the wait", true, Start::Idle, {2.5, 7}, 17, {0, 2.5, 7, 11, 15, 16}},
+        {"a clock pass delays no datagram", true, Start::Telemetry, {4.2}, 8.3, {0, 4, 4.2, 8.2}},
+        {"a flood: woken passes 1 ms apart", true, Start::Idle, flood, 4, {0, 0.1, 1.1, 2.1, 3.1}},
+    };
+    for (const Pacing& c : cases) {
+        SCOPED_TRACE(c.what);
+        fake::SimulatedClock clock;
+        clock.time = kStart;
+        for (double t : c.arrivals) clock.arrivals.push_back(at(t));
+        options.lowLatency = c.lowLatency;
+        options.test = c.start == Start::TestSignal;
+        MainLoop paced{options, device, effects, receiver, reporter, running};
+        paced.begin(kStart, kStart);
+        if (c.start == Start::Telemetry) {
+            ASSERT_TRUE(sender.sendTo(kTelemetryPort, R"({"speed":1})"));
+        }
+        running.store(true);
+        bool sent = false;
+        auto pause = [&](fake::SimulatedClock& paused) {
+            if (!c.arrivals.empty() && paused.time == at(c.arrivals.back()) && !sent)
+                sent = sender.sendTo(kTelemetryPort, R"({"speed":2})");
+            if (paused.time >= at(c.stopAt)) running.store(false);
+        };
+        clock.onSleep = pause;
+        clock.onWait = pause;
+
+        paced.run(clock);
+
+        std::vector<double> passes;
+        for (std::int64_t reading : clock.readings)
+            passes.push_back(static_cast<double>(reading - kStart) / 1e6);
+        EXPECT_EQ(passes, c.passes);
+        if (!c.lowLatency) {
+            EXPECT_EQ(clock.waits, 0);
+        }
+        if (sent) {
+            EXPECT_EQ(paced.lastTelemetryTime(), at(c.arrivals.back()));  // taken on arrival
+        }
+        effects.stop();
+    }
 }
 
 }  // namespace

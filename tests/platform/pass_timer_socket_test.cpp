@@ -1,0 +1,56 @@
+// The "--low-latency" wait on the real telemetry socket, on both timer paths: a datagram ends it
+// at once, whether it came before the wait or during it; once drained, it no longer does.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "platform/pass_timer.h"
+#include "support/loopback_peer.h"
+#include "telemetry/receiver.h"
+
+namespace platform {
+namespace {
+
+using std::chrono::milliseconds;
+
+TEST(PassTimerWait, EndsOnADatagramAndOtherwiseAtItsTime) {
+    for (const auto mode : {PassTimer::Mode::HighResolution, PassTimer::Mode::SystemTick}) {
+        PassTimer timer(mode);  // outlives the socket, as the wait requires
+        WinsockSession network;
+        torvane::RawInputReporter reporter;
+        torvane::TelemetryReceiver receiver;
+        ASSERT_EQ(receiver.open(network, reporter), torvane::ReceiverOpenResult::Opened);
+        fake::LoopbackPeer game;
+        torvane::TelemetryFrame frame;
+        std::int64_t arrival = 0;
+        double seconds = 0;
+        auto wait = [&](milliseconds timeout) {
+            const auto start = std::chrono::steady_clock::now();
+            const bool woken = timer.waitReadable(receiver.socketHandle(), timeout);
+            seconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            return woken;
+        };
+
+        ASSERT_TRUE(game.sendTo(torvane::kTelemetryPort, R"({"speed":1})"));
+        EXPECT_TRUE(wait(milliseconds(5000)));
+        EXPECT_LT(seconds, 1.0);
+        receiver.drain(1, frame, arrival);
+
+        EXPECT_FALSE(wait(milliseconds(30)));  // the wake is spent
+        EXPECT_GE(seconds, 0.025);             // and a wait that ended early would make a spin
+
+        std::thread late([&game] {
+            std::this_thread::sleep_for(milliseconds(20));
+            game.sendTo(torvane::kTelemetryPort, R"({"speed":2})");
+        });
+        EXPECT_TRUE(wait(milliseconds(5000)));
+        late.join();
+        EXPECT_LT(seconds, 2.0);
+        receiver.drain(2, frame, arrival);
+        EXPECT_EQ(frame.speed, 2.0);
+    }
+}
+
+}  // namespace
+}  // namespace platform
