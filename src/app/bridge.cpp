@@ -44,8 +44,10 @@ void startObservers(Observers& observers, const BridgeOptions& options,
         }
     }
     if (options.monitor) {
+        // Only the virtual wheel can tell what its rim does.
+        observe::RimProbe* const rim = options.virtualWheel ? environment.rimProbe : nullptr;
         observers.monitor.emplace(environment.err, platform::errorStreamIsTerminal(), options.test,
-                                  environment.rimProbe, loopStartTime);
+                                  rim, loopStartTime);
         loop.addObserver(*observers.monitor);
     }
 }
@@ -112,7 +114,16 @@ int runBridge(int argc, const WCHAR* const* argv, const BridgeEnvironment& envir
     const platform::ComApartment com;
 
     platform::ComPtr<IDirectInput8W> directInput;
-    if (!createDirectInput(environment.createDirectInput, directInput)) {
+    if (options.virtualWheel) {
+        // The same DirectInput interfaces, served in-process by the virtual wheel.
+        if (environment.virtualWheel != nullptr)
+            *directInput.put() =
+                wheel::createDirectInput(*environment.virtualWheel, environment.journal);
+        if (!directInput) {
+            err << "DirectInput8Create failed.\n";
+            return kExitNoDirectInput;
+        }
+    } else if (!createDirectInput(environment.createDirectInput, directInput)) {
         err << "DirectInput8Create failed.\n";
         return kExitNoDirectInput;
     }

@@ -9,6 +9,7 @@
 #include "controller/discovery.h"
 #include "observe/rim_probe.h"
 #include "platform/platform.h"
+#include "wheel/direct_input.h"
 
 namespace torvane {
 
@@ -31,8 +32,12 @@ struct BridgeEnvironment {
     std::atomic<bool>& running;
     std::ostream& out;
     std::ostream& err;
-    /// What "--monitor" shows of the rim, from a wheel that can tell; null for none.
+    /// The built-in virtual wheel that "--virtual-wheel" drives instead of the system's
+    /// DirectInput, with what "--monitor" shows of its rim; null where there is none.
+    wheel::DriverSource* virtualWheel = nullptr;
     observe::RimProbe* rimProbe = nullptr;
+    /// Where the virtual wheel's devices record their DirectInput calls; null for nowhere.
+    wheel::Journal* journal = nullptr;
 };
 
 /// Runs the whole program after the console control handler is installed: the command line (a

@@ -3,12 +3,38 @@
 
 #include "app/bridge.h"
 #include "app/console_control.h"
+#include "observe/rim_probe.h"
+#include "virtual_wheel/virtual_wheel.h"
+
+namespace {
+
+// The monitor's view of the virtual wheel's rim.
+class VirtualRim final : public observe::RimProbe {
+  public:
+    explicit VirtualRim(virtual_wheel::VirtualWheel& wheel) : wheel_(wheel) {}
+    bool read(double& torqueNewtonMetres, double& angleDegrees) override {
+        const virtual_wheel::RimReadout readout = wheel_.readout();
+        torqueNewtonMetres = readout.torqueNewtonMetres;
+        angleDegrees = readout.angleDegrees;
+        return true;
+    }
+
+  private:
+    virtual_wheel::VirtualWheel& wheel_;
+};
+
+}  // namespace
 
 extern "C" int wmain(int argc, WCHAR* argv[]) {
     SetConsoleCtrlHandler(torvane::consoleControlHandler, TRUE);
     torvane::SteadyLoopClock clock;
-    const torvane::BridgeEnvironment environment{DirectInput8Create, clock, torvane::runningFlag(),
-                                                 std::cout, std::cerr};
+    // Cheap to make and idle until "--virtual-wheel" asks for it; it runs on the loop's clock.
+    virtual_wheel::VirtualWheel virtualWheel([&clock] { return clock.now(); });
+    VirtualRim rim(virtualWheel);
+    torvane::BridgeEnvironment environment{DirectInput8Create, clock, torvane::runningFlag(),
+                                           std::cout, std::cerr};
+    environment.virtualWheel = &virtualWheel;
+    environment.rimProbe = &rim;
     const int code = torvane::runBridge(argc, argv, environment);
     std::cout.flush();
     torvane::announceShutdownFinished();
