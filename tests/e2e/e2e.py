@@ -137,7 +137,7 @@ class Peer:
 
 
 def playing_rows(rows):
-    return [r for r in rows if r[10] == 1]
+    return [r for r in rows if r[9] == 1]
 
 
 def case_worked_example(command, *options):
