@@ -15,24 +15,6 @@ using wheel::DriverStatus;
 using wheel::EffectKind;
 using Writes = std::vector<std::pair<int, int>>;
 
-fake::EvdevNode beltWheel() {  // (a)
-    return {.name = "Belt Wheel",
-            .axes = {ABS_X, ABS_Y, ABS_HAT0X, ABS_HAT0Y},
-            .keys = {KEY_A, BTN_TRIGGER_HAPPY1, BTN_THUMB, BTN_TRIGGER},
-            .effects = {FF_CONSTANT, FF_AUTOCENTER, FF_GAIN}};
-}
-fake::EvdevNode pidBase() {  // (b)
-    return {.name = "PID Base",
-            .phys = "usb-0000:00:14.0-2/input0",
-            .axes = {ABS_X},
-            .effects = {FF_CONSTANT, FF_PERIODIC, FF_SINE, FF_SQUARE, FF_DAMPER, FF_GAIN}};
-}
-fake::EvdevNode pedals() {  // (c)
-    return {.name = "Pedals",
-            .phys = "usb-0000:00:14.0-3/input0",
-            .axes = {ABS_GAS, ABS_BRAKE, ABS_RUDDER}};
-}
-
 struct World {
     fake::EvdevKernel kernel;
     std::ostringstream errors;
@@ -65,13 +47,13 @@ std::vector<wheel::EffectParameters> workedExample() {
 TEST(EvdevSource, ListsGameControllersInNumericOrderAndSaysWhichMayNotBeOpened) {
     World world;
     world.kernel.nodes = {
-        {10, pidBase()},
-        {2, pedals()},
-        {3, beltWheel()},
-        {4, beltWheel()},
+        {10, fake::pidBase()},
+        {2, fake::pedals()},
+        {3, fake::beltWheel()},
+        {4, fake::beltWheel()},
         {5, {.name = "Keyboard", .keys = {KEY_A}, .openError = EACCES}},
         {6, {.name = "Touchpad", .axes = {ABS_X}, .properties = {INPUT_PROP_POINTER}}},
-        {7, pidBase()}};  // a second node with the same identity
+        {7, fake::pidBase()}};  // a second node with the same identity
     world.kernel.nodes[4].openError = EACCES;
     const std::vector<wheel::DriverInfo> found = world.list();
     ASSERT_EQ(found.size(), 4u);
@@ -103,7 +85,7 @@ TEST(EvdevSource, ListsGameControllersInNumericOrderAndSaysWhichMayNotBeOpened) 
 
 TEST(EvdevDriver, PlaysTheWorkedExampleOnAPidBaseAndWhatABeltWheelCan) {
     World world;
-    world.kernel.nodes = {{0, pidBase()}, {1, beltWheel()}};
+    world.kernel.nodes = {{0, fake::pidBase()}, {1, fake::beltWheel()}};
     const fake::EvdevNode &base = world.kernel.nodes[0], &belt = world.kernel.nodes[1];
     {
         auto driver = world.open(0), beltDriver = world.open(1);
@@ -152,7 +134,7 @@ TEST(EvdevDriver, PlaysTheWorkedExampleOnAPidBaseAndWhatABeltWheelCan) {
 
 TEST(EvdevDriver, CountsIterationsSlotsAndGrabsAsTheKernelNeeds) {
     World world;
-    world.kernel.nodes[0] = pidBase();
+    world.kernel.nodes[0] = fake::pidBase();
     fake::EvdevNode& node = world.kernel.nodes[0];
     auto driver = world.open(0);
     wheel::EffectParameters endless{
@@ -185,7 +167,7 @@ TEST(EvdevDriver, CountsIterationsSlotsAndGrabsAsTheKernelNeeds) {
 
 TEST(EvdevDriver, ReadsAxesButtonsAndTheHat) {
     World world;
-    world.kernel.nodes = {{0, beltWheel()}, {1, pedals()}};
+    world.kernel.nodes = {{0, fake::beltWheel()}, {1, fake::pedals()}};
     world.kernel.nodes[0].absolute = {{ABS_X, fake::absolute(49151, 0, 65535)},
                                       {ABS_Y, fake::absolute(-300, -100, 100)},
                                       {ABS_HAT0X, fake::absolute(1, -1, 1)},
@@ -211,7 +193,7 @@ TEST(EvdevDriver, ReadsAxesButtonsAndTheHat) {
 
 TEST(EvdevDriver, AnUnpluggedBaseIsLostUntilItComesBack) {
     World world;
-    world.kernel.nodes[0] = pidBase();
+    world.kernel.nodes[0] = fake::pidBase();
     auto driver = world.open(0);
     ASSERT_EQ(driver->acquire(true), DriverStatus::Ok);
     wheel::EffectHandle handle = wheel::kNoHandle;
@@ -224,7 +206,11 @@ TEST(EvdevDriver, AnUnpluggedBaseIsLostUntilItComesBack) {
     EXPECT_EQ(driver->start(handle, 1), DriverStatus::Lost);
     EXPECT_EQ(driver->acquire(true), DriverStatus::Unplugged);
 
-    world.kernel.nodes[12] = pidBase();  // the base rebooted and came back as a new node
+    world.kernel.nodes[12] = fake::pidBase();  // the base rebooted and came back as a new node
+    const int scans = world.kernel.scans;
+    EXPECT_EQ(driver->acquire(true), DriverStatus::Lost);  // looked less than a second ago
+    EXPECT_EQ(world.kernel.scans, scans);
+    world.kernel.time += 1'000'000'000;
     ASSERT_EQ(driver->acquire(true), DriverStatus::Ok);
     ASSERT_EQ(driver->start(handle, 1), DriverStatus::Ok);  // uploaded again first
     EXPECT_EQ(world.kernel.nodes[12].uploads.size(), 1u);

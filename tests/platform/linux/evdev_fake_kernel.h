@@ -37,6 +37,8 @@ struct EvdevNode {
 class EvdevKernel final : public evdev::Kernel {
   public:
     std::map<int, EvdevNode> nodes;  ///< by event number
+    std::int64_t time = 0;           ///< the monotonic clock, nanoseconds
+    int scans = 0;                   ///< listings of /dev/input
 
     int open(const std::string& path, int) override {
         int number = -1;
@@ -68,6 +70,7 @@ class EvdevKernel final : public evdev::Kernel {
         return static_cast<long>(size);
     }
     std::vector<std::string> listDirectory(const std::string&) override {
+        ++scans;
         std::vector<std::string> names{".", "..", "by-id", "js0", "mice"};
         for (const auto& [number, node] : nodes)
             if (!node.gone) names.push_back("event" + std::to_string(number));
@@ -112,6 +115,8 @@ class EvdevKernel final : public evdev::Kernel {
         return static_cast<int>(size);
     }
 
+    std::int64_t monotonicNanoseconds() override { return time; }
+
   private:
     static std::string sysfsBitmap(const std::vector<int>& bits) {
         unsigned long long word = 0;
@@ -142,6 +147,26 @@ inline std::string summary(const ff_effect& e) {
                       e.type, x.right_coeff, x.left_coeff, x.right_saturation, x.left_saturation,
                       x.center, x.deadband);
     return text;
+}
+
+// Typical wheels: (a) a belt wheel with a constant force, autocentering and gain only; (b) a
+// PID-class base with 16 effect slots; (c) pedals without force feedback.
+inline EvdevNode beltWheel() {  // (a)
+    return {.name = "Belt Wheel",
+            .axes = {ABS_X, ABS_Y, ABS_HAT0X, ABS_HAT0Y},
+            .keys = {KEY_A, BTN_TRIGGER_HAPPY1, BTN_THUMB, BTN_TRIGGER},
+            .effects = {FF_CONSTANT, FF_AUTOCENTER, FF_GAIN}};
+}
+inline EvdevNode pidBase() {  // (b)
+    return {.name = "PID Base",
+            .phys = "usb-0000:00:14.0-2/input0",
+            .axes = {ABS_X},
+            .effects = {FF_CONSTANT, FF_PERIODIC, FF_SINE, FF_SQUARE, FF_DAMPER, FF_GAIN}};
+}
+inline EvdevNode pedals() {  // (c)
+    return {.name = "Pedals",
+            .phys = "usb-0000:00:14.0-3/input0",
+            .axes = {ABS_GAS, ABS_BRAKE, ABS_RUDDER}};
 }
 
 inline input_absinfo absolute(int value, int minimum, int maximum) {

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 
 namespace evdev {
 namespace {
@@ -41,6 +42,11 @@ class SystemKernel final : public Kernel {
         while (const dirent* entry = ::readdir(directory)) names.emplace_back(entry->d_name);
         ::closedir(directory);
         return names;
+    }
+    std::int64_t monotonicNanoseconds() override {
+        return std::chrono::duration_cast<std::chrono::nanoseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
     }
 };
 

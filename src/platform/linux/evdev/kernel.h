@@ -25,6 +25,8 @@ class Kernel {
     virtual long write(int fd, const void* data, std::size_t size) = 0;
     /// The names of a directory's entries, in no particular order; empty if it cannot be read.
     virtual std::vector<std::string> listDirectory(const std::string& path) = 0;
+    /// The monotonic clock, in nanoseconds.
+    virtual std::int64_t monotonicNanoseconds() = 0;
 };
 
 /// The running system's kernel.

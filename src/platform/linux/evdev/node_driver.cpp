@@ -12,7 +12,9 @@
 //   without asking the kernel; its ENOSPC answers the same.
 // - ENODEV from any call means the node is gone: every call answers Lost until an acquire finds
 //   the device again (a wheel base that rebooted comes back as a new node with the same
-//   identity), or answers Unplugged when it is not there.
+//   identity), or answers Unplugged when it is not there. Looking opens every event node, and
+//   the report acquires again every 16 ms while the wheel is away, so an acquire looks at most
+//   once a second and answers Lost in between.
 // - Every effect is removed (EVIOCRMFF) when unloaded, at reset and when the driver goes.
 #include "platform/linux/evdev/node_driver.h"
 
@@ -29,6 +31,7 @@ using wheel::DriverStatus;
 
 // Driver for a node whose slot count the kernel does not tell: let the kernel say ENOSPC.
 constexpr int kUnknownSlots = 64;
+constexpr std::int64_t kScanIntervalNanoseconds = 1'000'000'000;
 
 double travelOf(const input_absinfo& axis) {
     if (axis.maximum <= axis.minimum) return 0.5;
@@ -87,6 +90,9 @@ DriverStatus NodeDriver::acquire(bool exclusive) {
         const DriverStatus status = take(exclusive);
         if (status != DriverStatus::Lost) return status;
     }
+    const std::int64_t now = kernel_.monotonicNanoseconds();
+    if (now < nextScanNanoseconds_) return DriverStatus::Lost;
+    nextScanNanoseconds_ = now + kScanIntervalNanoseconds;
     if (!reopen()) return DriverStatus::Unplugged;
     const DriverStatus status = take(exclusive);
     return status == DriverStatus::Lost ? DriverStatus::Unplugged : status;

@@ -60,6 +60,7 @@ class NodeDriver final : public wheel::Driver {
     std::uint32_t gain_ = DI_FFNOMINALMAX;
     bool grabbed_ = false;
     bool lost_ = false;
+    std::int64_t nextScanNanoseconds_ = 0;  ///< while lost: when an acquire may look again
 };
 
 }  // namespace evdev
