@@ -44,8 +44,9 @@ def read_trace(path):
 
 
 def stopped_spans(times, playing):
-    """(start, end) time pairs in which the effects were stopped (playing 0)."""
-    spans, start = [], None
+    """(start, end) time pairs in which the effects were stopped (playing 0). The loop starts
+    with them stopped: nothing is played before the first traced pass."""
+    spans, start = [], 0.0
     for time, state in zip(times, playing):
         if state == 0 and start is None:
             start = time
@@ -77,7 +78,9 @@ def plot(trace_path, picture_path):
     # The rim is read every 16 ms, not on every pass: join the readings.
     readings = [(s, x) for s, x in zip(seconds, c["wheel_x"]) if not math.isnan(x)]
     rim.plot([s for s, _ in readings], [x for _, x in readings], color="black", linewidth=1)
-    rim.set_ylim(-10500, 10500)
+    # At the usual gains the rim turns a small part of its range: scale to what it did.
+    reach = max([abs(x) for _, x in readings] + [500.0]) * 1.15
+    rim.set_ylim(-reach, reach)
     rim.set_ylabel("rim X axis")
     rim.set_xlabel("time (s)")
 
