@@ -33,7 +33,7 @@ COLUMNS = ("time_ms,constant,engine_magnitude,engine_period_us,road_magnitude,ro
 
 
 class Failure(Exception):
-    pass
+    """A case's check failed."""
 
 
 def check(condition, message):
@@ -75,9 +75,6 @@ class Bridge:
                   f"ended with {self.process.returncode} before printing {text!r}: {self.text()}")
             time.sleep(0.02)
         raise Failure(f"no {text!r} within {seconds} s: {self.text()}")
-
-    def interrupt(self):
-        self.process.send_signal(signal.SIGINT)
 
     def finish(self, seconds=60):
         try:
@@ -147,10 +144,9 @@ def case_worked_example(command, *options):
         bridge.wait_for_output("Bridge active. Gain=0.1")
         peer.reports()
         peer.send_for(1.5)
-        last_sent = time.monotonic()
         time.sleep(0.6)
         reports = peer.reports()
-        bridge.interrupt()
+        bridge.process.send_signal(signal.SIGINT)
         code = bridge.finish()
     finally:
         peer.close()
@@ -168,13 +164,12 @@ def case_worked_example(command, *options):
     check(stop is not None and stop - last_apply <= 250,
           f"stopped at {stop} ms, last applied at {last_apply} ms")
     check(len(reports) >= 10, f"only {len(reports)} reports in 0.6 s")
-    for report in reports:
-        check(REPORT.fullmatch(report) is not None, f"report {report!r}")
-    xs = [int(REPORT.fullmatch(r).group(1)) for r in reports]
+    matches = [REPORT.fullmatch(r) for r in reports]
+    check(all(matches), f"reports {reports!r}")
+    xs = [int(m.group(1)) for m in matches]
     # An aligning torque of -0.42 pulls the rim to the negative side.
     check(min(xs) < -100, f"the rim did not turn to the negative side: {xs[:5]}...")
     check(any("telemetry" in line for line in bridge.err), f"no monitor line{bridge.text()}")
-    del last_sent
 
 
 def case_low_latency(command):
@@ -201,7 +196,7 @@ def case_hostile(command):
         time.sleep(0.3)
         check(bridge.process.poll() is None, f"the bridge ended{bridge.text()}")
         check(len(peer.reports()) > 0, "no reports during the burst")
-        bridge.interrupt()
+        bridge.process.send_signal(signal.SIGINT)
         code = bridge.finish()
     finally:
         peer.close()

@@ -15,9 +15,7 @@ constexpr std::int64_t kMs = 1'000'000;
 struct FixedRim final : RimProbe {
     int reads = 0;
     bool read(double& torque, double& angle) override {
-        ++reads;
-        torque = 0.344;
-        angle = -12.34;
+        torque = 0.344, angle = -12.34, ++reads;
         return true;
     }
 };
@@ -56,10 +54,7 @@ TEST(Monitor, ShowsOnePassInOneLine) {
     };
     for (const auto& c : cases) {
         std::ostringstream err;
-        {
-            Monitor monitor(err, false, c.testSignal, c.rim, 0);
-            monitor.observe(c.pass);
-        }
+        Monitor(err, false, c.testSignal, c.rim, 0).observe(c.pass);
         EXPECT_EQ(err.str(), c.line) << c.what;
     }
 }

@@ -64,37 +64,31 @@ TEST(Trace, WritesTheHeaderAndOneLinePerPassThatSentOrStopped) {
     EXPECT_EQ(err.str(), "");
 }
 
-// Passes every 4 ms for three seconds of loop time.
-std::vector<std::string> writesOverThreeSeconds(bool fail, std::ostringstream& err) {
-    RecordingSink sink;
-    sink.fail = fail;
-    {
-        Trace trace(sink, "trace.csv", kStart, err);
-        for (std::int64_t t = 0; t < 3000 * kMs; t += 4 * kMs) {
-            trace.observe(pass(t, true, false));
-            // Nothing before the first second is up, one write as it is.
-            if (t == 996 * kMs || t == 1000 * kMs) {
-                EXPECT_EQ(sink.writes.size(), static_cast<std::size_t>(t / (1000 * kMs)));
+// Passes every 4 ms for three seconds of loop time: the buffer reaches the sink once per second of
+// loop time and at the end, unless a write failed, which stops tracing with one message.
+TEST(Trace, WritesOncePerSecondOfLoopTimeAndStopsAtAFailedWrite) {
+    for (const bool fail : {false, true}) {
+        RecordingSink sink;
+        sink.fail = fail;
+        std::ostringstream err;
+        {
+            Trace trace(sink, "trace.csv", kStart, err);
+            for (std::int64_t t = 0; t < 3000 * kMs; t += 4 * kMs) {
+                trace.observe(pass(t, true, false));
+                EXPECT_TRUE(t >= 1000 * kMs || sink.writes.empty()) << t;
             }
+            EXPECT_EQ(trace.failed(), fail);
         }
-        EXPECT_EQ(trace.failed(), fail);
+        if (fail) {
+            EXPECT_EQ(sink.writes.size(), 1u);
+            EXPECT_EQ(err.str(), "Could not write the trace file trace.csv; tracing stopped.\n");
+            continue;
+        }
+        ASSERT_EQ(sink.writes.size(), 3u);  // at 1 s, at 2 s, and the rest at the end
+        EXPECT_EQ(sink.writes[1].rfind("1004.000,", 0), 0u);
+        EXPECT_EQ(sink.writes[2].rfind("2004.000,", 0), 0u);
+        EXPECT_EQ(err.str(), "");
     }
-    return sink.writes;
-}
-
-TEST(Trace, WritesOncePerSecondOfLoopTimeAndAtTheEnd) {
-    std::ostringstream err;
-    const std::vector<std::string> writes = writesOverThreeSeconds(false, err);
-    ASSERT_EQ(writes.size(), 3u);  // at 1 s, at 2 s, and the rest at the end
-    EXPECT_EQ(writes[1].rfind("1004.000,", 0), 0u);
-    EXPECT_EQ(writes[2].rfind("2004.000,", 0), 0u);
-    EXPECT_EQ(err.str(), "");
-}
-
-TEST(Trace, AFailedWriteStopsTracingWithOneMessage) {
-    std::ostringstream err;
-    EXPECT_EQ(writesOverThreeSeconds(true, err).size(), 1u);
-    EXPECT_EQ(err.str(), "Could not write the trace file trace.csv; tracing stopped.\n");
 }
 
 }  // namespace

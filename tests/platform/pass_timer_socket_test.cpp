@@ -23,30 +23,23 @@ TEST(PassTimerWait, EndsOnADatagramAndOtherwiseAtItsTime) {
         fake::LoopbackPeer game;
         torvane::TelemetryFrame frame;
         std::int64_t arrival = 0;
-        double seconds = 0;
-        auto wait = [&](milliseconds timeout) {
+        const auto seconds = [&](milliseconds timeout, bool woken) {
             const auto start = std::chrono::steady_clock::now();
-            const bool woken = timer.waitReadable(receiver.socketHandle(), timeout);
-            seconds =
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            return woken;
+            EXPECT_EQ(timer.waitReadable(receiver.socketHandle(), timeout), woken);
+            return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         };
 
         ASSERT_TRUE(game.sendTo(torvane::kTelemetryPort, R"({"speed":1})"));
-        EXPECT_TRUE(wait(milliseconds(5000)));
-        EXPECT_LT(seconds, 1.0);
+        EXPECT_LT(seconds(milliseconds(5000), true), 1.0);
         receiver.drain(1, frame, arrival);
-
-        EXPECT_FALSE(wait(milliseconds(30)));  // the wake is spent
-        EXPECT_GE(seconds, 0.025);             // and a wait that ended early would make a spin
-
+        // The wake is spent, and a wait that ended early would make a spin.
+        EXPECT_GE(seconds(milliseconds(30), false), 0.025);
         std::thread late([&game] {
             std::this_thread::sleep_for(milliseconds(20));
             game.sendTo(torvane::kTelemetryPort, R"({"speed":2})");
         });
-        EXPECT_TRUE(wait(milliseconds(5000)));
+        EXPECT_LT(seconds(milliseconds(5000), true), 2.0);
         late.join();
-        EXPECT_LT(seconds, 2.0);
         receiver.drain(2, frame, arrival);
         EXPECT_EQ(frame.speed, 2.0);
     }

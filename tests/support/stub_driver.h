@@ -3,6 +3,7 @@
 // and a source of two such controllers.
 #pragma once
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
@@ -23,17 +24,16 @@ struct Wheel {
     std::uint32_t gain = 10000;
     int nextHandle = 0;
 
+    /// "Stub Wheel": three axes, twelve buttons, a hat; constant force, sine, square, damper.
     static wheel::DriverInfo defaultInfo() {
+        using enum wheel::EffectKind;
         wheel::DriverInfo info;
         info.instanceGuid = {0x1234, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}};
         info.productGuid = {0x5678, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}};
-        const char16_t name[] = u"Stub Wheel";
-        for (std::size_t i = 0; name[i] != 0; ++i)
-            info.productName[i] = static_cast<WCHAR>(name[i]);
-        info.effects = wheel::kindBit(wheel::EffectKind::ConstantForce) |
-                       wheel::kindBit(wheel::EffectKind::Sine) |
-                       wheel::kindBit(wheel::EffectKind::Square) |
-                       wheel::kindBit(wheel::EffectKind::Damper);
+        const std::u16string name = u"Stub Wheel";
+        std::copy(name.begin(), name.end(), info.productName.begin());
+        for (const auto kind : {ConstantForce, Sine, Square, Damper})
+            info.effects |= wheel::kindBit(kind);
         info.axes[0] = info.axes[1] = info.axes[2] = true;
         info.buttonCount = 12;
         info.povCount = 1;
@@ -43,56 +43,55 @@ struct Wheel {
 
 class Driver final : public wheel::Driver {
   public:
+    using Status = wheel::DriverStatus;
     explicit Driver(Wheel& wheel) : w_(wheel) {}
     const wheel::DriverInfo& info() const override { return w_.info; }
-    wheel::DriverStatus acquire(bool exclusive) override {
-        return log(std::string("acquire ") + (exclusive ? "exclusive" : "shared"),
-                   w_.acquireAnswer);
+    Status acquire(bool exclusive) override {
+        return log(exclusive ? "acquire exclusive" : "acquire shared", w_.acquireAnswer);
     }
-    void unacquire() override { log("unacquire", wheel::DriverStatus::Ok); }
-    wheel::DriverStatus readInput(wheel::InputState& state) override {
+    void unacquire() override { log("unacquire", Status::Ok); }
+    Status readInput(wheel::InputState& state) override {
         state = w_.input;
         return w_.answer;  // not logged: it is the hot path
     }
-    wheel::DriverStatus download(const wheel::EffectParameters&,
-                                 wheel::EffectHandle& handle) override {
+    Status download(const wheel::EffectParameters&, wheel::EffectHandle& handle) override {
         const bool fresh = handle == wheel::kNoHandle;
-        const wheel::DriverStatus status =
+        const Status s =
             log(fresh ? "download new" : "download " + std::to_string(handle), w_.downloadAnswer);
-        if (status == wheel::DriverStatus::Ok && fresh) w_.loaded.insert(handle = w_.nextHandle++);
-        return status;
+        if (s == Status::Ok && fresh) w_.loaded.insert(handle = w_.nextHandle++);
+        return s;
     }
-    wheel::DriverStatus start(wheel::EffectHandle handle, std::uint32_t) override {
-        if (w_.answer == wheel::DriverStatus::Ok) w_.playing.insert(handle);
+    Status start(wheel::EffectHandle handle, std::uint32_t) override {
+        if (w_.answer == Status::Ok) w_.playing.insert(handle);
         return log("start " + std::to_string(handle), w_.answer);
     }
-    wheel::DriverStatus stop(wheel::EffectHandle handle) override {
+    Status stop(wheel::EffectHandle handle) override {
         w_.playing.erase(handle);
         return log("stop " + std::to_string(handle), w_.answer);
     }
-    wheel::DriverStatus unload(wheel::EffectHandle handle) override {
+    Status unload(wheel::EffectHandle handle) override {
         w_.loaded.erase(handle);
         return log("unload " + std::to_string(handle), w_.answer);
     }
-    wheel::DriverStatus setGain(std::uint32_t gain) override {
+    Status setGain(std::uint32_t gain) override {
         w_.gain = gain;
         return log("gain " + std::to_string(gain), w_.answer);
     }
-    wheel::DriverStatus setAutocenter(bool on) override {
+    Status setAutocenter(bool on) override {
         return log(on ? "autocenter on" : "autocenter off", w_.answer);
     }
-    wheel::DriverStatus stopAll() override {
+    Status stopAll() override {
         w_.playing.clear();
         return log("stopall", w_.answer);
     }
-    wheel::DriverStatus reset() override {
+    Status reset() override {
         w_.playing.clear();
         w_.loaded.clear();
         return log("reset", w_.answer);
     }
 
   private:
-    wheel::DriverStatus log(const std::string& call, wheel::DriverStatus status) {
+    Status log(const std::string& call, Status status) {
         w_.calls.push_back(call);
         return status;
     }

@@ -20,28 +20,12 @@
 namespace torvane {
 namespace {
 
-struct Block {
-    std::string language;
-    std::string body;     ///< without the final line feed
-    std::string comment;  ///< the first non-blank line after the block
-};
-
-std::vector<Block> fencedBlocks(const std::string& document) {
-    static const std::regex kBlock("```(\\w*)\n([\\s\\S]*?)\n```\n(?=\\s*([^\n]*))");
-    std::vector<Block> blocks;
-    for (std::sregex_iterator it(document.begin(), document.end(), kBlock), end; it != end; ++it)
-        blocks.push_back({(*it)[1], (*it)[2], (*it)[3]});
-    return blocks;
-}
-
 /// The key=value pairs between the backquotes of a "Reads as:" or "Made from:" line.
 std::map<std::string, std::string> statedValues(const std::string& comment) {
     std::map<std::string, std::string> values;
     const std::size_t open = comment.find('`');
-    const std::size_t close = comment.rfind('`');
-    std::istringstream pairs(comment.substr(open + 1, close - open - 1));
-    std::string pair;
-    while (pairs >> pair) {
+    std::istringstream pairs(comment.substr(open + 1, comment.rfind('`') - open - 1));
+    for (std::string pair; pairs >> pair;) {
         const std::size_t equals = pair.find('=');
         values[pair.substr(0, equals)] = pair.substr(equals + 1);
     }
@@ -50,20 +34,17 @@ std::map<std::string, std::string> statedValues(const std::string& comment) {
 
 void expectReadsAs(const std::string& message, std::map<std::string, std::string> stated) {
     const TelemetryFrame frame = parseTelemetryFrame(message);
-    const std::pair<const char*, double> numbers[] = {
+    const std::pair<const char*, double> fields[] = {
         {"aligningTorque", frame.aligningTorque}, {"engineHz", frame.engineHz},
         {"engineGain", frame.engineGain},         {"roadGain", frame.roadGain},
         {"curbPulse", frame.curbPulse},           {"tireSlip", frame.tireSlip},
         {"tractionSlip", frame.tractionSlip},     {"speed", frame.speed},
-        {"verticalAccel", frame.verticalAccel}};
-    for (const auto& [key, value] : numbers) {
+        {"verticalAccel", frame.verticalAccel},   {"curb", frame.curb ? 1.0 : 0.0},
+        {"offroad", frame.offroad ? 1.0 : 0.0}};
+    for (const auto& [key, value] : fields) {
         const std::string text = stated.count(key) != 0 ? stated[key] : "0";
-        EXPECT_EQ(value, std::strtod(text.c_str(), nullptr)) << key << " in " << message;
-        stated.erase(key);
-    }
-    for (const auto& [key, value] : {std::pair{"curb", frame.curb}, {"offroad", frame.offroad}}) {
-        EXPECT_EQ(value, stated.count(key) != 0 && stated[key] == "true")
-            << key << " in " << message;
+        const double expected = text == "true" ? 1.0 : std::strtod(text.c_str(), nullptr);
+        EXPECT_EQ(value, expected) << key << " in " << message;
         stated.erase(key);
     }
     EXPECT_TRUE(stated.empty()) << "unknown key stated for " << message;
@@ -80,14 +61,14 @@ void expectMadeFrom(const std::string& message, const std::map<std::string, std:
                                                {"slider0", &state.rglSlider[0]},
                                                {"slider1", &state.rglSlider[1]}};
     for (const auto& [key, value] : stated) {
-        if (key == "buttons") {
-            std::istringstream list(value);
-            std::string index;
-            while (std::getline(list, index, ',')) state.rgbButtons[std::stoul(index)] = 0x80;
-        } else {
-            ASSERT_EQ(axes.count(key), 1u) << "unknown axis " << key;
+        std::istringstream list(value);
+        if (key == "buttons")
+            for (std::string index; std::getline(list, index, ',');)
+                state.rgbButtons[std::stoul(index)] = 0x80;
+        else if (axes.count(key) == 1)
             *axes.at(key) = static_cast<LONG>(std::stol(value));
-        }
+        else
+            ADD_FAILURE() << "unknown axis " << key;
     }
     EXPECT_EQ(formatRawInputReport(state).view(), message);
 }
@@ -97,39 +78,38 @@ TEST(ProtocolDocument, EveryExampleIsWhatTheBridgeReadsOrWrites) {
     ASSERT_TRUE(file) << "cannot read " << TORVANE_PROTOCOL_DOC;
     std::ostringstream document;
     document << file.rdbuf();
-    const std::vector<Block> blocks = fencedBlocks(document.str());
+    const std::string text = document.str();
+    // A block's language, its body without the last line feed, and the first line after it.
+    static const std::regex kBlock("```(\\w*)\n([\\s\\S]*?)\n```\n(?=\\s*([^\n]*))");
 
     std::set<std::string> telemetryExamples;
+    std::vector<std::pair<std::string, std::string>> snippets;  // language, message
     int made = 0;
-    for (const Block& block : blocks) {
-        if (block.language != "json") continue;
-        if (block.comment.rfind("Reads as: `", 0) == 0) {
-            expectReadsAs(block.body, statedValues(block.comment));
-            telemetryExamples.insert(block.body);
-        } else if (block.comment.rfind("Made from: `", 0) == 0) {
-            expectMadeFrom(block.body, statedValues(block.comment));
+    for (std::sregex_iterator it(text.begin(), text.end(), kBlock), end; it != end; ++it) {
+        const std::string language = (*it)[1], body = (*it)[2], comment = (*it)[3];
+        if (language == "json" && comment.rfind("Reads as: `", 0) == 0) {
+            expectReadsAs(body, statedValues(comment));
+            telemetryExamples.insert(body);
+        } else if (language == "json" && comment.rfind("Made from: `", 0) == 0) {
+            expectMadeFrom(body, statedValues(comment));
             ++made;
-        } else {
-            ADD_FAILURE() << "example without a \"Reads as\" or \"Made from\" line: " << block.body;
+        } else if (language == "json") {
+            ADD_FAILURE() << "example without a \"Reads as\" or \"Made from\" line: " << body;
+        } else if (const std::size_t escaped = body.find("{\\\""), raw = body.find("{\"");
+                   escaped != std::string::npos || raw != std::string::npos) {
+            // The snippet's message, once its language's quote escapes are undone.
+            const std::size_t begin = escaped != std::string::npos ? escaped : raw;
+            std::string message = body.substr(begin, body.find('}', begin) - begin + 1);
+            for (std::size_t at; (at = message.find("\\\"")) != std::string::npos;)
+                message.erase(at, 1);
+            snippets.emplace_back(language, message);
         }
     }
+    for (const auto& [language, message] : snippets)
+        EXPECT_EQ(telemetryExamples.count(message), 1u) << language << ": " << message;
+    EXPECT_EQ(snippets.size(), 3u);
     EXPECT_GE(telemetryExamples.size(), 3u);
     EXPECT_GE(made, 1);
-
-    // The snippets' message, once its language's quote escapes are undone, is a checked example.
-    int snippets = 0;
-    for (const Block& block : blocks) {
-        const std::size_t start = block.body.find("{\\\"");
-        const std::size_t startRaw = block.body.find("{\"");
-        const std::size_t begin = start != std::string::npos ? start : startRaw;
-        if (block.language == "json" || begin == std::string::npos) continue;
-        std::string message = block.body.substr(begin, block.body.find('}', begin) - begin + 1);
-        for (std::size_t at; (at = message.find("\\\"")) != std::string::npos;)
-            message.erase(at, 1);
-        EXPECT_EQ(telemetryExamples.count(message), 1u) << block.language << ": " << message;
-        ++snippets;
-    }
-    EXPECT_EQ(snippets, 3);
 }
 
 }  // namespace

@@ -58,10 +58,10 @@ EffectParameters periodic(EffectKind kind, std::uint32_t magnitude, std::int32_t
 
 TEST(VirtualWheel, ListsOneWheelUntilUnpluggedWithItsControlsAtRest) {
     Bench bench;
-    const wheel::DriverInfo& info = bench.driver->info();
-    const auto end = std::find(info.productName.begin(), info.productName.end(), WCHAR{0});
-    EXPECT_EQ(std::string(info.productName.begin(), end), "Torvane Virtual Wheel");
-    EXPECT_EQ(bench.wheel.openDevice(info.productGuid), nullptr);
+    const auto& name = bench.driver->info().productName;
+    EXPECT_EQ(std::u16string(name.begin(), std::find(name.begin(), name.end(), 0)),
+              u"Torvane Virtual Wheel");
+    EXPECT_EQ(bench.wheel.openDevice(bench.driver->info().productGuid), nullptr);
     bench.wheel.pressButton(3, true);
     bench.wheel.pressPedal(wheel::Axis::Z, 0.25);
     wheel::InputState state;
