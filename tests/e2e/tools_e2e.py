@@ -12,6 +12,7 @@ raw-input reports. Prints "tools: ok" or "tools: FAILED: why".
 import json
 import os
 import re
+import signal
 import subprocess
 import sys
 import tempfile
@@ -66,7 +67,7 @@ def run(lap_path, bridge, send, listen, launcher):
         sender = subprocess.run(launcher + [send, excerpt_path], stdin=subprocess.DEVNULL,
                                 capture_output=True, timeout=90)
         heard, listener_err = listener.communicate(timeout=90)
-        program.interrupt()
+        program.process.send_signal(signal.SIGINT)
         code = program.finish()
     finally:
         os.unlink(excerpt_path)
