@@ -222,7 +222,8 @@ def measure(spec):
     wine = spec["wine"]
     if wine:
         prefix = spec["wine_prefix"]
-        stop_wine_server(prefix)  # one of this prefix outside the namespace would take its place
+        # wine-env.sh stops a server of this prefix that runs outside the namespace, then starts
+        # one here: the program's sockets live in it.
         start_wine_server(prefix)
         command = [os.path.join(REPO, "cmake", "wine-run.sh"), prefix, spec["binary"]]
         clock = time.CLOCK_MONOTONIC_RAW  # Wine's performance counter, in 100 ns units
