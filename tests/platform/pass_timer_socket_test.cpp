@@ -1,5 +1,6 @@
 // The "--low-latency" wait on the real telemetry socket, on both timer paths: a datagram ends it
-// at once, whether it came before the wait or during it; once drained, it no longer does.
+// at once, whether it came before the wait or during it; once drained (even without a wait between
+// its arrival and the drain), it no longer does.
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -42,6 +43,14 @@ TEST(PassTimerWait, EndsOnADatagramAndOtherwiseAtItsTime) {
         late.join();
         receiver.drain(2, frame, arrival);
         EXPECT_EQ(frame.speed, 2.0);
+
+        // One that came during a pass and was read by it leaves nothing to wake for.
+        ASSERT_TRUE(game.sendTo(torvane::kTelemetryPort, R"({"speed":3})"));
+        std::this_thread::sleep_for(milliseconds(20));
+        receiver.drain(3, frame, arrival);
+        EXPECT_EQ(frame.speed, 3.0);
+        EXPECT_FALSE(wait(milliseconds(30)));
+        EXPECT_GE(seconds, 0.025);
     }
 }
 

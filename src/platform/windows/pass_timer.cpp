@@ -4,6 +4,7 @@
 // raising the timer resolution of the whole system (as timeBeginPeriod would). Where Windows
 // refuses one (before Windows 10 1803), sleeps fall back to the standard sleep, Sleep underneath.
 #include <algorithm>
+#include <chrono>
 #include <thread>
 
 #include "platform/pass_timer.h"
@@ -59,14 +60,24 @@ bool PassTimer::waitReadable(SOCKET socket, std::chrono::nanoseconds timeout) {
     HANDLE handles[2] = {};
     DWORD count = 0;
     if (socket != INVALID_SOCKET && watch(socket)) handles[count++] = socketEvent_.get();
-    if (waitFor(handles, count, timeout) != WAIT_OBJECT_0 || count == 0) return false;
-    // Reset after the wake and before the pass drains the socket, never before a wait: a datagram
-    // that arrived during the pass has set the event and must end the next wait at once. One that
-    // arrives from here on sets it again when the drain's recv re-enables FD_READ.
-    // WSAEnumNetworkEvents resets the event and Winsock's record of FD_READ in one step.
-    WSANETWORKEVENTS events{};
-    WSAEnumNetworkEvents(watchedSocket_, socketEvent_.get(), &events);
-    return true;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (waitFor(handles, count, timeout) == WAIT_OBJECT_0 && count > 0) {
+        // Reset after the wake and before the pass drains the socket, never before a wait: a
+        // datagram that arrived during the pass has set the event and must end the next wait at
+        // once. One that arrives from here on sets it again when a recv re-enables FD_READ.
+        // WSAEnumNetworkEvents resets the event and Winsock's record of FD_READ in one step.
+        WSANETWORKEVENTS events{};
+        WSAEnumNetworkEvents(watchedSocket_, socketEvent_.get(), &events);
+        // That datagram may have been read by the pass it came during: then the event is stale,
+        // and waking for it would cost an empty pass and hold the next woken pass a millisecond
+        // apart from it. An error on the socket counts as readable, as on the other platforms.
+        char first = 0;
+        if (recv(watchedSocket_, &first, 1, MSG_PEEK) >= 0 || WSAGetLastError() != WSAEWOULDBLOCK)
+            return true;
+        timeout = deadline - std::chrono::steady_clock::now();
+        if (timeout <= std::chrono::nanoseconds::zero()) return false;
+    }
+    return false;
 }
 
 bool PassTimer::watch(SOCKET socket) {
