@@ -103,8 +103,12 @@ void MainLoop::notify(std::int64_t now, bool applied, bool stopped, bool stateRe
 }
 
 std::int64_t MainLoop::nextPassTime(std::int64_t now) const {
-    std::int64_t next = lastReportTime_ + kReportIntervalNs;
-    if (playing_) next = std::min(next, now + std::chrono::nanoseconds(kPassSleep).count());
+    const std::int64_t report = lastReportTime_ + kReportIntervalNs;
+    std::int64_t next = report;
+    // A paced pass due less than the spacing before the report would push the report a whole
+    // spacing late; it waits for the report instead, so the report keeps its 16 ms rhythm.
+    const std::int64_t paced = now + std::chrono::nanoseconds(kPassSleep).count();
+    if (playing_ && paced <= report - kWokenPassSpacingNs) next = paced;
     return std::max(next, now + kWokenPassSpacingNs);
 }
 
