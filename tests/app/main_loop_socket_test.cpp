@@ -61,11 +61,6 @@ class MainLoopTest : public ::testing::Test {
     fake::LoopbackPeer sender;
 };
 
-TEST_F(MainLoopTest, WithoutTelemetryTheEffectsAreNeverStarted) {
-    for (std::int64_t now = kStart; now < kStart + 200 * kMs; now += 4 * kMs)
-        EXPECT_THAT(pass(now), IsEmpty());
-}
-
 TEST_F(MainLoopTest, AppliesTelemetryUpTo100MillisecondsOldThenStops) {
     ASSERT_TRUE(sender.sendTo(kTelemetryPort, R"({"aligningTorque":0.5})"));
     const std::int64_t arrival = kStart + 4 * kMs;
