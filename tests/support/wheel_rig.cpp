@@ -1,6 +1,7 @@
 #include "support/wheel_rig.h"
 
 #include <sstream>
+#include <utility>
 
 #include "app/bridge.h"
 #include "controller/setup.h"
@@ -19,6 +20,7 @@ class WatchedDriver final : public wheel::Driver {
     wheel::DriverStatus acquire(bool exclusive) override { return inner_->acquire(exclusive); }
     void unacquire() override { inner_->unacquire(); }
     wheel::DriverStatus readInput(wheel::InputState& state) override {
+        if (std::exchange(source_.loseNextRead, false)) return wheel::DriverStatus::Lost;
         return inner_->readInput(state);
     }
     wheel::DriverStatus download(const wheel::EffectParameters& parameters,

@@ -1,7 +1,7 @@
 // The lifecycle on the virtual wheel, on simulated time: the wheel steps on the clock's time, its
 // devices write to a journal, and a watching source between them counts the drivers still open
-// (each belongs to one DirectInput device, so a leaked device leaves one behind) and can refuse
-// to open them.
+// (each belongs to one DirectInput device, so a leaked device leaves one behind), can refuse to
+// open them, and can lose the wheel for exactly one input read.
 #pragma once
 
 #include <atomic>
@@ -24,7 +24,8 @@ class WatchedSource final : public wheel::DriverSource {
     std::unique_ptr<wheel::Driver> openDevice(REFGUID instance) override;
 
     int openDrivers = 0;
-    int opensLeft = -1;  ///< how many more opens succeed; negative: all
+    int opensLeft = -1;         ///< how many more opens succeed; negative: all
+    bool loseNextRead = false;  ///< the next input read answers Lost, as a brief disconnect
 
   private:
     wheel::DriverSource& inner_;
