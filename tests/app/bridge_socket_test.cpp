@@ -62,6 +62,7 @@ TEST(BridgeRun, CtrlCBeforeTheFirstPassStillStartsAndShutsDownInOrder) {
     EXPECT_THAT(shutdown, ElementsAre("Unacquire", "ReleaseEffect 4", "ReleaseEffect 3",
                                       "ReleaseEffect 2", "ReleaseEffect 1", "ReleaseEffect 0"));
     EXPECT_TRUE(rig.calls(Method::Start).empty());
+    EXPECT_TRUE(rig.calls(Method::Stop).empty());
     EXPECT_EQ(rig.source.openDrivers, 0);
 }
 

@@ -2,7 +2,6 @@
 // them: what each frame and gain send, which effects exist, and when they start, stop and go.
 #include "ffb/effect_set.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <array>
@@ -18,7 +17,6 @@
 namespace torvane {
 namespace {
 
-using ::testing::ElementsAre;
 using wheel::Method;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -50,12 +48,7 @@ Sent applyOnce(Wheel& w, const TelemetryFrame& frame, double gain, std::string* 
         w.rig.journal.lastParameters(4).value_or(wheel::EffectParameters{});
     EXPECT_EQ(damper.negativeCoefficient, damper.positiveCoefficient);
     sent[7] = damper.positiveCoefficient;
-    // The set's own record, which the monitor and trace show, agrees with what it sent.
-    const SentEffects& kept = w.set.lastSent();
-    EXPECT_EQ(sent, (Sent{kept.constantForce.magnitude, kept.engineSine.magnitude,
-                          kept.engineSine.periodMicroseconds, kept.roadSine.magnitude,
-                          kept.roadSine.periodMicroseconds, kept.curbSquare.magnitude,
-                          kept.curbSquare.periodMicroseconds, kept.damper.magnitude}));
+    const SentEffects& kept = w.set.lastSent();  // what the monitor and the trace show
     if (clips != nullptr) {
         clips->clear();
         for (const SentEffect* e : {&kept.constantForce, &kept.engineSine, &kept.roadSine,
@@ -226,33 +219,6 @@ TEST(EffectSet, ReportsEachEffectAndRunsWithThoseThatExist) {
         }
         EXPECT_EQ(rig.calls(Method::ReleaseEffect).size(), c.created.size());
     }
-}
-
-TEST(EffectSet, StartsOnceStopsOnceAndReleasesInReverse) {
-    fake::Rig rig;
-    platform::ComPtr<IDirectInputDevice8W> device = rig.openDevice();
-    {
-        std::ostringstream out;
-        EffectSet set(device.get(), out);
-        set.create(out);
-        rig.journal.clear();
-        set.stop();  // a stop before any apply makes no call
-        for (char step : std::string("aassa")) {
-            if (step == 'a') set.apply(TelemetryFrame{}, 0.1);
-            if (step == 's') set.stop();
-            EXPECT_EQ(set.started(), step == 'a');
-            EXPECT_EQ(set.lastSent().playing, step == 'a');
-        }
-    }  // destroyed while playing
-    std::vector<std::string> calls;
-    for (const wheel::JournalEntry& e : rig.journal.entries())
-        if (calls.empty() || calls.back() != wheel::methodName(e.method))
-            calls.push_back(wheel::methodName(e.method));  // runs of one method as one
-    EXPECT_THAT(calls,
-                ElementsAre("Start", "SetParameters", "Stop", "SendForceFeedbackCommand", "Start",
-                            "SetParameters", "Stop", "SendForceFeedbackCommand", "ReleaseEffect"));
-    EXPECT_EQ(rig.journal.entries(Method::Start, 2).size(), 2u);
-    EXPECT_EQ(rig.journal.entries(Method::SetParameters, 2).size(), 3u);  // sent every time
 }
 
 }  // namespace
