@@ -111,7 +111,7 @@ TEST(BridgeRun, KeepsTheForcesAliveThroughLossAndFailedStarts) {
         const char* what;
         std::function<void(fake::Rig&, int pass)> afterPass;  // pass 0: before the run
         std::string err;
-        std::string forces;  // whether the wheel pushed during each pass
+        std::string forces;  // whether the wheel pushed in the 4 ms after each pass
         std::size_t starts;  // Start calls of the constant force
     } cases[] = {
         {"a well-behaved wheel", nullptr, "", "011111111111", 1},
