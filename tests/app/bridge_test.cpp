@@ -1,186 +1,136 @@
-// The lifecycle's start-up failures and the diagnose mode, on the fake DirectInput. None of these
-// opens a socket; the runs that do are in bridge_socket_test.cpp.
+// The lifecycle's start-up failures, set-up order and diagnose mode on the virtual wheel. None of
+// these opens a socket; the runs that do are in bridge_socket_test.cpp.
 #include "app/bridge.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <sstream>
+
 #include "app/version.h"
-#include "support/bridge_runner.h"
+#include "controller/setup.h"
+
+#include "support/stub_driver.h"
+#include "support/wheel_rig.h"
 
 namespace torvane {
 namespace {
 
 using ::testing::ElementsAre;
 using ::testing::EndsWith;
-using ::testing::HasSubstr;
+using ::testing::StartsWith;
 
-// The calls after the last one that start with prefix.
-std::vector<std::string> callsAfter(const fake::FakeWorld& world, const std::string& prefix) {
-    const auto& calls = world.calls();
-    auto it = calls.end();
-    for (auto i = calls.begin(); i != calls.end(); ++i)
-        if (i->rfind(prefix, 0) == 0) it = i;
-    return it == calls.end() ? std::vector<std::string>{}
-                             : std::vector<std::string>(it + 1, calls.end());
+// A DirectInput8Create that fails but still hands out an object, which its caller must release.
+struct {
+    DWORD version = 0;
+    bool unicode = false;
+    IDirectInput8W* handedOut = nullptr;
+} createCall;
+HRESULT WINAPI failingCreate(HINSTANCE, DWORD version, REFIID iid, LPVOID* out, LPUNKNOWN) {
+    createCall.version = version;
+    createCall.unicode = iid == IID_IDirectInput8W;
+    *out = createCall.handedOut;
+    return DIERR_OLDDIRECTINPUTVERSION;
 }
 
-struct StartupFailure {
-    const char* what;
-    std::function<void(fake::FakeWorld&)> arrange;
-    std::vector<const WCHAR*> arguments;
-    int exitCode;
-    const char* message;
-    const char* lastCall;  // the failing call; what follows it is the release
-    std::vector<std::string> releases;
-};
-
-TEST(BridgeLifecycle, EachStartupFailureHasItsCodeMessageAndReleaseOrder) {
-    const StartupFailure cases[] = {
-        {"DirectInput8Create fails",
-         [](fake::FakeWorld& w) { w.createResult = E_FAIL; },
-         {},
-         2,
-         "DirectInput8Create failed.\n",
-         "DirectInput8Create",
-         {}},
-        {"DirectInput8Create fails but hands out an object",
-         [](fake::FakeWorld& w) {
-             w.createResult = E_FAIL;
-             w.createHandsOutObjectOnFailure = true;
-         },
-         {},
-         2,
-         "DirectInput8Create failed.\n",
-         "DirectInput8Create",
-         {"directInput.Release"}},
+TEST(BridgeLifecycle, EachStartupFailureHasItsCodeAndMessageAndLeavesNothingOpen) {
+    const struct {
+        const char* what;
+        std::function<void(fake::Rig&)> arrange;
+        std::vector<const WCHAR*> arguments;
+        int exitCode;
+        const char* message;
+    } cases[] = {
         {"no controller",
-         [](fake::FakeWorld&) {},
+         [](fake::Rig& r) { r.wheel.unplug(); },
          {},
          3,
-         "No DirectInput force-feedback controller was found. Put the wheel base in PC mode.\n",
-         "directInput.EnumDevices",
-         {"directInput.Release"}},
+         "No DirectInput force-feedback controller was found. Put the wheel base in PC mode.\n"},
         {"index out of range",
-         [](fake::FakeWorld& w) { fake::addWheel(w); },
+         nullptr,
          {TORVANE_WIDE("--device-index"), TORVANE_WIDE("1")},
          3,
-         "The requested DirectInput device index is unavailable or has no FFB support.\n",
-         "device1.Release",
-         {"directInput.Release"}},
-        {"CreateDevice fails",
-         [](fake::FakeWorld& w) {
-             fake::addWheel(w);
-             w.failOn("directInput.CreateDevice", E_FAIL, 1);  // the temporary one succeeds
-         },
+         "The requested DirectInput device index is unavailable or has no FFB support.\n"},
+        {"the device cannot be opened",
+         [](fake::Rig& r) { r.source.opensLeft = 1; },
          {},
          4,
-         "Could not open the selected controller.\n",
-         "directInput.CreateDevice",
-         {"directInput.Release"}},
-        {"SetDataFormat fails",
-         [](fake::FakeWorld& w) {
-             fake::addWheel(w);
-             w.failOn("device2.SetDataFormat");
-         },
-         {},
-         4,
-         "Could not open the selected controller.\n",
-         "device2.SetDataFormat",
-         {"device2.Release", "directInput.Release"}},
-        {"SetCooperativeLevel fails",
-         [](fake::FakeWorld& w) {
-             fake::addWheel(w);
-             w.failOn("device2.SetCooperativeLevel", DIERR_OTHERAPPHASPRIO);
-         },
+         "Could not open the selected controller.\n"},
+        {"Acquire refused",
+         [](fake::Rig& r) { r.wheel.refuseAcquire(true); },
          {},
          5,
-         "Could not set exclusive background access. Close other FFB applications and retry.\n",
-         "device2.SetCooperativeLevel",
-         {"device2.Release", "directInput.Release"}},
-        {"Acquire fails",
-         [](fake::FakeWorld& w) {
-             fake::addWheel(w);
-             w.failOn("device2.Acquire", DIERR_OTHERAPPHASPRIO);
-         },
-         {},
-         5,
-         "Could not acquire the controller. Close Fanatec Control Panel or other FFB applications "
-         "and retry.\n",
-         "device2.Acquire",
-         {"device2.Release", "directInput.Release"}},
+         "Could not acquire the controller. Close Fanatec Control Panel or other FFB "
+         "applications and retry.\n"},
     };
-    for (const StartupFailure& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        fake::FakeWorld world;
-        c.arrange(world);
-        fake::SimulatedClock clock;
-        std::atomic<bool> running{true};
-        const fake::BridgeRun run = fake::runBridgeOnFake(c.arguments, clock, running);
-
+        fake::Rig rig;
+        if (c.arrange) c.arrange(rig);
+        const fake::Run run = rig.run(c.arguments);
         EXPECT_EQ(run.exitCode, c.exitCode);
         EXPECT_EQ(run.err, c.message);
-        EXPECT_EQ(callsAfter(world, c.lastCall), c.releases);
-        EXPECT_EQ(world.outstandingReferences(), 0u);
-        // Nothing after set-up starts: no effect, no poll.
-        EXPECT_TRUE(world.callsStartingWith("device*.CreateEffect").empty());
-        if (c.exitCode >= 3) {
-            EXPECT_THAT(run.out, ::testing::StartsWith("Attached game controllers:\n"));
-        }
+        EXPECT_THAT(run.out, StartsWith("Attached game controllers:\n"));
+        EXPECT_TRUE(rig.calls(wheel::Method::CreateEffect).empty());
+        EXPECT_EQ(rig.source.openDrivers, 0);
     }
+
+    stub::Source stubs;
+    createCall.handedOut = wheel::createDirectInput(stubs);
+    createCall.handedOut->AddRef();
+    fake::Rig rig;
+    const fake::Run run = rig.run({}, failingCreate);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.err, "DirectInput8Create failed.\n");
+    EXPECT_EQ(createCall.version, 0x0800u);
+    EXPECT_TRUE(createCall.unicode);
+    EXPECT_EQ(createCall.handedOut->Release(), 0u);  // the bridge released its reference
 }
 
-TEST(BridgeLifecycle, SetsTheControllerUpInOrder) {
-    fake::FakeWorld world;
-    fake::addWheel(world);
-    fake::SimulatedClock clock;
-    std::atomic<bool> running{true};
-    running.store(false);  // the diagnose capture ends at once
-
-    const fake::BridgeRun run = fake::runBridgeOnFake({TORVANE_WIDE("--diagnose")}, clock, running);
-
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.err, "");
-    EXPECT_THAT(
-        callsAfter(world, "device1.Release"),
-        ElementsAre("directInput.CreateDevice({00001000-1234-5678-0102})", "  -> device2",
-                    "device2.SetDataFormat(c_dfDIJoystick2)",
-                    "device2.SetCooperativeLevel(window,9)", "device2.EnumObjects(3)",
-                    "device2.SetProperty(DIPROP_RANGE,size=24,header=16,obj=258,how=2,min=-10000,"
-                    "max=10000)",
-                    "device2.SetProperty(DIPROP_RANGE,size=24,header=16,obj=514,how=2,min=-10000,"
-                    "max=10000)",
-                    "device2.SetProperty(DIPROP_AUTOCENTER,size=20,header=16,obj=0,how=0,data=0)",
-                    "device2.Acquire", "device2.EnumEffects(0)", "device2.Unacquire",
-                    "device2.Release", "directInput.Release"));
-    EXPECT_EQ(run.out,
-              std::string("torvane-bridge ") + versionText() +
-                  " diagnose\n"
-                  "Attached game controllers:\n  [0] FANATEC Wheel FFB=1\nSelected: FANATEC Wheel\n"
-                  "\nSupported effects:\n  - Constant Force (type 0x601)\n  - Sine (type 0x603)\n"
-                  "\nMove the wheel/pedals and operate every shifter position for 20 seconds.\n");
-    EXPECT_EQ(world.outstandingReferences(), 0u);
-}
-
-TEST(BridgeLifecycle, DiagnoseEndsAtItsDeadlineWithoutNetworkOrEffects) {
-    fake::FakeWorld world;
-    fake::addWheel(world);
-    fake::SimulatedClock clock;
-    std::atomic<bool> running{true};
-
+// The diagnose mode runs the whole set-up, reads the wheel for 20 s and opens nothing else.
+TEST(BridgeLifecycle, SetsTheControllerUpInOrderAndDiagnosesUntilTheDeadline) {
+    fake::Rig rig;
     // "--test" is ignored in diagnose mode.
-    const fake::BridgeRun run =
-        fake::runBridgeOnFake({TORVANE_WIDE("--diagnose"), TORVANE_WIDE("--test")}, clock, running);
+    const fake::Run run = rig.run({TORVANE_WIDE("--diagnose"), TORVANE_WIDE("--test")});
 
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.err, "");
-    EXPECT_EQ(clock.sleeps, 500);  // 20 s of 40 ms pauses
-    EXPECT_THAT(run.out, EndsWith("20 seconds.\n{\"type\":\"raw-input\",\"axes\":{\"x\":0,\"y\":0,"
-                                  "\"z\":0,\"rx\":0,\"ry\":0,\"rz\":0,\"slider0\":0,\"slider1\":0},"
-                                  "\"buttons\":[]}\n"));
-    EXPECT_THAT(run.out, ::testing::Not(HasSubstr("Bridge active")));
-    EXPECT_TRUE(world.callsStartingWith("device*.CreateEffect").empty());
-    EXPECT_EQ(world.outstandingReferences(), 0u);
+    // The listing's temporary device, then the chosen one: exclusive background access, the
+    // three axes ranged, autocentering off while it can be switched, Acquire, the effect list,
+    // the capture's reads, and Unacquire.
+    std::vector<std::string> setup = rig.methods();
+    std::erase_if(setup,
+                  [](const std::string& m) { return m == "Poll" || m == "GetDeviceState(272)"; });
+    EXPECT_THAT(setup,
+                ElementsAre("GetCapabilities", "SetDataFormat", "SetCooperativeLevel(9)",
+                            "EnumObjects(3)", "SetProperty(4)", "SetProperty(4)", "SetProperty(4)",
+                            "SetProperty(9)", "Acquire", "EnumEffects", "Unacquire"));
+    for (const wheel::JournalEntry& call : rig.journal.entries())
+        EXPECT_TRUE(SUCCEEDED(call.result));
+    EXPECT_EQ(rig.calls(wheel::Method::GetDeviceState).size(), 500u);
+    EXPECT_EQ(rig.clock.sleeps, 500);  // 20 s of 40 ms pauses
+    EXPECT_THAT(
+        run.out,
+        StartsWith(std::string("torvane-bridge ") + versionText() +
+                   " diagnose\nAttached game controllers:\n  [0] Torvane Virtual Wheel FFB=1\n"
+                   "Selected: Torvane Virtual Wheel\n\nSupported effects:\n"
+                   "  - Constant Force (type 0x"));
+    EXPECT_THAT(run.out, EndsWith("20 seconds.\n{\"type\":\"raw-input\",\"axes\":{\"x\":0,"
+                                  "\"y\":10000,\"z\":10000,\"rx\":0,\"ry\":0,\"rz\":0,"
+                                  "\"slider0\":0,\"slider1\":0},\"buttons\":[]}\n"));
+    EXPECT_TRUE(rig.calls(wheel::Method::CreateEffect).empty());
+    EXPECT_EQ(rig.source.openDrivers, 0);
+}
+
+TEST(BridgeLifecycle, AutocenteringThatCannotBeSwitchedOffOnlyWarns) {
+    fake::Rig rig;
+    platform::ComPtr<IDirectInputDevice8W> device = rig.openDevice();  // acquired: refused
+    std::ostringstream err;
+    disableAutocenter(*device, err);
+    EXPECT_EQ(err.str(),
+              "Warning: the wheel's automatic centering could not be disabled. Stop the bridge if "
+              "forces feel abnormal.\n");
 }
 
 }  // namespace

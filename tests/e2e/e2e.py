@@ -169,6 +169,8 @@ def case_worked_example(command, *options):
     xs = [int(m.group(1)) for m in matches]
     # An aligning torque of -0.42 pulls the rim to the negative side.
     check(min(xs) < -100, f"the rim did not turn to the negative side: {xs[:5]}...")
+    traced_x = [r[10] for r in rows if r[10] is not None]
+    check(traced_x and min(traced_x) < -100, f"the trace's wheel_x does not follow the rim")
     check(any("telemetry" in line for line in bridge.err), f"no monitor line{bridge.text()}")
 
 

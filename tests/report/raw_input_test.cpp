@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "support/fake_directinput.h"
+#include "support/wheel_rig.h"
 
 namespace torvane {
 namespace {
@@ -63,42 +63,42 @@ TEST(RawInput, FormatsTheMessageByteForByte) {
 }
 
 TEST(RawInput, PollsReacquiresAndReadsInOrder) {
-    const std::string poll = "device1.Poll", acquire = "device1.Acquire",
-                      getState = "device1.GetDeviceState(272)",
-                      autocenterOff =
-                          "device1.SetProperty(DIPROP_AUTOCENTER,size=20,header=16,"
-                          "obj=0,how=0,data=0)";
+    const std::vector<std::string> read = {"Poll", "GetDeviceState(272)"},
+                                   reacquire = {"Poll", "SetProperty(9)", "Acquire", "Poll",
+                                                "GetDeviceState(272)"},
+                                   failed = {"Poll", "SetProperty(9)", "Acquire", "Poll"};
     const struct {
-        std::vector<HRESULT> pollResults;
-        std::string failing;
-        bool read;
-        bool reacquired;
+        const char* what;
+        bool unacquired, refuseAcquire, lost;
+        bool read, reacquired;
         std::vector<std::string> calls;
     } cases[] = {
         // A device that needs no polling answers DI_NOEFFECT, which is no failure.
-        {{DI_NOEFFECT}, "", true, false, {poll, getState}},
-        // Lost: autocentering off while it can be switched, then acquired again.
-        {{DIERR_INPUTLOST}, "", true, true, {poll, autocenterOff, acquire, poll, getState}},
-        {{DIERR_INPUTLOST}, acquire, false, false, {poll, autocenterOff, acquire, poll}},
-        {{}, "device1.GetDeviceState", false, false, {poll, getState}},
+        {"acquired", false, false, false, true, false, read},
+        // Autocentering off while it can be switched, then acquired again.
+        {"unacquired", true, false, false, true, true, reacquire},
+        {"unacquired and refused", true, true, false, false, false, failed},
+        {"lost", false, false, true, false, false, failed},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(c.calls));
-        fake::FakeWorld world;
-        fake::DeviceBehaviour behaviour;
-        behaviour.states = {makeState({-1532, 10000}, {{3, 0x80}})};
-        behaviour.pollResults = c.pollResults;
-        fake::FakeDevice& device = world.addDevice(behaviour);
-        if (!c.failing.empty()) world.failOn(c.failing, DIERR_INPUTLOST);
+        SCOPED_TRACE(c.what);
+        fake::Rig rig;
+        platform::ComPtr<IDirectInputDevice8W> device = rig.openDevice();
+        rig.wheel.pressButton(3, true);
+        if (c.unacquired) device->Unacquire();
+        rig.wheel.refuseAcquire(c.refuseAcquire);
+        if (c.lost) rig.wheel.loseFor(1);
+        rig.journal.clear();
 
         DIJOYSTATE2 state{};
         bool reacquired = !c.reacquired;
-        EXPECT_EQ(pollControllerState(device, state, reacquired), c.read);
+        EXPECT_EQ(pollControllerState(*device, state, reacquired), c.read);
         EXPECT_EQ(reacquired, c.reacquired);
-        EXPECT_EQ(world.calls(), c.calls);
+        EXPECT_EQ(rig.methods(), c.calls);
         if (c.read) {
             EXPECT_EQ(formatRawInputReport(state).view(),
-                      formatRawInputReport(behaviour.states[0]).view());
+                      R"({"type":"raw-input","axes":{"x":0,"y":10000,"z":10000,"rx":0,"ry":0,)"
+                      R"("rz":0,"slider0":0,"slider1":0},"buttons":[3]})");
         }
     }
 }

@@ -1,0 +1,102 @@
+#include "support/wheel_rig.h"
+
+#include <sstream>
+#include <utility>
+
+#include "app/bridge.h"
+#include "controller/setup.h"
+
+namespace fake {
+namespace {
+
+class WatchedDriver final : public wheel::Driver {
+  public:
+    WatchedDriver(std::unique_ptr<wheel::Driver> inner, WatchedSource& source)
+        : inner_(std::move(inner)), source_(source) {
+        ++source_.openDrivers;
+    }
+    ~WatchedDriver() override { --source_.openDrivers; }
+    const wheel::DriverInfo& info() const override { return inner_->info(); }
+    wheel::DriverStatus acquire(bool exclusive) override { return inner_->acquire(exclusive); }
+    void unacquire() override { inner_->unacquire(); }
+    wheel::DriverStatus readInput(wheel::InputState& state) override {
+        if (std::exchange(source_.loseNextRead, false)) return wheel::DriverStatus::Lost;
+        return inner_->readInput(state);
+    }
+    wheel::DriverStatus download(const wheel::EffectParameters& parameters,
+                                 wheel::EffectHandle& handle) override {
+        return inner_->download(parameters, handle);
+    }
+    wheel::DriverStatus start(wheel::EffectHandle handle, std::uint32_t iterations) override {
+        return inner_->start(handle, iterations);
+    }
+    wheel::DriverStatus stop(wheel::EffectHandle handle) override { return inner_->stop(handle); }
+    wheel::DriverStatus unload(wheel::EffectHandle handle) override {
+        return inner_->unload(handle);
+    }
+    wheel::DriverStatus setGain(std::uint32_t gain) override { return inner_->setGain(gain); }
+    wheel::DriverStatus setAutocenter(bool on) override { return inner_->setAutocenter(on); }
+    wheel::DriverStatus stopAll() override { return inner_->stopAll(); }
+    wheel::DriverStatus reset() override { return inner_->reset(); }
+
+  private:
+    std::unique_ptr<wheel::Driver> inner_;
+    WatchedSource& source_;
+};
+
+}  // namespace
+
+std::unique_ptr<wheel::Driver> WatchedSource::openDevice(REFGUID instance) {
+    if (opensLeft == 0) return nullptr;
+    if (opensLeft > 0) --opensLeft;
+    std::unique_ptr<wheel::Driver> inner = inner_.openDevice(instance);
+    if (inner == nullptr) return nullptr;
+    return std::make_unique<WatchedDriver>(std::move(inner), *this);
+}
+
+Run Rig::run(std::vector<const WCHAR*> arguments, torvane::DirectInputCreateFunction create) {
+    arguments.insert(arguments.begin(), TORVANE_WIDE("torvane-bridge.exe"));
+    if (create == nullptr) arguments.push_back(TORVANE_WIDE("--virtual-wheel"));
+    std::ostringstream out, err;
+    torvane::BridgeEnvironment environment{create, clock, running, out, err};
+    environment.virtualWheel = &source;
+    environment.journal = &journal;
+    Run run;
+    run.exitCode =
+        torvane::runBridge(static_cast<int>(arguments.size()), arguments.data(), environment);
+    run.out = out.str();
+    run.err = err.str();
+    return run;
+}
+
+platform::ComPtr<IDirectInputDevice8W> Rig::openDevice() {
+    *directInput_.put() = wheel::createDirectInput(source, &journal);
+    platform::ComPtr<IDirectInputDevice8W> device;
+    const std::vector<torvane::ControllerInfo> found = torvane::enumerateControllers(*directInput_);
+    if (found.empty() || !torvane::openController(*directInput_, found[0], device)) return {};
+    const torvane::OwnerWindow window = torvane::createOwnerWindow();
+    torvane::setCooperativeLevel(*device, window.get());
+    torvane::setAxisRanges(*device);
+    if (FAILED(device->Acquire())) return {};
+    journal.clear();
+    return device;
+}
+
+std::vector<wheel::JournalEntry> Rig::calls(wheel::Method method) const {
+    std::vector<wheel::JournalEntry> found;
+    for (const wheel::JournalEntry& entry : journal.entries())
+        if (entry.method == method) found.push_back(entry);
+    return found;
+}
+
+std::vector<std::string> Rig::methods(bool effects) const {
+    std::vector<std::string> found;
+    for (const wheel::JournalEntry& entry : journal.entries())
+        if ((entry.effect >= 0) == effects)
+            found.push_back(
+                std::string(wheel::methodName(entry.method)) +
+                (entry.argument == 0 ? "" : "(" + std::to_string(entry.argument) + ")"));
+    return found;
+}
+
+}  // namespace fake

@@ -1,0 +1,64 @@
+// The lifecycle on the virtual wheel, on simulated time: the wheel steps on the clock's time, its
+// devices write to a journal, and a watching source between them counts the drivers still open
+// (each belongs to one DirectInput device, so a leaked device leaves one behind), can refuse to
+// open them, and can lose the wheel for exactly one input read.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "controller/discovery.h"
+#include "platform/resources.h"
+#include "support/simulated_clock.h"
+#include "virtual_wheel/virtual_wheel.h"
+#include "wheel/journal.h"
+
+namespace fake {
+
+class WatchedSource final : public wheel::DriverSource {
+  public:
+    explicit WatchedSource(wheel::DriverSource& inner) : inner_(inner) {}
+    void listDevices(std::vector<wheel::DriverInfo>& out) override { inner_.listDevices(out); }
+    std::unique_ptr<wheel::Driver> openDevice(REFGUID instance) override;
+
+    int openDrivers = 0;
+    int opensLeft = -1;         ///< how many more opens succeed; negative: all
+    bool loseNextRead = false;  ///< the next input read answers Lost, as a brief disconnect
+
+  private:
+    wheel::DriverSource& inner_;
+};
+
+struct Run {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+struct Rig {
+    SimulatedClock clock;
+    virtual_wheel::VirtualWheel wheel{[this] { return clock.time; }};
+    WatchedSource source{wheel};
+    wheel::Journal journal{1 << 15};
+    std::atomic<bool> running{true};
+
+    /// runBridge with "--virtual-wheel" on source; with create instead, on that DirectInput.
+    Run run(std::vector<const WCHAR*> arguments,
+            torvane::DirectInputCreateFunction create = nullptr);
+
+    /// A device on source's first controller, set up and acquired as the bridge does it.
+    platform::ComPtr<IDirectInputDevice8W> openDevice();
+
+    /// The journal's entries of method, whichever device or effect made them.
+    std::vector<wheel::JournalEntry> calls(wheel::Method method) const;
+
+    /// The journal's device calls (or every effect's calls), as "Method" or "Method(argument)".
+    std::vector<std::string> methods(bool effects = false) const;
+
+  private:
+    platform::ComPtr<IDirectInput8W> directInput_;
+};
+
+}  // namespace fake
