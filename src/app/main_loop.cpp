@@ -104,12 +104,14 @@ void MainLoop::notify(std::int64_t now, bool applied, bool stopped, bool stateRe
 
 std::int64_t MainLoop::nextPassTime(std::int64_t now) const {
     const std::int64_t report = lastReportTime_ + kReportIntervalNs;
-    std::int64_t next = report;
-    // A paced pass due less than the spacing before the report would push the report a whole
-    // spacing late; it waits for the report instead, so the report keeps its 16 ms rhythm.
     const std::int64_t paced = now + std::chrono::nanoseconds(kPassSleep).count();
-    if (playing_ && paced <= report - kWokenPassSpacingNs) next = paced;
-    return std::max(next, now + kWokenPassSpacingNs);
+    // While the effects play, a pass every 4 ms; one due less than the spacing before the report
+    // gives way to the report's pass.
+    if (playing_ && paced <= report - kWokenPassSpacingNs) return paced;
+    // The report's pass comes on time even right after another pass (a telemetry-woken one, say):
+    // held a spacing back, the reports would lock onto the telemetry's rhythm instead of 16 ms.
+    // It is one pass in 16 ms, so the loop still costs no more than a 1 kHz one.
+    return std::max(report, now);
 }
 
 }  // namespace torvane

@@ -49,7 +49,7 @@ class MainLoop {
 
     /// With "--low-latency", when the clock rules need the pass after one at now: 4 ms later
     /// while the effects play, at the next report time if that comes first (or less than 1 ms
-    /// after) or nothing plays; never sooner than 1 ms after now.
+    /// after) or nothing plays.
     std::int64_t nextPassTime(std::int64_t now) const;
 
     const TelemetryFrame& latestFrame() const { return latest_; }

@@ -142,6 +142,14 @@ TEST_F(MainLoopTest, PacesPassesByTheClockRulesAndWakesOnTelemetry) {
         {"a datagram ends the wait", true, Start::Idle, {2.5, 7}, 17, {0, 2.5, 7, 11, 15, 16}},
         {"a clock pass delays no datagram", true, Start::Telemetry, {4.2}, 8.3, {0, 4, 4.2, 8.2}},
         {"a flood: woken passes 1 ms apart", true, Start::Idle, flood, 4, {0, 0.1, 1.1, 2.1, 3.1}},
+        // Reports keep their 16 ms: a paced pass gives way, a woken one does not delay them.
+        {"a paced pass gives way", true, Start::Telemetry, {3.5}, 16.2, {0, 3.5, 7.5, 11.5, 16}},
+        {"a woken pass just before",
+         true,
+         Start::Telemetry,
+         {3.5, 15.5},
+         16.2,
+         {0, 3.5, 7.5, 11.5, 15.5, 16}},
     };
     for (const Pacing& c : cases) {
         SCOPED_TRACE(c.what);
