@@ -23,6 +23,14 @@ constexpr std::string_view kMessage =
     R"("tireSlip":0.05,"tractionSlip":0.02,"speed":27.4,"verticalAccel":1.6,"curb":true,)"
     R"("offroad":false})";
 
+/// Sends kMessage to the telemetry port, as a driving application does.
+void sendMessage(const platform::Socket& game) {
+    const sockaddr_in telemetryPort = platform::loopbackAddress(torvane::kTelemetryPort);
+    sendto(game.get(), kMessage.data(), static_cast<int>(kMessage.size()), 0,
+           reinterpret_cast<const sockaddr*>(&telemetryPort),
+           static_cast<int>(sizeof telemetryPort));
+}
+
 void BM_MainLoopPass(benchmark::State& state) {
     bench::NoOpDevice device;
     std::ostringstream out;
@@ -38,17 +46,13 @@ void BM_MainLoopPass(benchmark::State& state) {
     torvane::BridgeOptions options;
     options.test = state.range(0) == kTestSignal;
     platform::Socket game(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
-    const sockaddr_in telemetryPort = platform::loopbackAddress(torvane::kTelemetryPort);
     std::atomic<bool> running{true};
     torvane::MainLoop loop(options, device, effects, receiver, reporter, running);
     std::int64_t now = 1'000'000'000;
     loop.begin(now, now);
     for (auto _ : state) {
         now += 4'000'000;
-        if (state.range(0) == kOneDatagram)
-            sendto(game.get(), kMessage.data(), static_cast<int>(kMessage.size()), 0,
-                   reinterpret_cast<const sockaddr*>(&telemetryPort),
-                   static_cast<int>(sizeof telemetryPort));
+        if (state.range(0) == kOneDatagram) sendMessage(game);
         loop.runPass(now);
     }
 }
@@ -70,11 +74,7 @@ void BM_LowLatencyWait(benchmark::State& state) {
     }
     torvane::SteadyLoopClock clock;
     if (state.range(0) == kDatagramWaiting) {
-        platform::Socket game(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
-        const sockaddr_in telemetryPort = platform::loopbackAddress(torvane::kTelemetryPort);
-        sendto(game.get(), kMessage.data(), static_cast<int>(kMessage.size()), 0,
-               reinterpret_cast<const sockaddr*>(&telemetryPort),
-               static_cast<int>(sizeof telemetryPort));
+        sendMessage(platform::Socket(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP)));
     }
     const std::int64_t deadline =
         state.range(0) == kDatagramWaiting ? clock.now() + 1'000'000'000 : 0;
