@@ -23,21 +23,12 @@ TEST(WheelDirectInput, EnumeratesAndCreatesTheSourcesControllers) {
     stub::Source source;
     platform::ComPtr<IDirectInput8W> directInput(wheel::createDirectInput(source));
     EXPECT_EQ(enumerate(*directInput, DI8DEVCLASS_ALL, DIEDFL_ATTACHEDONLY).size(), 2u);
-    EXPECT_EQ(enumerate(*directInput, DI8DEVCLASS_KEYBOARD, 0).size(), 0u);
     const auto ff = enumerate(*directInput, DI8DEVCLASS_GAMECTRL, DIEDFL_FORCEFEEDBACK);
     ASSERT_EQ(ff.size(), 1u);
     EXPECT_TRUE(ff[0].guidInstance == source.wheel.info.instanceGuid);
-    EXPECT_TRUE(ff[0].guidProduct == source.wheel.info.productGuid);
-    EXPECT_EQ(ff[0].dwSize, sizeof(DIDEVICEINSTANCEW));
     EXPECT_EQ(platform::textOfField(ff[0].tszProductName), TORVANE_WIDE("Stub Wheel"));
-    EXPECT_FALSE(ff[0].guidFFDriver == GUID{});
-
     platform::ComPtr<IDirectInputDevice8W> device;
     ASSERT_EQ(directInput->CreateDevice(ff[0].guidInstance, device.put(), nullptr), DI_OK);
-    DIDEVICEINSTANCEW info{};
-    info.dwSize = sizeof info;
-    ASSERT_EQ(device->GetDeviceInfo(&info), DI_OK);
-    EXPECT_TRUE(info.guidInstance == ff[0].guidInstance);
     EXPECT_EQ(directInput->CreateDevice(GUID_XAxis, device.put(), nullptr), DIERR_DEVICENOTREG);
     EXPECT_FALSE(device);
 }
