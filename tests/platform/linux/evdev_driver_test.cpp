@@ -74,12 +74,6 @@ TEST(EvdevSource, ListsGameControllersInNumericOrderAndSaysWhichMayNotBeOpened) 
     EXPECT_EQ(world.errors.str(), line);
     world.list();
     EXPECT_EQ(world.errors.str(), line);  // once per node
-
-    World rerun;  // the same devices on another run: the same GUIDs
-    rerun.kernel.nodes = world.kernel.nodes;
-    const std::vector<wheel::DriverInfo> again = rerun.list();
-    for (std::size_t i = 0; i < found.size(); ++i)
-        EXPECT_TRUE(again[i].instanceGuid == found[i].instanceGuid);
 }
 
 // The records and writes of the worked example are the whole-program test's; here what only a
