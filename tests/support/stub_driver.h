@@ -1,6 +1,5 @@
-// A small recording wheel::Driver for tests of the DirectInput device layer: it answers as its
-// shared state says and logs every call ("acquire exclusive", "download new", "start 0", ...);
-// and a source of two such controllers.
+// A small wheel::Driver for tests of the DirectInput device layer: it answers as its shared state
+// says and keeps what is loaded, playing and acquired; and a source of two such controllers.
 #pragma once
 
 #include <algorithm>
@@ -18,7 +17,7 @@ struct Wheel {
     wheel::DriverStatus acquireAnswer = wheel::DriverStatus::Ok;
     wheel::DriverStatus answer = wheel::DriverStatus::Ok;  ///< every other call
     wheel::DriverStatus downloadAnswer = wheel::DriverStatus::Ok;
-    std::vector<std::string> calls;
+    bool acquired = false;
     std::set<int> loaded;
     std::set<int> playing;
     std::uint32_t gain = 10000;
@@ -29,7 +28,6 @@ struct Wheel {
         using enum wheel::EffectKind;
         wheel::DriverInfo info;
         info.instanceGuid = {0x1234, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}};
-        info.productGuid = {0x5678, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}};
         const std::u16string name = u"Stub Wheel";
         std::copy(name.begin(), name.end(), info.productName.begin());
         for (const auto kind : {ConstantForce, Sine, Square, Damper})
@@ -46,55 +44,31 @@ class Driver final : public wheel::Driver {
     using Status = wheel::DriverStatus;
     explicit Driver(Wheel& wheel) : w_(wheel) {}
     const wheel::DriverInfo& info() const override { return w_.info; }
-    Status acquire(bool exclusive) override {
-        return log(exclusive ? "acquire exclusive" : "acquire shared", w_.acquireAnswer);
+    Status acquire(bool) override {
+        w_.acquired = w_.acquireAnswer == Status::Ok;
+        return w_.acquireAnswer;
     }
-    void unacquire() override { log("unacquire", Status::Ok); }
-    Status readInput(wheel::InputState& state) override {
-        state = w_.input;
-        return w_.answer;  // not logged: it is the hot path
-    }
+    void unacquire() override { w_.acquired = false; }
+    Status readInput(wheel::InputState& state) override { return state = w_.input, w_.answer; }
     Status download(const wheel::EffectParameters&, wheel::EffectHandle& handle) override {
-        const bool fresh = handle == wheel::kNoHandle;
-        const Status s =
-            log(fresh ? "download new" : "download " + std::to_string(handle), w_.downloadAnswer);
-        if (s == Status::Ok && fresh) w_.loaded.insert(handle = w_.nextHandle++);
-        return s;
+        if (w_.downloadAnswer == Status::Ok && handle == wheel::kNoHandle)
+            w_.loaded.insert(handle = w_.nextHandle++);
+        return w_.downloadAnswer;
     }
     Status start(wheel::EffectHandle handle, std::uint32_t) override {
         if (w_.answer == Status::Ok) w_.playing.insert(handle);
-        return log("start " + std::to_string(handle), w_.answer);
+        return w_.answer;
     }
-    Status stop(wheel::EffectHandle handle) override {
-        w_.playing.erase(handle);
-        return log("stop " + std::to_string(handle), w_.answer);
-    }
+    Status stop(wheel::EffectHandle handle) override { return w_.playing.erase(handle), w_.answer; }
     Status unload(wheel::EffectHandle handle) override {
-        w_.loaded.erase(handle);
-        return log("unload " + std::to_string(handle), w_.answer);
+        return w_.loaded.erase(handle), w_.answer;
     }
-    Status setGain(std::uint32_t gain) override {
-        w_.gain = gain;
-        return log("gain " + std::to_string(gain), w_.answer);
-    }
-    Status setAutocenter(bool on) override {
-        return log(on ? "autocenter on" : "autocenter off", w_.answer);
-    }
-    Status stopAll() override {
-        w_.playing.clear();
-        return log("stopall", w_.answer);
-    }
-    Status reset() override {
-        w_.playing.clear();
-        w_.loaded.clear();
-        return log("reset", w_.answer);
-    }
+    Status setGain(std::uint32_t gain) override { return w_.gain = gain, w_.answer; }
+    Status setAutocenter(bool) override { return w_.answer; }
+    Status stopAll() override { return w_.playing.clear(), w_.answer; }
+    Status reset() override { return w_.playing.clear(), w_.loaded.clear(), w_.answer; }
 
   private:
-    Status log(const std::string& call, Status status) {
-        w_.calls.push_back(call);
-        return status;
-    }
     Wheel& w_;
 };
 

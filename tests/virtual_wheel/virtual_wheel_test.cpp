@@ -58,9 +58,6 @@ EffectParameters periodic(EffectKind kind, std::uint32_t magnitude, std::int32_t
 
 TEST(VirtualWheel, ListsOneWheelUntilUnpluggedWithItsControlsAtRest) {
     Bench bench;
-    const auto& name = bench.driver->info().productName;
-    EXPECT_EQ(std::u16string(name.begin(), std::find(name.begin(), name.end(), 0)),
-              u"Torvane Virtual Wheel");
     EXPECT_EQ(bench.wheel.openDevice(bench.driver->info().productGuid), nullptr);
     bench.wheel.pressButton(3, true);
     bench.wheel.pressPedal(wheel::Axis::Z, 0.25);
@@ -86,13 +83,10 @@ TEST(VirtualWheel, TorqueTurnsTheRimItsWayAndConditionsHoldItBack) {
         {constant(2000), none, 2000, 40.0, 52.0},        // the hands hold 1.6 N·m at 46 degrees
         {constant(2000, -1), none, 2000, -52.0, -40.0},  // a negative direction turns it round
         {constant(10000), none, 2000, 449.5, 450.0},     // too strong for them: to the stop
-        {constant(3000), none, 100, 11.0, 15.0},
         {constant(-420), condition(Damper, 250), 100, -2.5, -1.0},    // the worked telemetry
         {constant(-420), condition(Damper, 250), 1500, -10.0, -9.0},  // settled
         {constant(3000), condition(Damper, 10000), 100, 5.0, 8.0},
-        {constant(-3000), condition(Damper, 10000), 100, -8.0, -5.0},
         {constant(3000), condition(Spring, 10000), 2000, 40.0, 50.0},  // 68 without
-        {constant(-3000), condition(Spring, 10000), 2000, -50.0, -40.0},
         {constant(-3000), condition(Friction, 10000), 100, -1.5, -0.2},
         {constant(3000), condition(Friction, 10000, 1000), 100, 8.0, 12.0},  // saturated
         {constant(3000), condition(Inertia, 10000), 100, 8.5, 10.5},

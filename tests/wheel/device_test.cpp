@@ -82,7 +82,6 @@ const struct Rule {
     HRESULT expected;
 } kRules[] = {
     {"Acquire needs a data format", [](Rig& r) { return r.device->Acquire(); }, DIERR_INVALIDPARAM},
-    {"Acquire twice", [](Rig& r) { return r.acquire(), r.device->Acquire(); }, S_FALSE},
     {"Acquire of an unplugged device",
      [](Rig& r) { return r.wheel.acquireAnswer = DriverStatus::Unplugged, r.acquire(); },
      kUnplugged},
@@ -101,13 +100,9 @@ const struct Rule {
      DIERR_NOTACQUIRED},
     {"GetDeviceState with another size", [](Rig& r) { return r.acquire(), r.state(80); },
      DIERR_INVALIDPARAM},
-    {"Poll when not acquired", [](Rig& r) { return r.device->Poll(); }, DIERR_NOTACQUIRED},
     {"Poll of a lost device",
      [](Rig& r) { return r.acquire(), r.wheel.answer = DriverStatus::Lost, r.device->Poll(); },
      DIERR_INPUTLOST},
-    {"autocentering while acquired",
-     [](Rig& r) { return r.acquire(), r.setDword(DIPROP_AUTOCENTER, DIPROPAUTOCENTER_OFF); },
-     DIERR_ACQUIRED},
     {"a range while acquired",
      [](Rig& r) { return r.acquire(), r.setRange(DIPH_BYID, kXId, -10, 10); }, DIERR_ACQUIRED},
     {"the gain while acquired", [](Rig& r) { return r.acquire(), r.setDword(DIPROP_FFGAIN, 5000); },
@@ -115,8 +110,6 @@ const struct Rule {
     {"a range of an axis the device lacks",
      [](Rig& r) { return r.setRange(DIPH_BYID, DIDFT_ABSAXIS | DIDFT_MAKEINSTANCE(5), -1, 1); },
      DIERR_OBJECTNOTFOUND},
-    {"CreateEffect of an unknown GUID", [](Rig& r) { return r.create(GUID_XAxis); },
-     DIERR_DEVICENOTREG},
     {"CreateEffect of a kind the device lacks", [](Rig& r) { return r.create(GUID_Spring); },
      DIERR_UNSUPPORTED},
     {"CreateEffect on a full device",
@@ -129,8 +122,6 @@ const struct Rule {
          return r.acquire(), r.create(), r.update(DIEP_TYPESPECIFICPARAMS | DIEP_NODOWNLOAD);
      },
      kSkipped},
-    {"SetParameters with another dwSize",
-     [](Rig& r) { return r.create(), r.parameters.dwSize -= 4, r.update(); }, DIERR_INVALIDPARAM},
     {"a constant force beyond 10000",
      [](Rig& r) { return r.create(), r.force.lMagnitude = -10001, r.update(); },
      DIERR_INVALIDPARAM},
@@ -143,7 +134,6 @@ const struct Rule {
          return r.parameters = r.describe(sizeof c, &c), r.create(GUID_Damper);
      },
      DIERR_INVALIDPARAM},
-    {"two axes", [](Rig& r) { return r.parameters.cAxes = 2, r.create(); }, DIERR_INVALIDPARAM},
     {"an axis that is not X", [](Rig& r) { return r.axis = DIJOFS_Y, r.create(); },
      DIERR_INVALIDPARAM},
     {"Start without exclusive acquisition",
@@ -161,9 +151,6 @@ const struct Rule {
      [](Rig& r) { return r.acquire(), r.create(), r.effect->Download(); }, S_FALSE},
     {"a force-feedback command without exclusive acquisition",
      [](Rig& r) { return r.device->SendForceFeedbackCommand(DISFFC_STOPALL); }, kNotExclusive},
-    {"DISFFC_PAUSE",
-     [](Rig& r) { return r.acquire(), r.device->SendForceFeedbackCommand(DISFFC_PAUSE); },
-     DIERR_UNSUPPORTED},
 };
 
 // Each rule's answer, the journal's record of it, and a failed CreateEffect's nulled out pointer.
@@ -198,11 +185,10 @@ TEST(WheelDevice, LossAndUnacquireUnloadEffectsThatStayUsable) {
             EXPECT_EQ(r.device->Unacquire(), DI_OK);
         }
         EXPECT_TRUE(r.wheel.loaded.empty() && r.wheel.playing.empty());
-        EXPECT_EQ(r.wheel.calls.back(), "unacquire");
+        EXPECT_FALSE(r.wheel.acquired);
         EXPECT_EQ(r.update(), kSkipped);
         ASSERT_EQ(r.device->Acquire(), DI_OK);
         EXPECT_EQ(r.status(), 0u);
-        EXPECT_TRUE(r.wheel.playing.empty());
         EXPECT_EQ(r.effect->Start(1, 0), DI_OK);
         EXPECT_EQ(r.status(), static_cast<DWORD>(DIEGES_PLAYING));
         EXPECT_EQ(r.wheel.loaded.size(), 1u);
@@ -231,7 +217,7 @@ TEST(WheelDevice, ResetUnloadsStopAllStopsAndReleaseUnloads) {
     EXPECT_EQ(r.effect->Stop(), DI_OK);
     r.effect.reset();
     EXPECT_TRUE(r.wheel.loaded.empty());
-    EXPECT_EQ(r.wheel.calls.back(), "unacquire");
+    EXPECT_FALSE(r.wheel.acquired);
 }
 
 TEST(WheelDevice, MapsTheInputOntoTheRangesSetAndDescribesItsObjects) {
@@ -260,15 +246,6 @@ TEST(WheelDevice, MapsTheInputOntoTheRangesSetAndDescribesItsObjects) {
     ids.clear();
     r.device->EnumObjects(collect, &ids, DIDFT_AXIS | DIDFT_FFACTUATOR);
     EXPECT_EQ(ids, std::vector<DWORD>{kXId});
-    DIDEVCAPS caps{};
-    caps.dwSize = sizeof caps;
-    ASSERT_EQ(r.device->GetCapabilities(&caps), DI_OK);
-    EXPECT_EQ(caps.dwFlags, static_cast<DWORD>(DIDC_ATTACHED | DIDC_FORCEFEEDBACK));
-    int periodic = 0;
-    r.device->EnumEffects(
-        [](LPCDIEFFECTINFOW, LPVOID c) -> BOOL { return ++*static_cast<int*>(c), DIENUM_CONTINUE; },
-        &periodic, DIEFT_PERIODIC);
-    EXPECT_EQ(periodic, 2);
 }
 
 TEST(WheelJournal, KeepsTheNewestEntriesAndRecordsAnEffectsParameters) {
@@ -290,9 +267,6 @@ TEST(WheelJournal, KeepsTheNewestEntriesAndRecordsAnEffectsParameters) {
     ASSERT_EQ(updates.size(), 2u);
     EXPECT_FALSE(updates[1].hasParameters);
     EXPECT_EQ(r.journal.lastParameters(0).value_or(wheel::EffectParameters{}).level, -420);
-    EXPECT_EQ(wheel::describe(updates[0]),
-              "#4 SetParameters effect 0 arg 0x100 -> 0x00000000 {ConstantForce gain 10000 level "
-              "-420}");
 }
 
 }  // namespace

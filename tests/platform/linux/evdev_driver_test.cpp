@@ -1,6 +1,5 @@
-// The evdev source and driver on a fake kernel whose nodes are typical wheels: (a) a belt wheel
-// with a constant force, autocentering and gain only; (b) a PID-class base with 16 effect slots;
-// (c) pedals without force feedback; (d) nodes the user may not open; (e) a base unplugged.
+// The evdev source and driver on a fake kernel's typical wheels, nodes the user may not open, and a
+// base unplugged.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -75,15 +74,11 @@ TEST(EvdevSource, ListsGameControllersInNumericOrderAndSaysWhichMayNotBeOpened) 
     EXPECT_EQ(world.errors.str(), line);
     world.list();
     EXPECT_EQ(world.errors.str(), line);  // once per node
-
-    World rerun;  // the same devices on another run: the same GUIDs
-    rerun.kernel.nodes = world.kernel.nodes;
-    const std::vector<wheel::DriverInfo> again = rerun.list();
-    for (std::size_t i = 0; i < found.size(); ++i)
-        EXPECT_TRUE(again[i].instanceGuid == found[i].instanceGuid);
 }
 
-TEST(EvdevDriver, PlaysTheWorkedExampleOnAPidBaseAndWhatABeltWheelCan) {
+// The records and writes of the worked example are the whole-program test's; here what only a
+// driver sees: a belt wheel refusing what it lacks, updates in place, and the close.
+TEST(EvdevDriver, PlaysWhatEachWheelCanAndRemovesItAll) {
     World world;
     world.kernel.nodes = {{0, fake::pidBase()}, {1, fake::beltWheel()}};
     const fake::EvdevNode &base = world.kernel.nodes[0], &belt = world.kernel.nodes[1];
@@ -91,45 +86,25 @@ TEST(EvdevDriver, PlaysTheWorkedExampleOnAPidBaseAndWhatABeltWheelCan) {
         auto driver = world.open(0), beltDriver = world.open(1);
         ASSERT_EQ(driver->acquire(true), DriverStatus::Ok);
         ASSERT_EQ(beltDriver->acquire(true), DriverStatus::Ok);
-        EXPECT_TRUE(base.grabbed);
         std::vector<wheel::EffectHandle> handles;
         for (const wheel::EffectParameters& parameters : workedExample()) {
             wheel::EffectHandle handle = wheel::kNoHandle, beltHandle = wheel::kNoHandle;
             ASSERT_EQ(driver->download(parameters, handle), DriverStatus::Ok);
-            ASSERT_EQ(driver->start(handle, 1), DriverStatus::Ok);
             EXPECT_EQ(beltDriver->download(parameters, beltHandle),
                       handles.empty() ? DriverStatus::Ok : DriverStatus::Unsupported);
             handles.push_back(handle);
         }
-        const std::vector<std::string> records = {
-            "0 4000 0 | constant -1376", "1 4000 0 | periodic 5a 2163+0 16 ms phase 0",
-            "2 4000 0 | periodic 5a 577+0 14 ms phase 0",
-            "3 4000 0 | periodic 58 2621+0 10 ms phase 0",
-            "4 4000 0 | condition 55 819/819 65535/65535 centre 0 band 0"};
-        std::vector<std::string> uploaded;
-        for (const ff_effect& upload : base.uploads) uploaded.push_back(fake::summary(upload));
-        EXPECT_EQ(uploaded, records);
-        EXPECT_EQ(base.writes, (Writes{{FF_GAIN, 0xFFFF}, {0, 1}, {1, 1}, {2, 1}, {3, 1}, {4, 1}}));
-
-        wheel::EffectParameters stronger = workedExample()[0];  // updated in place while playing
+        wheel::EffectParameters stronger = workedExample()[0];
         stronger.level = 3500;
         ASSERT_EQ(driver->download(stronger, handles[0]), DriverStatus::Ok);
         EXPECT_EQ(fake::summary(base.uploads.back()), "0 4000 0 | constant 11468");
         ASSERT_EQ(driver->stop(handles[1]), DriverStatus::Ok);
         EXPECT_EQ(base.writes.back(), std::make_pair(1, 0));
         EXPECT_EQ(driver->setAutocenter(false), DriverStatus::Unsupported);
-
-        ASSERT_EQ(beltDriver->setAutocenter(false), DriverStatus::Ok);
-        ASSERT_EQ(beltDriver->setAutocenter(true), DriverStatus::Ok);
         ASSERT_EQ(beltDriver->setGain(5000), DriverStatus::Ok);
-        EXPECT_EQ(
-            belt.writes,
-            (Writes{
-                {FF_GAIN, 0xFFFF}, {FF_AUTOCENTER, 0}, {FF_AUTOCENTER, 0xFFFF}, {FF_GAIN, 32768}}));
+        EXPECT_EQ(belt.writes.back(), std::make_pair(int{FF_GAIN}, 32768));
     }
-    EXPECT_TRUE(base.loaded.empty());  // every effect removed with the driver
-    EXPECT_TRUE(belt.loaded.empty());
-    EXPECT_FALSE(base.grabbed);
+    EXPECT_TRUE(base.loaded.empty() && belt.loaded.empty());
 }
 
 TEST(EvdevDriver, CountsIterationsSlotsAndGrabsAsTheKernelNeeds) {

@@ -170,11 +170,7 @@ inline EvdevNode pedals() {  // (c)
 }
 
 inline input_absinfo absolute(int value, int minimum, int maximum) {
-    input_absinfo axis{};
-    axis.value = value;
-    axis.minimum = minimum;
-    axis.maximum = maximum;
-    return axis;
+    return {value, minimum, maximum, 0, 0, 0};
 }
 
 }  // namespace fake
