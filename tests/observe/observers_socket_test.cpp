@@ -27,19 +27,14 @@ struct Observed {
     std::vector<std::string> trace;  // the trace file's lines
 };
 
-/// With the monitor and a trace into path: the test signal, or else 2 s of the bridge with no
-/// telemetry. The trace file is read, then removed.
-Observed runObserved(const fs::path& path, bool testSignal = true) {
+/// The test signal with the monitor and a trace into path; the trace file is read, then removed.
+Observed runObserved(const fs::path& path) {
     fake::Rig rig;  // the clock starts at 1 s; reading it does not advance it
     const std::u16string utf16 = path.u16string();
     const platform::WideString tracePath(utf16.begin(), utf16.end());
-    std::vector<const WCHAR*> arguments = {TORVANE_WIDE("--monitor"), TORVANE_WIDE("--trace"),
-                                           tracePath.c_str()};
-    if (testSignal) arguments.push_back(TORVANE_WIDE("--test"));
-    rig.clock.onSleep = [&rig, testSignal](fake::SimulatedClock& c) {
-        if (!testSignal && c.sleeps == 500) rig.running = false;
-    };
-    Observed observed{rig.run(arguments), {}};
+    Observed observed{rig.run({TORVANE_WIDE("--monitor"), TORVANE_WIDE("--trace"),
+                               tracePath.c_str(), TORVANE_WIDE("--test")}),
+                      {}};
     std::ifstream in(path, std::ios::binary);
     for (std::string line; std::getline(in, line);) observed.trace.push_back(line);
     in.close();

@@ -28,9 +28,9 @@ class SimulatedClock final : public torvane::LoopClock {
     /// current time as read by the pass that just ran, then ends at the next one if it comes
     /// before its deadline.
     std::deque<std::int64_t> arrivals;
-    /// Set when the code read the clock very many times without pausing: a loop that stopped
-    /// pausing would never see time pass, so the clock jumps to the end of time instead of
-    /// letting it hang the suite.
+    /// Set when the code read the clock very many times without time passing: a loop that stopped
+    /// pausing, or kept waiting until now, would never see time pass, so the clock jumps to the
+    /// end of time instead of letting it hang the suite.
     bool runaway = false;
 
     std::int64_t now() override {
@@ -49,13 +49,14 @@ class SimulatedClock final : public torvane::LoopClock {
     }
     bool waitUntil(std::int64_t deadline, SOCKET socket) override {
         ++waits;
-        readsSincePause_ = 0;
         bool datagram = false;
         if (socket != INVALID_SOCKET) {
             while (!arrivals.empty() && arrivals.front() <= time) arrivals.pop_front();
             datagram = !arrivals.empty() && arrivals.front() < deadline;
         }
+        const std::int64_t before = time;
         time = std::max(time, datagram ? arrivals.front() : deadline);
+        if (time > before) readsSincePause_ = 0;
         if (onWait) onWait(*this);
         return datagram;
     }

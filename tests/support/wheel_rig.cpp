@@ -89,10 +89,10 @@ std::vector<wheel::JournalEntry> Rig::calls(wheel::Method method) const {
     return found;
 }
 
-std::vector<std::string> Rig::methods(bool effects) const {
+std::vector<std::string> Rig::methods() const {
     std::vector<std::string> found;
     for (const wheel::JournalEntry& entry : journal.entries())
-        if ((entry.effect >= 0) == effects)
+        if (entry.effect < 0)
             found.push_back(
                 std::string(wheel::methodName(entry.method)) +
                 (entry.argument == 0 ? "" : "(" + std::to_string(entry.argument) + ")"));

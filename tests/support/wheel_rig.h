@@ -54,8 +54,8 @@ struct Rig {
     /// The journal's entries of method, whichever device or effect made them.
     std::vector<wheel::JournalEntry> calls(wheel::Method method) const;
 
-    /// The journal's device calls (or every effect's calls), as "Method" or "Method(argument)".
-    std::vector<std::string> methods(bool effects = false) const;
+    /// The journal's device calls, as "Method" or "Method(argument)".
+    std::vector<std::string> methods() const;
 
   private:
     platform::ComPtr<IDirectInput8W> directInput_;
