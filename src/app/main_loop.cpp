@@ -36,8 +36,7 @@ void MainLoop::runPass(std::int64_t now) {
     bool stopped = false;
     playing_ = lastTelemetryTime_ != 0 && now - lastTelemetryTime_ <= kFreshnessNs;
     if (!playing_) {
-        stopped = effects_.started();
-        effects_.stop();
+        stopped = effects_.stop();
     } else {
         TelemetryFrame frame = latest_;
         if (options_.invert) frame.aligningTorque = -frame.aligningTorque;
@@ -83,9 +82,7 @@ void MainLoop::addObserver(observe::PassObserver& observer) {
 }
 
 void MainLoop::stopEffects(LoopClock& clock) {
-    const bool wasPlaying = effects_.started();
-    effects_.stop();
-    if (wasPlaying && observerCount_ > 0) notify(clock.now(), false, true, false);
+    if (effects_.stop() && observerCount_ > 0) notify(clock.now(), false, true, false);
 }
 
 void MainLoop::notify(std::int64_t now, bool applied, bool stopped, bool stateRead) {

@@ -133,8 +133,8 @@ void EffectSet::reportPlaying() {
     startFailing_ = false;
 }
 
-void EffectSet::stop() {
-    if (!started_) return;
+bool EffectSet::stop() {
+    if (!started_) return false;
     for (IDirectInputEffect* effect :
          {constantForce_, engineSine_, roadSine_, curbSquare_, damper_}) {
         if (effect != nullptr) effect->Stop();
@@ -143,6 +143,7 @@ void EffectSet::stop() {
     started_ = false;
     sent_.playing = false;
     playing_ = 0;
+    return true;
 }
 
 }  // namespace torvane

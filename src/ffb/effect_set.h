@@ -57,14 +57,14 @@ class EffectSet {
     SentEffect setPeriodic(IDirectInputEffect* field, double magnitude, double frequency);
 
     /// Stops every effect and sends the stop-all command, if they are started; else does nothing.
-    void stop();
+    /// Returns whether it stopped anything.
+    bool stop();
 
     /// DirectInput stops and unloads a device's effects when it unacquires the device; after the
     /// device has been acquired again they count as stopped, so the next apply starts (and so
     /// downloads) every one of them again.
     void markUnloaded() { playing_ = 0; }
 
-    bool started() const { return started_; }
     const SentEffects& lastSent() const { return sent_; }
 
   private:
