@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cmath>
+#include <iostream>
 #include <optional>
 
 #include "app/options.h"
@@ -22,6 +23,19 @@ inline std::optional<double> readPositiveNumber(const WCHAR* argument) {
 
 inline bool isArgument(const WCHAR* argument, const WCHAR* name) {
     return platform::WideString(argument) == name;
+}
+
+inline bool isHelp(const WCHAR* argument) {
+    return isArgument(argument, TORVANE_WIDE("--help")) || isArgument(argument, TORVANE_WIDE("-h"));
+}
+
+/// The value of a numeric option as readPositiveNumber reads it, or nothing after saying on the
+/// error stream that tool's option needs a positive number.
+inline std::optional<double> readNumberOption(const char* tool, const WCHAR* option,
+                                              const WCHAR* value) {
+    const std::optional<double> number = readPositiveNumber(value);
+    if (!number) std::cerr << tool << ": " << toUtf8(option) << " needs a positive number\n";
+    return number;
 }
 
 }  // namespace torvane::tools

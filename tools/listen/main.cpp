@@ -35,20 +35,16 @@ std::optional<ListenOptions> parseOptions(int argc, WCHAR* argv[], int& exitCode
     exitCode = 2;
     for (int i = 1; i < argc; ++i) {
         const WCHAR* argument = argv[i];
-        if (isArgument(argument, TORVANE_WIDE("--help")) ||
-            isArgument(argument, TORVANE_WIDE("-h"))) {
+        if (isHelp(argument)) {
             std::cout << kUsage;
             exitCode = 0;
             return std::nullopt;
         }
         const bool count = isArgument(argument, TORVANE_WIDE("--count"));
         if ((count || isArgument(argument, TORVANE_WIDE("--seconds"))) && i + 1 < argc) {
-            const std::optional<double> value = readPositiveNumber(argv[++i]);
-            if (!value) {
-                std::cerr << "torvane-listen: " << torvane::toUtf8(argument)
-                          << " needs a positive number\n";
-                return std::nullopt;
-            }
+            const std::optional<double> value =
+                readNumberOption("torvane-listen", argument, argv[++i]);
+            if (!value) return std::nullopt;
             (count ? options.count : options.seconds) = *value;
         } else {
             std::cerr << "torvane-listen: unexpected argument \"" << torvane::toUtf8(argument)

@@ -47,8 +47,7 @@ std::optional<SendOptions> parseOptions(int argc, WCHAR* argv[], int& exitCode) 
     for (int i = 1; i < argc; ++i) {
         const WCHAR* argument = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (isArgument(argument, TORVANE_WIDE("--help")) ||
-            isArgument(argument, TORVANE_WIDE("-h"))) {
+        if (isHelp(argument)) {
             std::cout << kUsage;
             exitCode = 0;
             return std::nullopt;
@@ -61,12 +60,9 @@ std::optional<SendOptions> parseOptions(int argc, WCHAR* argv[], int& exitCode) 
         } else if ((isArgument(argument, TORVANE_WIDE("--rate")) ||
                     isArgument(argument, TORVANE_WIDE("--seconds"))) &&
                    hasValue) {
-            const std::optional<double> value = readPositiveNumber(argv[++i]);
-            if (!value) {
-                std::cerr << "torvane-send: " << torvane::toUtf8(argument)
-                          << " needs a positive number\n";
-                return std::nullopt;
-            }
+            const std::optional<double> value =
+                readNumberOption("torvane-send", argument, argv[++i]);
+            if (!value) return std::nullopt;
             (isArgument(argument, TORVANE_WIDE("--rate")) ? options.rate : options.seconds) =
                 *value;
         } else if (argument[0] != '-' && options.file.empty()) {
