@@ -73,6 +73,17 @@ LONG mapTravel(double travel, LONG low, LONG high) {
     return static_cast<LONG>(std::llround(static_cast<double>(low) + travel * span));
 }
 
+// The two force-feedback properties the device keeps itself: DWORDs for the whole device, and
+// only on a device with force feedback. Anything else is DIERR_UNSUPPORTED.
+HRESULT checkFeedbackProperty(const DriverInfo& info, DWORD number, const DIPROPHEADER& header) {
+    if (number != propertyNumber(DIPROP_FFGAIN) && number != propertyNumber(DIPROP_AUTOCENTER))
+        return DIERR_UNSUPPORTED;
+    if (header.dwSize != sizeof(DIPROPDWORD) || header.dwHow != DIPH_DEVICE || header.dwObj != 0)
+        return DIERR_INVALIDPARAM;
+    if (info.effects == 0) return DIERR_UNSUPPORTED;
+    return DI_OK;
+}
+
 }  // namespace
 
 Device::Device(std::unique_ptr<Driver> driver, Journal* journal)
@@ -271,11 +282,9 @@ HRESULT Device::setProperty(REFGUID property, LPCDIPROPHEADER header) {
         rangeMax_[axis] = range.lMax;
         return DI_OK;
     }
+    const HRESULT checked = checkFeedbackProperty(info_, number, *header);
+    if (FAILED(checked)) return checked;
     const bool gain = number == propertyNumber(DIPROP_FFGAIN);
-    if (!gain && number != propertyNumber(DIPROP_AUTOCENTER)) return DIERR_UNSUPPORTED;
-    if (header->dwSize != sizeof(DIPROPDWORD) || header->dwHow != DIPH_DEVICE || header->dwObj != 0)
-        return DIERR_INVALIDPARAM;
-    if (info_.effects == 0) return DIERR_UNSUPPORTED;
     const DWORD value = reinterpret_cast<const DIPROPDWORD*>(header)->dwData;
     if (!gain) {
         if (acquired_) return DIERR_ACQUIRED;
@@ -309,11 +318,9 @@ HRESULT Device::getProperty(REFGUID property, LPDIPROPHEADER header) {
         range.lMax = rangeMax_[axis];
         return DI_OK;
     }
+    const HRESULT checked = checkFeedbackProperty(info_, number, *header);
+    if (FAILED(checked)) return checked;
     const bool gain = number == propertyNumber(DIPROP_FFGAIN);
-    if (!gain && number != propertyNumber(DIPROP_AUTOCENTER)) return DIERR_UNSUPPORTED;
-    if (header->dwSize != sizeof(DIPROPDWORD) || header->dwHow != DIPH_DEVICE || header->dwObj != 0)
-        return DIERR_INVALIDPARAM;
-    if (info_.effects == 0) return DIERR_UNSUPPORTED;
     reinterpret_cast<DIPROPDWORD*>(header)->dwData =
         gain ? gain_ : (autocenter_ ? DIPROPAUTOCENTER_ON : DIPROPAUTOCENTER_OFF);
     return DI_OK;
