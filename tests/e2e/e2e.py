@@ -99,6 +99,7 @@ class Bridge:
         os.unlink(self.trace_path)
         check(len(lines) >= 2 and lines[0].startswith("# torvane-bridge ")
               and "clock_start_ns=" in lines[0], f"trace header: {lines[:1]}")
+        self.clock_start_ns = int(lines[0].rsplit("=", 1)[1])
         check(lines[1] == COLUMNS, f"trace columns: {lines[1]}")
         rows = [line.split(",") for line in lines[2:]]
         check(all(len(r) == 11 for r in rows), "a trace line without 11 fields")
@@ -108,7 +109,12 @@ class Bridge:
 class Peer:
     """The driving application's side: sends telemetry, receives raw-input reports."""
 
-    def __init__(self):
+    def __init__(self, command=()):
+        # The program's steady clock: CLOCK_MONOTONIC, or under Wine (QueryPerformanceCounter)
+        # CLOCK_MONOTONIC_RAW.
+        wine = bool(command) and command[0].endswith("wine-run.sh")
+        self.clock = time.CLOCK_MONOTONIC_RAW if wine else time.CLOCK_MONOTONIC
+        self.last_sent_ns = 0
         self.sender = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         self.listener = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         self.listener.bind(("127.0.0.1", REPORT_PORT))
@@ -118,6 +124,7 @@ class Peer:
         end = time.monotonic() + seconds
         while time.monotonic() < end:
             self.sender.sendto(message, TELEMETRY)
+            self.last_sent_ns = time.clock_gettime_ns(self.clock)
             time.sleep(interval)
 
     def reports(self):
@@ -193,7 +200,7 @@ def case_stuck_console(command):
     on Ctrl+C, the pipe still full."""
     read_end, write_end = full_pipe()
     try:
-        with Peer() as peer:
+        with Peer(command) as peer:
             bridge = Bridge(command, "--monitor", "--gain", "0.3", stderr=write_end)
             bridge.wait_for_output("Bridge active.")
             peer.reports()
@@ -220,11 +227,13 @@ def case_stuck_console(command):
     rows = bridge.trace()
     last_apply = playing_rows(rows)[-1][0]
     stop = next((r[0] for r in rows if r[0] > last_apply and r[9] == 0), None)
-    check(stop is not None and stop - last_apply <= 250,
-          f"stopped at {stop} ms, last applied at {last_apply} ms")
+    check(stop is not None, f"the effects were not stopped after {last_apply} ms")
+    # Stale after 100 ms, stopped in the next pass (generously, for a loaded machine).
+    stale = stop - (peer.last_sent_ns - bridge.clock_start_ns) / 1e6
+    check(stale <= 150, f"stopped {stale:.1f} ms after the last datagram")
     print(f"stuck_console: report gap median {sorted(gaps)[len(gaps) // 2] * 1000:.1f} ms, "
-          f"max {max(gaps) * 1000:.1f} ms; effects stopped {stop - last_apply:.1f} ms after the "
-          f"last applied pass; Ctrl+C to exit {stop_time * 1000:.0f} ms")
+          f"max {max(gaps) * 1000:.1f} ms; effects stopped {stale:.1f} ms after the last "
+          f"datagram; Ctrl+C to exit {stop_time * 1000:.0f} ms")
 
 
 def case_session_end(command):
