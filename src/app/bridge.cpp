@@ -1,5 +1,6 @@
 #include "app/bridge.h"
 
+#include <memory>
 #include <optional>
 #include <ostream>
 
@@ -10,6 +11,7 @@
 #include "controller/diagnose.h"
 #include "controller/setup.h"
 #include "ffb/effect_set.h"
+#include "observe/background_writer.h"
 #include "observe/monitor.h"
 #include "observe/trace.h"
 #include "platform/resources.h"
@@ -20,24 +22,31 @@
 namespace torvane {
 namespace {
 
+// Room for several seconds of a trace at the loop's fastest pace, should the disk stall.
+constexpr std::size_t kTraceQueueBytes = 1024 * 1024;
+
 // The opt-in observers of the loop. They outlive the loop's passes and shutdown's stop of the
-// effects, which they see too; on destruction the trace writes what is left and closes its file,
-// and the monitor ends its line.
+// effects, which they see too; on destruction the trace hands over what is left, its writer
+// writes it and closes the file (giving up after a short grace if the disk is stuck), and the
+// monitor ends its line.
 struct Observers {
-    std::optional<observe::TraceFile> traceFile;
+    std::optional<observe::BackgroundWriter> traceWriter;
     std::optional<observe::Trace> trace;
     std::optional<observe::Monitor> monitor;
 };
 
 // A trace file that cannot be opened costs the trace, not the bridge.
 void startObservers(Observers& observers, const BridgeOptions& options,
-                    const BridgeEnvironment& environment, std::int64_t loopStartTime,
-                    MainLoop& loop) {
+                    const BridgeEnvironment& environment, std::ostream& loopErr,
+                    std::int64_t loopStartTime, MainLoop& loop) {
     if (!options.tracePath.empty()) {
         const std::string name = toUtf8(options.tracePath);
-        observers.traceFile.emplace(options.tracePath);
-        if (observers.traceFile->isOpen()) {
-            observers.trace.emplace(*observers.traceFile, name, loopStartTime, environment.err);
+        // The file belongs to the writer's thread, which may outlive the bridge if it is stuck.
+        auto file = std::make_shared<observe::TraceFile>(options.tracePath);
+        if (file->isOpen()) {
+            observers.traceWriter.emplace(
+                kTraceQueueBytes, [file](std::string_view bytes) { return file->write(bytes); });
+            observers.trace.emplace(*observers.traceWriter, name, loopStartTime, loopErr);
             loop.addObserver(*observers.trace);
         } else {
             environment.err << "Could not open trace file " << name << ".\n";
@@ -46,17 +55,19 @@ void startObservers(Observers& observers, const BridgeOptions& options,
     if (options.monitor) {
         // Only the virtual wheel can tell what its rim does.
         observe::RimProbe* const rim = options.virtualWheel ? environment.rimProbe : nullptr;
-        observers.monitor.emplace(environment.err, platform::errorStreamIsTerminal(), options.test,
-                                  rim, loopStartTime);
+        observers.monitor.emplace(loopErr, platform::errorStreamIsTerminal(), options.test, rim,
+                                  loopStartTime);
         loop.addObserver(*observers.monitor);
     }
 }
 
 // The bridge proper, once the controller is set up: sockets, effects, the loop, shutdown.
 // Declaration order is release order reversed: the receiver's socket, the report socket and
-// Windows Sockets go first, then the effects.
+// Windows Sockets go first, then the effects, and the observers' output last.
 int runNetworkBridge(const BridgeOptions& options, IDirectInputDevice8W& device,
                      const BridgeEnvironment& environment) {
+    std::ostream& loopErr = environment.loopErr != nullptr ? *environment.loopErr : environment.err;
+    Observers observers;
     std::optional<EffectSet> effects;
     platform::WinsockSession network;
     RawInputReporter reporter;
@@ -71,10 +82,9 @@ int runNetworkBridge(const BridgeOptions& options, IDirectInputDevice8W& device,
             break;
     }
 
-    effects.emplace(&device, environment.err);
+    effects.emplace(&device, loopErr);
     effects->create(environment.out);
 
-    Observers observers;
     MainLoop loop(options, device, *effects, receiver, reporter, environment.running);
     const std::int64_t lastReportTime = environment.clock.now();
     const std::int64_t loopStartTime = environment.clock.now();
@@ -82,7 +92,7 @@ int runNetworkBridge(const BridgeOptions& options, IDirectInputDevice8W& device,
     environment.out << "Bridge active. Gain=" << options.gain
                     << " (hard maximum 0.35). Ctrl+C to stop.\n";
     environment.out.flush();
-    startObservers(observers, options, environment, loopStartTime, loop);
+    startObservers(observers, options, environment, loopErr, loopStartTime, loop);
     loop.run(environment.clock);
 
     loop.stopEffects(environment.clock);

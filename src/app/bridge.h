@@ -32,6 +32,9 @@ struct BridgeEnvironment {
     std::atomic<bool>& running;
     std::ostream& out;
     std::ostream& err;
+    /// Where the lines written while the loop runs go (the monitor, the effects' retry lines, the
+    /// trace's failure): a stream that never makes a pass wait. err when null.
+    std::ostream* loopErr = nullptr;
     /// The built-in virtual wheel that "--virtual-wheel" drives instead of the system's
     /// DirectInput, with what "--monitor" shows of its rim; null where there is none.
     wheel::DriverSource* virtualWheel = nullptr;

@@ -27,6 +27,10 @@ BOOL WINAPI consoleControlHandler(DWORD event) {
     return TRUE;
 }
 
+void endSession() {
+    runningFlag().exchange(false);
+}
+
 void announceShutdownFinished() {
     shutdownFinished.store(true);
 }

@@ -17,6 +17,10 @@ std::atomic<bool>& runningFlag();
 /// wheel's forces are stopped and the device released before the process ends.
 BOOL WINAPI consoleControlHandler(DWORD event);
 
+/// For the end of the session as the owner window hears of it: clears the running flag and
+/// returns; the window's thread holds the session's end until the stop has reached the window.
+void endSession();
+
 /// Called by the main thread once everything the bridge held has been released.
 void announceShutdownFinished();
 

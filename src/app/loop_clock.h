@@ -20,6 +20,8 @@ class LoopClock {
     /// socket, whichever comes first; true for a datagram, which is left for the pass to read.
     /// With INVALID_SOCKET only the clock ends the wait.
     virtual bool waitUntil(std::int64_t deadline, SOCKET socket) = 0;
+    /// Whether pauses end on a coarse system tick (about 15.6 ms) rather than on time.
+    virtual bool coarse() const { return false; }
 };
 
 /// The steady clock, and the platform's pass timer for the pauses.
@@ -32,6 +34,7 @@ class SteadyLoopClock final : public LoopClock {
     std::int64_t now() override;
     void sleep(std::chrono::milliseconds duration) override;
     bool waitUntil(std::int64_t deadline, SOCKET socket) override;
+    bool coarse() const override { return !timer_.highResolution(); }
 
   private:
     platform::PassTimer timer_;

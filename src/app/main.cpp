@@ -3,10 +3,17 @@
 
 #include "app/bridge.h"
 #include "app/console_control.h"
+#include "observe/background_writer.h"
 #include "observe/rim_probe.h"
+#include "platform/streams.h"
+#include "platform/window_thread.h"
 #include "virtual_wheel/virtual_wheel.h"
 
 namespace {
+
+// Far more than the loop writes between two of the writer's turns; a console that takes nothing
+// for several seconds makes the monitor drop lines, never the loop wait.
+constexpr std::size_t kConsoleQueueBytes = 64 * 1024;
 
 // The monitor's view of the virtual wheel's rim.
 class VirtualRim final : public observe::RimProbe {
@@ -27,6 +34,14 @@ class VirtualRim final : public observe::RimProbe {
 
 extern "C" int wmain(int argc, WCHAR* argv[]) {
     SetConsoleCtrlHandler(torvane::consoleControlHandler, TRUE);
+    platform::setSessionEndHandler(torvane::endSession);
+    platform::Utf8ConsoleOutput utf8Console;
+    // The lines written while the loop runs reach the error stream through this thread.
+    observe::BackgroundWriter console(kConsoleQueueBytes, [](std::string_view bytes) {
+        std::cerr.write(bytes.data(), static_cast<std::streamsize>(bytes.size())).flush();
+        return std::cerr.good();
+    });
+    observe::QueuedStream loopErr(console);
     torvane::SteadyLoopClock clock;
     // Cheap to make and idle until "--virtual-wheel" asks for it; it runs on the loop's clock.
     virtual_wheel::VirtualWheel virtualWheel([&clock] { return clock.now(); });
@@ -35,8 +50,17 @@ extern "C" int wmain(int argc, WCHAR* argv[]) {
                                            std::cout, std::cerr};
     environment.virtualWheel = &virtualWheel;
     environment.rimProbe = &rim;
+    environment.loopErr = &loopErr;
     const int code = torvane::runBridge(argc, argv, environment);
     std::cout.flush();
+    // The wheel is released by now; output that is stuck gets a short grace, no more.
+    const bool written = console.finish(observe::BackgroundWriter::kExitGrace);
     torvane::announceShutdownFinished();
+    if (!written || observe::BackgroundWriter::abandoned()) {
+        utf8Console.restore();
+        platform::endProcessNow(code);
+    }
+    if (const std::uint64_t dropped = console.droppedBytes(); dropped > 0)
+        std::cerr << "The console did not keep up: " << dropped << " bytes of output were lost.\n";
     return code;
 }

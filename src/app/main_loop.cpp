@@ -20,6 +20,7 @@ MainLoop::MainLoop(const BridgeOptions& options, IDirectInputDevice8W& device, E
 void MainLoop::begin(std::int64_t lastReportTime, std::int64_t loopStartTime) {
     lastReportTime_ = lastReportTime;
     loopStartTime_ = loopStartTime;
+    previousPassTime_ = loopStartTime;
 }
 
 void MainLoop::runPass(std::int64_t now) {
@@ -47,7 +48,9 @@ void MainLoop::runPass(std::int64_t now) {
     // The schedule restarts from each attempt: a late pass is not made up, a failed poll is not
     // retried before the next interval.
     bool stateRead = false;
-    if (now - lastReportTime_ >= kReportIntervalNs) {
+    const bool reportNow = reportDue(now, lastReportTime_, previousPassTime_, coarseTimer_);
+    previousPassTime_ = now;
+    if (reportNow) {
         bool reacquired = false;
         stateRead = reporter_.sendRawInput(device_, reacquired);
         // The wheel was lost, and its effects with it: the next fresh pass starts them again.
@@ -62,6 +65,7 @@ void MainLoop::run(LoopClock& clock) {
     const SOCKET telemetry = options_.test ? INVALID_SOCKET : receiver_.socketHandle();
     std::int64_t lastWokenPass = std::numeric_limits<std::int64_t>::min() / 2;
     bool woken = false;
+    coarseTimer_ = clock.coarse();
     while (running_.load()) {
         const std::int64_t now = clock.now();
         if (woken) lastWokenPass = now;

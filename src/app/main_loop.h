@@ -8,6 +8,7 @@
 
 #include "app/loop_clock.h"
 #include "app/options.h"
+#include "app/report_schedule.h"
 #include "ffb/effect_set.h"
 #include "observe/pass_record.h"
 #include "report/raw_input.h"
@@ -17,7 +18,6 @@
 namespace torvane {
 
 inline constexpr std::int64_t kFreshnessNs = 100'000'000;  // older telemetry stops the effects
-inline constexpr std::int64_t kReportIntervalNs = 16'000'000;
 inline constexpr std::chrono::milliseconds kPassSleep{4};
 /// With "--low-latency": passes woken by telemetry come at most this often, so that a flood of
 /// datagrams costs no more than a 1 kHz loop.
@@ -67,6 +67,8 @@ class MainLoop {
     std::int64_t lastTelemetryTime_ = 0;  // zero: no telemetry yet
     std::int64_t lastReportTime_ = 0;
     std::int64_t loopStartTime_ = 0;
+    std::int64_t previousPassTime_ = 0;
+    bool coarseTimer_ = false;  // the clock's pauses end on a coarse system tick
     static constexpr std::size_t kMaxObservers = 2;  // the monitor and the trace
     std::array<observe::PassObserver*, kMaxObservers> observers_{};
     std::size_t observerCount_ = 0;

@@ -29,18 +29,6 @@ BOOL CALLBACK addEffect(LPCDIEFFECTINFOW info, LPVOID context) {
 
 }  // namespace
 
-OwnerWindow& OwnerWindow::operator=(OwnerWindow&& other) noexcept {
-    if (this != &other) {
-        if (window_ != nullptr) DestroyWindow(window_);
-        window_ = std::exchange(other.window_, nullptr);
-    }
-    return *this;
-}
-
-OwnerWindow::~OwnerWindow() {
-    if (window_ != nullptr) DestroyWindow(window_);
-}
-
 bool openController(IDirectInput8W& directInput, const ControllerInfo& controller,
                     platform::ComPtr<IDirectInputDevice8W>& device) {
     if (FAILED(directInput.CreateDevice(controller.instanceGuid, device.put(), nullptr)) || !device)
@@ -49,11 +37,11 @@ bool openController(IDirectInput8W& directInput, const ControllerInfo& controlle
 }
 
 OwnerWindow createOwnerWindow() {
-    // A STATIC window needs no class of its own; it is never shown and has no message loop. It
-    // exists only because exclusive access must be tied to a window.
-    return OwnerWindow(CreateWindowExW(0, TORVANE_WIDE("STATIC"),
-                                       TORVANE_WIDE("Torvane DirectInput Bridge"), 0, 0, 0, 1, 1,
-                                       nullptr, nullptr, GetModuleHandleW(nullptr), nullptr));
+    // A STATIC window needs no class of its own and is never shown. It exists because exclusive
+    // access must be tied to a window; its thread answers the messages every top-level window
+    // gets, the session's end among them.
+    return OwnerWindow(std::make_unique<platform::WindowThread>(
+        TORVANE_WIDE("STATIC"), TORVANE_WIDE("Torvane DirectInput Bridge")));
 }
 
 bool setCooperativeLevel(IDirectInputDevice8W& device, HWND owner) {

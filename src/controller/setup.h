@@ -4,11 +4,14 @@
 #pragma once
 
 #include <iosfwd>
+#include <memory>
+#include <utility>
 #include <vector>
 
 #include "controller/discovery.h"
 #include "platform/platform.h"
 #include "platform/resources.h"
+#include "platform/window_thread.h"
 
 namespace torvane {
 
@@ -19,22 +22,19 @@ struct EffectInfo {
     DWORD effectType = 0;
 };
 
-/// The hidden window that owns the device's cooperative level; destroyed with its owner.
+/// The hidden window that owns the device's cooperative level, on a thread of its own that
+/// answers its messages; destroyed with its owner.
 class OwnerWindow {
   public:
     OwnerWindow() = default;
-    explicit OwnerWindow(HWND window) : window_(window) {}
-    OwnerWindow(const OwnerWindow&) = delete;
-    OwnerWindow& operator=(const OwnerWindow&) = delete;
-    OwnerWindow(OwnerWindow&& other) noexcept : window_(std::exchange(other.window_, nullptr)) {}
-    OwnerWindow& operator=(OwnerWindow&& other) noexcept;
-    ~OwnerWindow();
+    explicit OwnerWindow(std::unique_ptr<platform::WindowThread> window)
+        : window_(std::move(window)) {}
 
-    HWND get() const { return window_; }
-    explicit operator bool() const { return window_ != nullptr; }
+    HWND get() const { return window_ ? window_->get() : nullptr; }
+    explicit operator bool() const { return get() != nullptr; }
 
   private:
-    HWND window_ = nullptr;
+    std::unique_ptr<platform::WindowThread> window_;
 };
 
 /// CreateDevice with the chosen instance, then SetDataFormat(c_dfDIJoystick2). On failure the

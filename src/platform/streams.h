@@ -1,5 +1,6 @@
-// The two things the monitor and the trace need from the platform's C runtime: a file opened by
-// its wide (UTF-16) name, and whether the error stream is a terminal.
+// What the program's output needs from the platform's C runtime and console: a file opened by its
+// wide (UTF-16) name, whether the error stream is a terminal, UTF-8 on the console, and a way to
+// end that does not wait for output that is stuck.
 #pragma once
 
 #include <cstdio>
@@ -15,5 +16,24 @@ std::FILE* openFileForWriting(const WideString& path);
 /// Whether the process's error stream is a terminal (a console), where a status line can be
 /// rewritten in place; false for a file or a pipe.
 bool errorStreamIsTerminal();
+
+/// For its lifetime, a console shows the program's UTF-8 text as UTF-8 (Windows leaves a console
+/// on its OEM code page otherwise); the previous code page comes back at the end. Redirected
+/// output is bytes either way and is not touched. Nothing to do elsewhere.
+class Utf8ConsoleOutput {
+  public:
+    Utf8ConsoleOutput();
+    ~Utf8ConsoleOutput() { restore(); }
+    Utf8ConsoleOutput(const Utf8ConsoleOutput&) = delete;
+    Utf8ConsoleOutput& operator=(const Utf8ConsoleOutput&) = delete;
+    void restore();
+
+  private:
+    unsigned previous_ = 0;  ///< the code page to restore; 0 for none
+};
+
+/// Ends the process at once with code, running no exit handlers and flushing no stream: for when
+/// a thread is stuck writing output whose locks an orderly exit would wait for.
+[[noreturn]] void endProcessNow(int code);
 
 }  // namespace platform

@@ -42,7 +42,7 @@ def check(condition, message):
 class Bridge:
     """One run of the program: its output read as it comes, its trace read at the end."""
 
-    def __init__(self, command, *options, trace=True):
+    def __init__(self, command, *options, trace=True, stderr=subprocess.PIPE):
         self.trace_path = None
         arguments = list(options)
         if trace:
@@ -51,9 +51,10 @@ class Bridge:
             arguments += ["--trace", self.trace_path]
         self.process = subprocess.Popen(command + ["--virtual-wheel"] + arguments,
                                         stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                                        stderr=subprocess.PIPE)
+                                        stderr=stderr)
         self.out, self.err = [], []
         streams = ((self.process.stdout, self.out), (self.process.stderr, self.err))
+        streams = [(stream, lines) for stream, lines in streams if stream is not None]
         self.readers = [threading.Thread(target=Bridge._read, args=pair, daemon=True)
                         for pair in streams]
         for reader in self.readers:
@@ -98,6 +99,7 @@ class Bridge:
         os.unlink(self.trace_path)
         check(len(lines) >= 2 and lines[0].startswith("# torvane-bridge ")
               and "clock_start_ns=" in lines[0], f"trace header: {lines[:1]}")
+        self.clock_start_ns = int(lines[0].rsplit("=", 1)[1])
         check(lines[1] == COLUMNS, f"trace columns: {lines[1]}")
         rows = [line.split(",") for line in lines[2:]]
         check(all(len(r) == 11 for r in rows), "a trace line without 11 fields")
@@ -107,7 +109,12 @@ class Bridge:
 class Peer:
     """The driving application's side: sends telemetry, receives raw-input reports."""
 
-    def __init__(self):
+    def __init__(self, command=()):
+        # The program's steady clock: CLOCK_MONOTONIC, or under Wine (QueryPerformanceCounter)
+        # CLOCK_MONOTONIC_RAW.
+        wine = bool(command) and command[0].endswith("wine-run.sh")
+        self.clock = time.CLOCK_MONOTONIC_RAW if wine else time.CLOCK_MONOTONIC
+        self.last_sent_ns = 0
         self.sender = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         self.listener = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         self.listener.bind(("127.0.0.1", REPORT_PORT))
@@ -117,6 +124,7 @@ class Peer:
         end = time.monotonic() + seconds
         while time.monotonic() < end:
             self.sender.sendto(message, TELEMETRY)
+            self.last_sent_ns = time.clock_gettime_ns(self.clock)
             time.sleep(interval)
 
     def reports(self):
@@ -172,6 +180,94 @@ def case_worked_example(command, *options):
 
 def case_low_latency(command):
     case_worked_example(command, "--low-latency")
+
+
+def full_pipe():
+    """A pipe already full, that nobody reads: a write to it blocks."""
+    read_end, write_end = os.pipe()
+    os.set_blocking(write_end, False)
+    try:
+        while True:
+            os.write(write_end, b"x" * 4096)
+    except BlockingIOError:
+        pass
+    os.set_blocking(write_end, True)  # the flag belongs to the pipe, which the program shares
+    return read_end, write_end
+
+
+def case_stuck_console(command):
+    """The error stream stops taking text: the loop must go on, stop the effects on time and end
+    on Ctrl+C, the pipe still full."""
+    read_end, write_end = full_pipe()
+    try:
+        with Peer(command) as peer:
+            bridge = Bridge(command, "--monitor", "--gain", "0.3", stderr=write_end)
+            bridge.wait_for_output("Bridge active.")
+            peer.reports()
+            peer.send_for(2.0)
+            peer.reports()
+            arrivals = []
+            end = time.monotonic() + 1.0
+            while time.monotonic() < end:
+                arrivals += [time.monotonic() for _ in peer.reports()]
+                time.sleep(0.002)
+            start = time.monotonic()
+            bridge.process.send_signal(signal.SIGINT)
+            code = bridge.finish(10)
+            stop_time = time.monotonic() - start
+    finally:
+        os.close(write_end)
+        os.close(read_end)
+    check(code == 0, f"exit code {code}{bridge.text()}")
+    check(stop_time < 2.0, f"Ctrl+C took {stop_time:.2f} s")
+    gaps = [b - a for a, b in zip(arrivals, arrivals[1:])]
+    check(len(arrivals) > 40 and max(gaps) < 0.1,
+          f"{len(arrivals)} reports in the second after the telemetry, largest gap "
+          f"{max(gaps, default=0) * 1000:.0f} ms")
+    rows = bridge.trace()
+    last_apply = playing_rows(rows)[-1][0]
+    stop = next((r[0] for r in rows if r[0] > last_apply and r[9] == 0), None)
+    check(stop is not None, f"the effects were not stopped after {last_apply} ms")
+    # Stale after 100 ms, stopped in the next pass (generously, for a loaded machine).
+    stale = stop - (peer.last_sent_ns - bridge.clock_start_ns) / 1e6
+    check(stale <= 150, f"stopped {stale:.1f} ms after the last datagram")
+    print(f"stuck_console: report gap median {sorted(gaps)[len(gaps) // 2] * 1000:.1f} ms, "
+          f"max {max(gaps) * 1000:.1f} ms; effects stopped {stale:.1f} ms after the last "
+          f"datagram; Ctrl+C to exit {stop_time * 1000:.0f} ms")
+
+
+def case_session_end(command):
+    """The session ends while the wheel plays: Windows tells the owner window (wineboot
+    --end-session sends WM_QUERYENDSESSION and WM_ENDSESSION to every window, then ends the
+    process), Linux sends SIGTERM. Either way the effects are stopped before the process ends."""
+    wine = command[0].endswith("wine-run.sh")
+    with Peer() as peer:
+        bridge = Bridge(command)
+        bridge.wait_for_output("Bridge active.")
+        # Telemetry flows to the end, so only the program's stop can stop the effects.
+        ended = threading.Event()
+
+        def send():
+            while not ended.wait(0.01):
+                peer.sender.sendto(WORKED_EXAMPLE, TELEMETRY)
+        sender = threading.Thread(target=send)
+        sender.start()
+        time.sleep(1.0)
+        if wine:
+            subprocess.run(command[:2] + ["wineboot", "--end-session"], timeout=60,
+                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+        else:
+            bridge.process.send_signal(signal.SIGTERM)
+        try:
+            code = bridge.finish(30)
+        finally:
+            ended.set()
+            sender.join()
+    # The program's own end (0) or the platform's, whichever comes first after the clean stop.
+    check(code in (0, -signal.SIGTERM), f"exit code {code}{bridge.text()}")
+    rows = bridge.trace()
+    check(len(rows) > 2 and rows[-2][9] == 1 and rows[-1][9] == 0,
+          f"the trace does not end with the stop of playing effects: {rows[-3:]}")
 
 
 def case_hostile(command):

@@ -1,6 +1,8 @@
 // Console control events over POSIX signals. As on Windows, the registered handlers run on a thread
 // of their own: the signal handler only writes the signal number into a pipe (async-signal-safe),
 // and a watcher thread reads it and calls the handlers, newest first, until one returns TRUE.
+// SIGHUP and SIGTERM are the close and shutdown events, after which Windows ends the process once
+// the handler returns: so does this layer, by the signal's default action.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -38,14 +40,21 @@ void onSignal(int signalNumber) {
     errno = savedErrno;
 }
 
+void endBySignal(int signalNumber) {
+    std::signal(signalNumber, SIG_DFL);
+    std::raise(signalNumber);
+}
+
 void dispatch(int signalNumber) {
     for (int i = handlerCount.load() - 1; i >= 0; --i) {
         const PHANDLER_ROUTINE handler = handlers[i].load();
-        if (handler != nullptr && handler(eventFor(signalNumber))) return;
+        if (handler != nullptr && handler(eventFor(signalNumber))) {
+            if (signalNumber != SIGINT) endBySignal(signalNumber);
+            return;
+        }
     }
     // Nobody handled it: the default action, as Windows ends the process.
-    std::signal(signalNumber, SIG_DFL);
-    std::raise(signalNumber);
+    endBySignal(signalNumber);
 }
 
 void watch() {

@@ -29,4 +29,13 @@ bool errorStreamIsTerminal() {
     return ::isatty(STDERR_FILENO) == 1;
 }
 
+// Terminals here take the bytes as they are.
+Utf8ConsoleOutput::Utf8ConsoleOutput() = default;
+
+void Utf8ConsoleOutput::restore() {}
+
+void endProcessNow(int code) {
+    ::_exit(code);
+}
+
 }  // namespace platform

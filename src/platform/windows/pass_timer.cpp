@@ -2,10 +2,11 @@
 // the system timer tick, 15.625 ms by default, so a 4 ms sleep would last a whole tick and the
 // loop would run at 64 passes a second. A high-resolution waitable timer keeps 4 ms without
 // raising the timer resolution of the whole system (as timeBeginPeriod would). Where Windows
-// refuses one (before Windows 10 1803), sleeps fall back to the standard sleep, Sleep underneath.
+// refuses one (before Windows 10 1803), pauses fall back to Sleep and the wait functions, rounded
+// up to whole milliseconds: the C runtime's sleep truncates, so a pause under a millisecond (the
+// spacing of passes woken by telemetry) would not pause at all.
 #include <algorithm>
 #include <chrono>
-#include <thread>
 
 #include "platform/pass_timer.h"
 
@@ -101,11 +102,11 @@ DWORD PassTimer::waitFor(HANDLE* handles, DWORD count, std::chrono::nanoseconds 
     } else if (count > 0) {
         result = WaitForMultipleObjects(count, handles, FALSE, wholeMilliseconds(timeout));
     } else {
-        std::this_thread::sleep_for(timeout);
+        Sleep(wholeMilliseconds(timeout));
         return WAIT_TIMEOUT;
     }
     // A failed wait must still pause, or the loop would spin.
-    if (result == WAIT_FAILED) std::this_thread::sleep_for(timeout);
+    if (result == WAIT_FAILED) Sleep(wholeMilliseconds(timeout));
     return result;
 }
 

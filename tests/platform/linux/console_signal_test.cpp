@@ -1,8 +1,10 @@
 // POSIX signals reach the console control handler as the matching console event, on a thread of
-// their own, as Windows calls its handlers.
+// their own, as Windows calls its handlers; after the close and shutdown events the process ends,
+// as Windows ends it. Each signal goes to a child process of its own.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <thread>
@@ -11,27 +13,47 @@
 
 namespace {
 
-std::atomic<int> events{0};  // the newest event times 16, plus the calls so far
+int eventPipe = -1;
 
 BOOL recordEvent(DWORD event) {
-    events = static_cast<int>(event) * 16 + events % 16 + 1;
-    return TRUE;
+    const auto byte = static_cast<unsigned char>(event);
+    return ::write(eventPipe, &byte, 1) == 1 ? TRUE : FALSE;
 }
 
-TEST(LinuxConsoleControl, SignalsBecomeConsoleEvents) {
-    ASSERT_EQ(SetConsoleCtrlHandler(recordEvent, TRUE), TRUE);
-    const std::pair<int, DWORD> cases[] = {
-        {SIGINT, CTRL_C_EVENT}, {SIGHUP, CTRL_CLOSE_EVENT}, {SIGTERM, CTRL_SHUTDOWN_EVENT}};
-    for (int calls = 1; const auto& [signalNumber, event] : cases) {
-        std::raise(signalNumber);
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (events % 16 < calls && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        EXPECT_EQ(events.load(), static_cast<int>(event) * 16 + calls++)
-            << "signal " << signalNumber;
+TEST(LinuxConsoleControl, SignalsBecomeConsoleEventsAndCloseAndShutdownEndTheProcess) {
+    constexpr int kKeptRunning = 42;
+    const struct {
+        int signalNumber;
+        DWORD event;
+        bool ends;
+    } cases[] = {{SIGINT, CTRL_C_EVENT, false},
+                 {SIGHUP, CTRL_CLOSE_EVENT, true},
+                 {SIGTERM, CTRL_SHUTDOWN_EVENT, true}};
+    for (const auto& c : cases) {
+        int fds[2];
+        ASSERT_EQ(::pipe(fds), 0);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            eventPipe = fds[1];
+            if (SetConsoleCtrlHandler(recordEvent, TRUE) != TRUE) ::_exit(1);
+            std::raise(c.signalNumber);
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+            ::_exit(kKeptRunning);
+        }
+        ::close(fds[1]);
+        unsigned char event = 0xFF;
+        EXPECT_EQ(::read(fds[0], &event, 1), 1) << "signal " << c.signalNumber;
+        EXPECT_EQ(event, c.event);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        if (c.ends) {
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signalNumber) << status;
+        } else {
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == kKeptRunning) << status;
+        }
+        ::close(fds[0]);
     }
-    EXPECT_EQ(SetConsoleCtrlHandler(recordEvent, FALSE), TRUE);
-    EXPECT_EQ(SetConsoleCtrlHandler(recordEvent, FALSE), FALSE);  // already removed
 }
 
 }  // namespace

@@ -1,0 +1,41 @@
+// The writer never makes its caller wait: a stuck sink costs dropped, counted bytes, and the end
+// gives up on it after the grace.
+#include "observe/background_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <memory>
+#include <string>
+
+namespace observe {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(BackgroundWriter, AStuckSinkDropsWholeWritesAndIsLeftBehindAtTheEnd) {
+    std::promise<void> unstick;
+    std::shared_future<void> unstuck = unstick.get_future().share();
+    auto written = std::make_shared<std::string>();
+    {
+        BackgroundWriter writer(16, [unstuck, written](std::string_view bytes) {
+            unstuck.wait();
+            *written += bytes;
+            return true;
+        });
+        QueuedStream stream(writer);
+        stream << "first\n";  // taken by the thread, which then sticks in the sink
+        const auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < 10; ++i) stream << "line " << i << '\n';
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+        EXPECT_GT(writer.droppedBytes(), 0u);
+        EXPECT_FALSE(writer.write("more than sixteen bytes"));
+        EXPECT_FALSE(writer.finish(50ms));
+        EXPECT_TRUE(BackgroundWriter::abandoned());
+    }
+    unstick.set_value();  // the thread left behind still owns its sink and ends by itself
+}
+
+}  // namespace
+}  // namespace observe
