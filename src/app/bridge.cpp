@@ -101,6 +101,7 @@ int runBridge(int argc, const WCHAR* const* argv, const BridgeEnvironment& envir
     // Parsing needs nothing that COM sets up, so it may come first: a request for help or the
     // version is then answered on any machine, with no wheel, DirectInput or network at all.
     const BridgeOptions options = parseBridgeOptions(argc, argv);
+    for (const std::string& problem : options.problems) err << problem << '\n';
     if (options.help || options.version) {
         if (options.help) {
             printUsage(out);  // the usage names the version too

@@ -40,7 +40,7 @@ void MainLoop::runPass(std::int64_t now) {
     } else {
         TelemetryFrame frame = latest_;
         if (options_.invert) frame.aligningTorque = -frame.aligningTorque;
-        effects_.apply(frame, options_.gain);
+        effects_.apply(frame, options_.gain, options_.tuning, now);
         applied = true;
     }
 

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <limits>
+#include <sstream>
 #include <string_view>
 
 #include "ffb/effect_set.h"
@@ -26,6 +27,13 @@ enum class Option {
     LowLatency,
     Help,
     Version,
+    Steering,
+    Engine,
+    Road,
+    Curb,
+    Damper,
+    MinForce,
+    Smooth,
 };
 
 struct OptionName {
@@ -50,6 +58,37 @@ constexpr OptionName kOptions[] = {
     {TORVANE_WIDE("-h"), Option::Help, false},
     {TORVANE_WIDE("/?"), Option::Help, false},
     {TORVANE_WIDE("--version"), Option::Version, false},
+    {TORVANE_WIDE("--steering"), Option::Steering, true},
+    {TORVANE_WIDE("--engine"), Option::Engine, true},
+    {TORVANE_WIDE("--road"), Option::Road, true},
+    {TORVANE_WIDE("--curb"), Option::Curb, true},
+    {TORVANE_WIDE("--damper"), Option::Damper, true},
+    {TORVANE_WIDE("--min-force"), Option::MinForce, true},
+    {TORVANE_WIDE("--smooth"), Option::Smooth, true},
+};
+
+// Option names are ASCII.
+std::string narrowName(WideView name) {
+    std::string text;
+    for (const WCHAR unit : name) text.push_back(static_cast<char>(unit));
+    return text;
+}
+
+// Where a checked number option lives in the record, its range and its default.
+struct CheckedOption {
+    Option option;
+    double ForceTuning::*field;
+    double lo, hi;
+};
+
+constexpr CheckedOption kCheckedOptions[] = {
+    {Option::Steering, &ForceTuning::steering, 0.0, kMaxStrength},
+    {Option::Engine, &ForceTuning::engine, 0.0, kMaxStrength},
+    {Option::Road, &ForceTuning::road, 0.0, kMaxStrength},
+    {Option::Curb, &ForceTuning::curb, 0.0, kMaxStrength},
+    {Option::Damper, &ForceTuning::damper, 0.0, kMaxStrength},
+    {Option::MinForce, &ForceTuning::minForce, 0.0, kMaxMinForce},
+    {Option::Smooth, &ForceTuning::smoothMs, 0.0, kMaxSmoothMs},
 };
 
 /// Exact, case-sensitive match of the whole argument; nullptr when it is no option of ours.
@@ -91,8 +130,17 @@ void applyFlag(Option option, BridgeOptions& options) {
     }
 }
 
-void applyValue(Option option, const platform::WideString& value, BridgeOptions& options) {
-    switch (option) {
+void applyValue(const OptionName& name, const platform::WideString& value, BridgeOptions& options) {
+    for (const CheckedOption& checked : kCheckedOptions) {
+        if (checked.option != name.option) continue;
+        // A value that cannot be used falls back to the default, never to 0: a typo must not
+        // silence a wheel.
+        readCheckedValue(narrowName(name.name), value, checked.lo, checked.hi,
+                         ForceTuning{}.*checked.field, options.tuning.*checked.field,
+                         options.problems);
+        return;
+    }
+    switch (name.option) {
         case Option::TestMode:
             options.testMode = toLowerAscii(toUtf8(value));
             break;
@@ -136,7 +184,7 @@ BridgeOptions parseBridgeOptions(int argc, const WCHAR* const* argv) {
         if (i + 1 >= argc) break;
         ++i;
         if (argv[i] == nullptr) continue;
-        applyValue(found->option, platform::WideString(argv[i]), options);
+        applyValue(*found, platform::WideString(argv[i]), options);
     }
     return options;
 }
@@ -182,6 +230,44 @@ double readGainValue(const platform::WideString& text) {
     if (value > 0.0) return value;
     // Negative, zero of either sign, or not a number: no force. (-0 would print as "-0".)
     return 0.0;
+}
+
+void readCheckedValue(std::string_view option, const platform::WideString& text, double lo,
+                      double hi, double fallback, double& result,
+                      std::vector<std::string>& problems) {
+    std::string ascii;
+    for (const WCHAR unit : text) {
+        if (unit == 0 || unit >= 0x80) {
+            ascii.clear();  // not a number at all
+            break;
+        }
+        ascii.push_back(static_cast<char>(unit));
+    }
+    const NumberScan scan = scanDouble(ascii, HexNumbers::Rejected);
+    std::size_t end = scan.consumed;
+    while (end < ascii.size() && isConversionSpace(static_cast<WCHAR>(ascii[end]))) ++end;
+    // Not a number, trailing text, NaN and the infinities all fail here.
+    if (scan.consumed > 0 && end == ascii.size() && scan.value >= lo && scan.value <= hi) {
+        result = scan.value + 0.0;  // -0 counts as 0
+        return;
+    }
+    result = fallback;
+    std::ostringstream expected, used;
+    expected << "a number from " << lo << " to " << hi;
+    used << fallback;
+    problems.push_back(ignoredValueLine(option, text, expected.str(), used.str()));
+}
+
+std::string ignoredValueLine(std::string_view option, const platform::WideString& value,
+                             std::string_view expected, std::string_view used) {
+    // Enough to recognise the typo; a pasted page is not echoed whole.
+    constexpr std::size_t kShown = 40;
+    std::string shown = toUtf8(value.substr(0, kShown));
+    if (value.size() > kShown) shown += "...";
+    std::string line = "Ignored ";
+    line.append(option).append(" \"").append(shown).append("\": expected ");
+    line.append(expected).append("; using ").append(used).append(".");
+    return line;
 }
 
 std::int32_t readIndexValue(const platform::WideString& text) {

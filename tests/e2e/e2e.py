@@ -174,6 +174,35 @@ def case_low_latency(command):
     case_worked_example(command, "--low-latency")
 
 
+def case_tuned(command):
+    """The tuning options' worked example: every value sent as the trace records it."""
+    with Peer() as peer:
+        bridge = Bridge(command, "--steering", "0.5", "--engine", "0", "--road", "2", "--curb",
+                        "1.5", "--damper", "0.4", "--min-force", "0.03")
+        bridge.wait_for_output("Bridge active. Gain=0.1")
+        peer.send_for(0.5)
+        bridge.interrupt()
+    applied = playing_rows(bridge.trace())
+    expected = [-300, 0, 16260, 352, 13890, 1200, 9585, 100]
+    check(applied and all(r[1:9] == expected for r in applied),
+          f"sent {applied[-1][1:9] if applied else None}, expected {expected}")
+
+
+def case_smooth_step(command):
+    """With --smooth 20 a step in the aligning torque arrives through intermediate values."""
+    with Peer() as peer:
+        bridge = Bridge(command, "--smooth", "20")
+        bridge.wait_for_output("Bridge active.")
+        peer.send_for(0.3, b'{"aligningTorque":0}')
+        peer.send_for(1.5, b'{"aligningTorque":-0.9}')
+        bridge.interrupt()
+    forces = [r[1] for r in playing_rows(bridge.trace())]
+    between = [f for f in forces if -900 < f < 0]
+    check(forces and forces[-1] == -900, f"did not reach -900: {forces[-5:]}")
+    check(len(set(between)) >= 3 and between == sorted(between, reverse=True),
+          f"the step was not smooth: {between}")
+
+
 def case_hostile(command):
     rng = random.Random(8766)
     hostile = [bytes(rng.getrandbits(8) for _ in range(rng.randrange(1, 600))) for _ in range(200)]
