@@ -211,6 +211,14 @@ TEST(ForceSynthesis, SmoothingFollowsTimeAndRestartsAfterAStop) {
         tuning.smoothMs = s.smoothMs;
         EXPECT_EQ(applyOnce(w, frame, 0.35, nullptr, tuning, s.ms * 1'000'000)[0], s.expected);
     }
+    // Pass by pass the approach must end on the target, not a rounding step (one unit) short.
+    ForceTuning tuning;
+    tuning.smoothMs = 20;
+    w.set.stop();
+    LONG last = 0;
+    for (std::int64_t ms = 0; ms <= 1000; ms += 4)
+        last = applyOnce(w, TelemetryFrame{-0.9}, 0.1, nullptr, tuning, ms * 1'000'000)[0];
+    EXPECT_EQ(last, -900);
 }
 
 // Any finite frame, at any gain up to the maximum, sends forces within the gain and waves within
