@@ -1,10 +1,14 @@
 #include "app/bridge.h"
 
+#include <cstdio>
 #include <optional>
 #include <ostream>
+#include <sstream>
 
 #include "app/main_loop.h"
 #include "app/options.h"
+#include "app/settings.h"
+#include "app/settings_watcher.h"
 #include "app/usage.h"
 #include "app/version.h"
 #include "controller/diagnose.h"
@@ -56,7 +60,7 @@ void startObservers(Observers& observers, const BridgeOptions& options,
 // Declaration order is release order reversed: the receiver's socket, the report socket and
 // Windows Sockets go first, then the effects.
 int runNetworkBridge(const BridgeOptions& options, IDirectInputDevice8W& device,
-                     const BridgeEnvironment& environment) {
+                     const BridgeEnvironment& environment, SettingsWatcher* watcher) {
     std::optional<EffectSet> effects;
     platform::WinsockSession network;
     RawInputReporter reporter;
@@ -83,6 +87,10 @@ int runNetworkBridge(const BridgeOptions& options, IDirectInputDevice8W& device,
                     << " (hard maximum 0.35). Ctrl+C to stop.\n";
     environment.out.flush();
     startObservers(observers, options, environment, loopStartTime, loop);
+    if (watcher != nullptr) {
+        loop.watchSettings(*watcher, environment.err);
+        watcher->start();
+    }
     loop.run(environment.clock);
 
     loop.stopEffects(environment.clock);
@@ -93,16 +101,98 @@ int runNetworkBridge(const BridgeOptions& options, IDirectInputDevice8W& device,
     return kExitOk;
 }
 
+// The settings file to read: the one "--config" names, else the first of the candidates that
+// exists; empty for none.
+platform::WideString chooseSettingsFile(const BridgeOptions& options,
+                                        const std::vector<platform::WideString>& candidates) {
+    if (!options.configPath.empty()) return options.configPath;
+    for (const platform::WideString& candidate : candidates) {
+        if (settingsFileExists(candidate)) return candidate;
+    }
+    return {};
+}
+
+// Applies the file onto the defaults, naming it and every problem on err.
+BridgeOptions readSettings(const platform::WideString& path, std::ostream& err) {
+    BridgeOptions fromFile;
+    const std::string name = toUtf8(path);
+    err << "Settings from " << name << '\n';
+    std::string text;
+    SettingsProblem problem;
+    std::vector<SettingsProblem> problems;
+    if (readSettingsFile(path, text, problem)) {
+        applySettingsText(text, name, fromFile, problems);
+    } else {
+        problems.push_back(problem);
+    }
+    for (const SettingsProblem& p : problems) err << p.line() << '\n';
+    return fromFile;
+}
+
+int writeSettings(const BridgeOptions& options, std::ostream& out, std::ostream& err) {
+    const std::string name = toUtf8(options.writeConfigPath);
+    if (!options.force && settingsFileExists(options.writeConfigPath)) {
+        err << name << " exists; not overwritten (add --force to replace it).\n";
+        return kExitSettingsNotWritten;
+    }
+    const std::string text = formatSettings(options);
+    std::FILE* file = platform::openFileForWriting(options.writeConfigPath);
+    bool written = file != nullptr && std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    if (file != nullptr && std::fclose(file) != 0) written = false;
+    if (!written) {
+        err << "Could not write the settings to " << name << ".\n";
+        return kExitSettingsNotWritten;
+    }
+    out << "Settings written to " << name << '\n';
+    return kExitOk;
+}
+
+// "--wait": with no usable controller, lists them again every second until one matches or the
+// running flag is cleared (then null). The list and the selection are printed as usual once one
+// matches; the tries before print nothing.
+const ControllerInfo* waitForController(IDirectInput8W& directInput, const BridgeOptions& options,
+                                        std::vector<ControllerInfo>& controllers,
+                                        const BridgeEnvironment& environment) {
+    std::ostringstream quiet;
+    if (selectController(controllers, options.deviceIndex, options.nameFilter, quiet, quiet) !=
+        nullptr)
+        return selectController(controllers, options.deviceIndex, options.nameFilter,
+                                environment.out, environment.err);
+    environment.err << "Waiting for a force-feedback wheel... (Ctrl+C to stop)\n";
+    environment.err.flush();
+    constexpr std::int64_t kListIntervalNs = 1'000'000'000;
+    std::int64_t nextList = environment.clock.now() + kListIntervalNs;
+    while (environment.running.load()) {
+        // Short sleeps, so that Ctrl+C ends the wait at once.
+        environment.clock.sleep(std::chrono::milliseconds(100));
+        if (environment.clock.now() < nextList) continue;
+        nextList = environment.clock.now() + kListIntervalNs;
+        controllers = enumerateControllers(directInput);
+        if (selectController(controllers, options.deviceIndex, options.nameFilter, quiet, quiet) ==
+            nullptr)
+            continue;
+        printControllerList(controllers, environment.out);
+        return selectController(controllers, options.deviceIndex, options.nameFilter,
+                                environment.out, environment.err);
+    }
+    return nullptr;
+}
+
 }  // namespace
+
+bool shouldPauseBeforeClosing(unsigned consoleProcesses, bool inputIsConsole, int exitCode) {
+    return consoleProcesses == 1 && inputIsConsole && exitCode >= kExitNoDirectInput &&
+           exitCode <= kExitCannotBind;
+}
 
 int runBridge(int argc, const WCHAR* const* argv, const BridgeEnvironment& environment) {
     std::ostream& out = environment.out;
     std::ostream& err = environment.err;
     // Parsing needs nothing that COM sets up, so it may come first: a request for help or the
     // version is then answered on any machine, with no wheel, DirectInput or network at all.
-    const BridgeOptions options = parseBridgeOptions(argc, argv);
-    for (const std::string& problem : options.problems) err << problem << '\n';
+    BridgeOptions options = parseBridgeOptions(argc, argv);
     if (options.help || options.version) {
+        for (const std::string& problem : options.problems) err << problem << '\n';
         if (options.help) {
             printUsage(out);  // the usage names the version too
         } else {
@@ -110,6 +200,17 @@ int runBridge(int argc, const WCHAR* const* argv, const BridgeEnvironment& envir
         }
         return kExitOk;
     }
+    // The settings file under the command line: what the command line gives wins. Without a file
+    // nothing is printed, so such a run is as it always was.
+    const platform::WideString settingsPath =
+        chooseSettingsFile(options, environment.settingsCandidates);
+    BridgeOptions fromFile;
+    if (!settingsPath.empty()) {
+        fromFile = readSettings(settingsPath, err);
+        options = parseBridgeOptions(argc, argv, fromFile);
+    }
+    for (const std::string& problem : options.problems) err << problem << '\n';
+    if (!options.writeConfigPath.empty()) return writeSettings(options, out, err);
     // A diagnose log is what users paste into bug reports: it starts with the version.
     if (options.diagnose) out << "torvane-bridge " << versionText() << " diagnose\n";
     const platform::ComApartment com;
@@ -128,11 +229,16 @@ int runBridge(int argc, const WCHAR* const* argv, const BridgeEnvironment& envir
         err << "DirectInput8Create failed.\n";
         return kExitNoDirectInput;
     }
-    const std::vector<ControllerInfo> controllers = enumerateControllers(*directInput);
+    std::vector<ControllerInfo> controllers = enumerateControllers(*directInput);
     printControllerList(controllers, out);
-    const ControllerInfo* chosen =
-        selectController(controllers, options.deviceIndex, options.nameFilter, out, err);
-    if (chosen == nullptr) return kExitNoController;
+    const ControllerInfo* chosen = nullptr;
+    if (options.wait) {
+        chosen = waitForController(*directInput, options, controllers, environment);
+        if (chosen == nullptr) return kExitOk;  // Ctrl+C while waiting
+    } else {
+        chosen = selectController(controllers, options.deviceIndex, options.nameFilter, out, err);
+        if (chosen == nullptr) return kExitNoController;
+    }
 
     platform::ComPtr<IDirectInputDevice8W> device;
     if (!openController(*directInput, *chosen, device)) {
@@ -164,7 +270,14 @@ int runBridge(int argc, const WCHAR* const* argv, const BridgeEnvironment& envir
         device->Unacquire();
         return kExitOk;
     }
-    return runNetworkBridge(options, *device, environment);
+    std::optional<SettingsWatcher> watcher;
+    if (!settingsPath.empty()) {
+        std::vector<platform::WideString> arguments;
+        for (int i = 0; i < argc; ++i)
+            arguments.emplace_back(argv[i] != nullptr ? argv[i] : TORVANE_WIDE(""));
+        watcher.emplace(settingsPath, fromFile, std::move(arguments));
+    }
+    return runNetworkBridge(options, *device, environment, watcher ? &*watcher : nullptr);
 }
 
 }  // namespace torvane

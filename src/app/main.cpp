@@ -1,9 +1,12 @@
 // The program's entry point: the wide-character console entry, as on Windows.
 #include <iostream>
+#include <limits>
 
 #include "app/bridge.h"
 #include "app/console_control.h"
+#include "app/settings.h"
 #include "observe/rim_probe.h"
+#include "platform/environment.h"
 #include "virtual_wheel/virtual_wheel.h"
 
 namespace {
@@ -35,8 +38,20 @@ extern "C" int wmain(int argc, WCHAR* argv[]) {
                                            std::cout, std::cerr};
     environment.virtualWheel = &virtualWheel;
     environment.rimProbe = &rim;
+    environment.settingsCandidates =
+        torvane::settingsCandidates(platform::executableFolder(), platform::kWindows,
+                                    platform::environmentVariable(TORVANE_WIDE("APPDATA")),
+                                    platform::environmentVariable(TORVANE_WIDE("XDG_CONFIG_HOME")),
+                                    platform::environmentVariable(TORVANE_WIDE("HOME")));
     const int code = torvane::runBridge(argc, argv, environment);
     std::cout.flush();
+    // Started from Explorer, the console window closes with the program: keep a failure's message
+    // on screen until it has been read.
+    if (torvane::shouldPauseBeforeClosing(platform::consoleProcessCount(),
+                                          platform::standardInputIsConsole(), code)) {
+        std::cerr << "Press Enter to close this window.\n";
+        std::cin.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+    }
     torvane::announceShutdownFinished();
     return code;
 }

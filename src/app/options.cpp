@@ -34,6 +34,10 @@ enum class Option {
     Damper,
     MinForce,
     Smooth,
+    Wait,
+    Config,
+    WriteConfig,
+    Force,
 };
 
 struct OptionName {
@@ -65,6 +69,10 @@ constexpr OptionName kOptions[] = {
     {TORVANE_WIDE("--damper"), Option::Damper, true},
     {TORVANE_WIDE("--min-force"), Option::MinForce, true},
     {TORVANE_WIDE("--smooth"), Option::Smooth, true},
+    {TORVANE_WIDE("--wait"), Option::Wait, false},
+    {TORVANE_WIDE("--config"), Option::Config, true},
+    {TORVANE_WIDE("--write-config"), Option::WriteConfig, true},
+    {TORVANE_WIDE("--force"), Option::Force, false},
 };
 
 // Option names are ASCII.
@@ -125,18 +133,25 @@ void applyFlag(Option option, BridgeOptions& options) {
         case Option::Version:
             options.version = true;
             break;
+        case Option::Wait:
+            options.wait = true;
+            break;
+        case Option::Force:
+            options.force = true;
+            break;
         default:
             break;
     }
 }
 
-void applyValue(const OptionName& name, const platform::WideString& value, BridgeOptions& options) {
+void applyValue(const OptionName& name, const platform::WideString& value,
+                const BridgeOptions& base, BridgeOptions& options) {
     for (const CheckedOption& checked : kCheckedOptions) {
         if (checked.option != name.option) continue;
-        // A value that cannot be used falls back to the default, never to 0: a typo must not
-        // silence a wheel.
+        // A value that cannot be used falls back to the default (or the settings file's value),
+        // never to 0: a typo must not silence a wheel.
         readCheckedValue(narrowName(name.name), value, checked.lo, checked.hi,
-                         ForceTuning{}.*checked.field, options.tuning.*checked.field,
+                         base.tuning.*checked.field, options.tuning.*checked.field,
                          options.problems);
         return;
     }
@@ -156,9 +171,24 @@ void applyValue(const OptionName& name, const platform::WideString& value, Bridg
         case Option::Trace:
             options.tracePath = value;
             break;
+        case Option::Config:
+            options.configPath = value;
+            break;
+        case Option::WriteConfig:
+            options.writeConfigPath = value;
+            break;
         default:
             break;
     }
+}
+
+// Remembered so that a settings file read again later still loses to the command line.
+void noteGiven(const OptionName& name, BridgeOptions& options) {
+    const std::string option = narrowName(name.name);
+    for (const std::string& given : options.given) {
+        if (given == option) return;
+    }
+    options.given.push_back(option);
 }
 
 /// The white space that the C runtime's number conversions skip in the "C" locale.
@@ -168,8 +198,10 @@ bool isConversionSpace(WCHAR unit) {
 
 }  // namespace
 
-BridgeOptions parseBridgeOptions(int argc, const WCHAR* const* argv) {
-    BridgeOptions options;
+BridgeOptions parseBridgeOptions(int argc, const WCHAR* const* argv, const BridgeOptions& base) {
+    BridgeOptions options = base;
+    options.problems.clear();
+    options.given.clear();
     if (argv == nullptr) return options;
     for (int i = 1; i < argc; ++i) {
         if (argv[i] == nullptr) continue;
@@ -177,6 +209,7 @@ BridgeOptions parseBridgeOptions(int argc, const WCHAR* const* argv) {
         if (found == nullptr) continue;  // stray words and unknown options are ignored
         if (!found->takesValue) {
             applyFlag(found->option, options);
+            noteGiven(*found, options);
             continue;
         }
         // The value is the next argument whatever it looks like; an option with nothing after it
@@ -184,9 +217,23 @@ BridgeOptions parseBridgeOptions(int argc, const WCHAR* const* argv) {
         if (i + 1 >= argc) break;
         ++i;
         if (argv[i] == nullptr) continue;
-        applyValue(*found, platform::WideString(argv[i]), options);
+        applyValue(*found, platform::WideString(argv[i]), base, options);
+        noteGiven(*found, options);
     }
     return options;
+}
+
+platform::WideString toWide(std::string_view text) {
+    if (text.empty() || text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
+        return {};
+    }
+    const int length = static_cast<int>(text.size());
+    const int needed = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
+    if (needed <= 0) return {};
+    platform::WideString wide(static_cast<std::size_t>(needed), 0);
+    const int written = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, wide.data(), needed);
+    wide.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
+    return wide;
 }
 
 std::string toUtf8(const platform::WideString& text) {

@@ -22,26 +22,40 @@ struct BridgeOptions {
     std::string nameFilter = "fanatec";  ///< UTF-8, ASCII-lowercased
 
     // Opt-in capabilities: absent, the program behaves exactly as without them.
-    bool virtualWheel = false;         ///< "--virtual-wheel": the built-in virtual wheel
-    bool monitor = false;              ///< "--monitor": a status line every 100 ms
-    platform::WideString tracePath{};  ///< "--trace": empty for no trace
-    bool lowLatency = false;           ///< "--low-latency": wake on telemetry instead of sleeping
-    bool help = false;                 ///< "--help", "-h" or "/?"
-    bool version = false;              ///< "--version"
+    bool virtualWheel = false;          ///< "--virtual-wheel": the built-in virtual wheel
+    bool monitor = false;               ///< "--monitor": a status line every 100 ms
+    platform::WideString tracePath{};   ///< "--trace": empty for no trace
+    bool lowLatency = false;            ///< "--low-latency": wake on telemetry instead of sleeping
+    bool help = false;                  ///< "--help", "-h" or "/?"
+    bool version = false;               ///< "--version"
+    bool wait = false;                  ///< "--wait": wait for a wheel instead of ending
+    platform::WideString configPath{};  ///< "--config": the settings file; empty: look
+    platform::WideString writeConfigPath{};  ///< "--write-config": write the settings and end
+    bool force = false;                      ///< "--force": "--write-config" may overwrite
     /// "--steering", "--engine", "--road", "--curb", "--damper", "--min-force", "--smooth"
     ForceTuning tuning{};
 
     /// One line each (without its line feed) for option values that were not used, in the order
     /// given; the caller prints them on the error stream.
     std::vector<std::string> problems{};
+
+    /// The options the command line gave ("--gain", ...), each once, in the order first given:
+    /// they win over the settings file, also when it is read again.
+    std::vector<std::string> given{};
 };
 
 /// Parses the wide argument vector of the entry point; argv[0], the program path, is skipped.
-/// Unrecognised or incomplete arguments are skipped silently.
-BridgeOptions parseBridgeOptions(int argc, const WCHAR* const* argv);
+/// Unrecognised or incomplete arguments are skipped silently. Starts from base (the defaults, or
+/// what a settings file made of them): a tuning value that cannot be used keeps base's value.
+BridgeOptions parseBridgeOptions(int argc, const WCHAR* const* argv,
+                                 const BridgeOptions& base = BridgeOptions{});
 
 /// UTF-16 to UTF-8 through the platform's WideCharToMultiByte(CP_UTF8).
 std::string toUtf8(const platform::WideString& text);
+
+/// UTF-8 to UTF-16 through the platform's MultiByteToWideChar(CP_UTF8): bytes that form no UTF-8
+/// become U+FFFD.
+platform::WideString toWide(std::string_view text);
 
 /// Lowercases the ASCII capitals A-Z byte by byte; every other byte passes unchanged.
 std::string toLowerAscii(std::string text);

@@ -65,6 +65,14 @@ void printUsage(std::ostream& out) {
            "                      (default: "
         << defaults.tuning.smoothMs
         << ", off)\n"
+           "  --wait              with no usable wheel, wait for one instead of ending (default: "
+           "off)\n"
+           "  --config FILE       read the settings from FILE (default: torvane-bridge.toml beside "
+           "the\n"
+           "                      program, else the user's config.toml); the command line wins\n"
+           "  --write-config FILE write the settings in effect to FILE and end (with --force: "
+           "even\n"
+           "                      over an existing file)\n"
            "  -h, --help, /?      print this help and end (wins over --version)\n"
            "  --version           print the version and end\n";
 }
