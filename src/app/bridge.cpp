@@ -1,6 +1,5 @@
 #include "app/bridge.h"
 
-#include <cstdio>
 #include <optional>
 #include <ostream>
 #include <sstream>
@@ -101,52 +100,6 @@ int runNetworkBridge(const BridgeOptions& options, IDirectInputDevice8W& device,
     return kExitOk;
 }
 
-// The settings file to read: the one "--config" names, else the first of the candidates that
-// exists; empty for none.
-platform::WideString chooseSettingsFile(const BridgeOptions& options,
-                                        const std::vector<platform::WideString>& candidates) {
-    if (!options.configPath.empty()) return options.configPath;
-    for (const platform::WideString& candidate : candidates) {
-        if (settingsFileExists(candidate)) return candidate;
-    }
-    return {};
-}
-
-// Applies the file onto the defaults, naming it and every problem on err.
-BridgeOptions readSettings(const platform::WideString& path, std::ostream& err) {
-    BridgeOptions fromFile;
-    const std::string name = toUtf8(path);
-    err << "Settings from " << name << '\n';
-    std::string text;
-    SettingsProblem problem;
-    std::vector<SettingsProblem> problems;
-    if (readSettingsFile(path, text, problem)) {
-        applySettingsText(text, name, fromFile, problems);
-    } else {
-        problems.push_back(problem);
-    }
-    for (const SettingsProblem& p : problems) err << p.line() << '\n';
-    return fromFile;
-}
-
-int writeSettings(const BridgeOptions& options, std::ostream& out, std::ostream& err) {
-    const std::string name = toUtf8(options.writeConfigPath);
-    if (!options.force && settingsFileExists(options.writeConfigPath)) {
-        err << name << " exists; not overwritten (add --force to replace it).\n";
-        return kExitSettingsNotWritten;
-    }
-    const std::string text = formatSettings(options);
-    std::FILE* file = platform::openFileForWriting(options.writeConfigPath);
-    bool written = file != nullptr && std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    if (file != nullptr && std::fclose(file) != 0) written = false;
-    if (!written) {
-        err << "Could not write the settings to " << name << ".\n";
-        return kExitSettingsNotWritten;
-    }
-    out << "Settings written to " << name << '\n';
-    return kExitOk;
-}
-
 // "--wait": with no usable controller, lists them again every second until one matches or the
 // running flag is cleared (then null). The list and the selection are printed as usual once one
 // matches; the tries before print nothing.
@@ -168,6 +121,7 @@ const ControllerInfo* waitForController(IDirectInput8W& directInput, const Bridg
         if (environment.clock.now() < nextList) continue;
         nextList = environment.clock.now() + kListIntervalNs;
         controllers = enumerateControllers(directInput);
+        quiet.str({});  // a wait may last hours: keep nothing of the tries
         if (selectController(controllers, options.deviceIndex, options.nameFilter, quiet, quiet) ==
             nullptr)
             continue;
@@ -203,14 +157,15 @@ int runBridge(int argc, const WCHAR* const* argv, const BridgeEnvironment& envir
     // The settings file under the command line: what the command line gives wins. Without a file
     // nothing is printed, so such a run is as it always was.
     const platform::WideString settingsPath =
-        chooseSettingsFile(options, environment.settingsCandidates);
+        chooseSettingsFile(options.configPath, environment.settingsCandidates);
     BridgeOptions fromFile;
     if (!settingsPath.empty()) {
         fromFile = readSettings(settingsPath, err);
         options = parseBridgeOptions(argc, argv, fromFile);
     }
     for (const std::string& problem : options.problems) err << problem << '\n';
-    if (!options.writeConfigPath.empty()) return writeSettings(options, out, err);
+    if (!options.writeConfigPath.empty())
+        return writeSettings(options, out, err) ? kExitOk : kExitSettingsNotWritten;
     // A diagnose log is what users paste into bug reports: it starts with the version.
     if (options.diagnose) out << "torvane-bridge " << versionText() << " diagnose\n";
     const platform::ComApartment com;

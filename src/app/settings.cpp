@@ -4,13 +4,16 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <ostream>
 #include <system_error>
 #include <utility>
 
 #include "ffb/effect_set.h"
+#include "platform/streams.h"
 
 // toml++ as headers alone, reporting parse errors as values: the program throws no exceptions of
 // its own, and a settings file is hostile input like any other.
@@ -317,6 +320,49 @@ FileStamp stampOf(const platform::WideString& path) {
     const auto size = std::filesystem::file_size(p, error);
     if (error) return {};
     return {static_cast<long long>(modified.time_since_epoch().count()), size, true};
+}
+
+platform::WideString chooseSettingsFile(const platform::WideString& configPath,
+                                        const std::vector<platform::WideString>& candidates) {
+    if (!configPath.empty()) return configPath;
+    for (const platform::WideString& candidate : candidates) {
+        if (settingsFileExists(candidate)) return candidate;
+    }
+    return {};
+}
+
+BridgeOptions readSettings(const platform::WideString& path, std::ostream& err) {
+    BridgeOptions fromFile;
+    const std::string name = toUtf8(path);
+    err << "Settings from " << name << '\n';
+    std::string text;
+    SettingsProblem problem;
+    std::vector<SettingsProblem> problems;
+    if (readSettingsFile(path, text, problem)) {
+        applySettingsText(text, name, fromFile, problems);
+    } else {
+        problems.push_back(problem);
+    }
+    for (const SettingsProblem& p : problems) err << p.line() << '\n';
+    return fromFile;
+}
+
+bool writeSettings(const BridgeOptions& options, std::ostream& out, std::ostream& err) {
+    const std::string name = toUtf8(options.writeConfigPath);
+    if (!options.force && settingsFileExists(options.writeConfigPath)) {
+        err << name << " exists; not overwritten (add --force to replace it).\n";
+        return false;
+    }
+    const std::string text = formatSettings(options);
+    std::FILE* file = platform::openFileForWriting(options.writeConfigPath);
+    bool written = file != nullptr && std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    if (file != nullptr && std::fclose(file) != 0) written = false;
+    if (!written) {
+        err << "Could not write the settings to " << name << ".\n";
+        return false;
+    }
+    out << "Settings written to " << name << '\n';
+    return true;
 }
 
 }  // namespace torvane

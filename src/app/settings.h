@@ -4,6 +4,7 @@
 // keeps its default. The command line wins over the file.
 #pragma once
 
+#include <iosfwd>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -59,6 +60,19 @@ std::vector<platform::WideString> settingsCandidates(const platform::WideString&
 /// kMaxSettingsBytes.
 bool readSettingsFile(const platform::WideString& path, std::string& text,
                       SettingsProblem& problem);
+
+/// The settings file to read: configPath ("--config") when given, else the first of the
+/// candidates that exists; empty for none.
+platform::WideString chooseSettingsFile(const platform::WideString& configPath,
+                                        const std::vector<platform::WideString>& candidates);
+
+/// The defaults with the file at path applied; writes "Settings from PATH" and a line for each
+/// problem on err.
+BridgeOptions readSettings(const platform::WideString& path, std::ostream& err);
+
+/// "--write-config": formatSettings(options) into options.writeConfigPath, unless a file exists
+/// there and "--force" was not given. Says on out or err what it did; true when written.
+bool writeSettings(const BridgeOptions& options, std::ostream& out, std::ostream& err);
 
 /// Whether a file (or anything else) exists at path.
 bool settingsFileExists(const platform::WideString& path);
