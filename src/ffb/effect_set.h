@@ -4,6 +4,7 @@
 
 #include <iosfwd>
 
+#include "ffb/force_tuning.h"
 #include "platform/platform.h"
 #include "telemetry/telemetry_frame.h"
 
@@ -18,8 +19,9 @@ struct SentEffect {
     /// damper's coefficient.
     LONG magnitude = 0;
     DWORD periodMicroseconds = 0;  ///< the waves only; 0 for the constant force and the damper
-    bool clipped = false;  ///< the strength before the gain lay outside its limit and was limited
-    bool sent = false;     ///< the effect exists and received these values
+    /// The strength before the gain lay outside its limit, or the hard maximum limited the result.
+    bool clipped = false;
+    bool sent = false;  ///< the effect exists and received these values
 };
 
 /// What the set last sent, kept for the monitor and the trace: plain values, no history.
@@ -48,9 +50,12 @@ class EffectSet {
     bool createPeriodic(REFGUID type, IDirectInputEffect*& field);
 
     /// Starts every effect that is not playing (after a stop, a loss, or a Start that failed),
-    /// then sends all five parameter sets computed from frame and gain alone. Allocates nothing;
-    /// every result is bounded whatever the frame holds.
-    void apply(const TelemetryFrame& frame, double gain);
+    /// then sends all five parameter sets computed from frame, gain and tuning; with smoothing,
+    /// the constant force also depends on the earlier applies since the last stop, nowNs being
+    /// the clock reading of this one. Allocates nothing; every result is bounded whatever the
+    /// frame and the tuning hold.
+    void apply(const TelemetryFrame& frame, double gain, const ForceTuning& tuning = {},
+               std::int64_t nowNs = 0);
 
     /// Sends one periodic effect's magnitude (fraction of full scale) and frequency (Hz); returns
     /// what it sent (not sent when field is empty).
@@ -63,7 +68,10 @@ class EffectSet {
     /// DirectInput stops and unloads a device's effects when it unacquires the device; after the
     /// device has been acquired again they count as stopped, so the next apply starts (and so
     /// downloads) every one of them again.
-    void markUnloaded() { playing_ = 0; }
+    void markUnloaded() {
+        playing_ = 0;
+        smoothing_.reset();  // a dropped effect plays nothing: the force rises again from 0
+    }
 
     const SentEffects& lastSent() const { return sent_; }
 
@@ -97,6 +105,7 @@ class EffectSet {
     unsigned playing_ = 0;       // one bit per effect, in creation order: its last Start held
     bool startFailing_ = false;  // the "could not start" line is out, "playing again" is not
     SentEffects sent_{};
+    LowPass smoothing_;  // of the constant force; restarts from 0 after every stop
 };
 
 }  // namespace torvane
