@@ -5,9 +5,9 @@
 #include <atomic>
 #include <iosfwd>
 
-#include "app/loop_clock.h"
 #include "controller/discovery.h"
 #include "observe/rim_probe.h"
+#include "platform/loop_clock.h"
 #include "platform/platform.h"
 #include "wheel/direct_input.h"
 

@@ -6,10 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/loop_clock.h"
 #include "app/options.h"
 #include "ffb/effect_set.h"
 #include "observe/pass_record.h"
+#include "platform/loop_clock.h"
 #include "report/raw_input.h"
 #include "telemetry/receiver.h"
 #include "telemetry/telemetry_frame.h"

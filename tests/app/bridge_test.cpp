@@ -8,8 +8,8 @@
 #include <functional>
 #include <sstream>
 
-#include "app/version.h"
 #include "controller/setup.h"
+#include "observe/version.h"
 
 #include "support/stub_driver.h"
 #include "support/wheel_rig.h"

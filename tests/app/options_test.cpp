@@ -1,5 +1,7 @@
 #include "app/options.h"
 
+#include "platform/text.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>

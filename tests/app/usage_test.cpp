@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/bridge.h"
-#include "app/version.h"
+#include "observe/version.h"
 #include "support/simulated_clock.h"
 
 namespace torvane {

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "app/options.h"
+#include "platform/text.h"
 #include "support/stub_driver.h"
 #include "support/wheel_rig.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/version.h"
+#include "observe/version.h"
 #include "support/wheel_rig.h"
 
 namespace torvane {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/version.h"
+#include "observe/version.h"
 
 namespace observe {
 namespace {

@@ -1,4 +1,5 @@
 #include "report/raw_input.h"
+#include "controller/setup.h"
 
 #include <gtest/gtest.h>
 

@@ -11,7 +11,7 @@
 #include <limits>
 #include <vector>
 
-#include "app/loop_clock.h"
+#include "platform/loop_clock.h"
 
 namespace fake {
 
