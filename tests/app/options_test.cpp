@@ -34,37 +34,19 @@ TEST(Options, ParsesTheCommandLine) {
         const WCHAR* arguments;  // separated by '|', after the program path
         BridgeOptions expected;
     } cases[] = {
+        // clang-format off
         {"no arguments", TORVANE_WIDE(""), {}},
-        {"flags, one given twice",
-         TORVANE_WIDE("--diagnose|--test|--invert|--test"),
-         {.diagnose = true, .test = true, .invert = true}},
+        {"flags, one given twice", TORVANE_WIDE("--diagnose|--test|--invert|--test"), {.diagnose = true, .test = true, .invert = true}},
         // "--test-mode" alone stores the mode but leaves test mode off.
-        {"values, lowercased where they are text",
-         TORVANE_WIDE("--test-mode|CURB|--gain|0.25|--device-index|2|--device|\u00C9CRAN MoZa"),
-         {.testMode = "curb",
-          .gain = 0.25,
-          .deviceIndex = 2,
-          .nameFilter = "\xC3\x89"
-                        "cran moza"}},
-        {"only exact names count; anything else is skipped",
-         TORVANE_WIDE("--GAIN|0.3|--Test|--gai|--tests|-t|--gain=0.3|--device-||--invert"),
-         {.invert = true}},
+        {"values, lowercased where they are text", TORVANE_WIDE("--test-mode|CURB|--gain|0.25|--device-index|2|--device|\u00C9CRAN MoZa"), {.testMode = "curb", .gain = 0.25, .deviceIndex = 2, .nameFilter = "\xC3\x89" "cran moza"}},
+        {"only exact names count; anything else is skipped", TORVANE_WIDE("--GAIN|0.3|--Test|--gai|--tests|-t|--gain=0.3|--device-||--invert"), {.invert = true}},
         {"a value option given last is dropped", TORVANE_WIDE("--gain"), {}},
-        {"the last value wins, an empty one too",
-         TORVANE_WIDE("--gain|0.2|--gain|0.3|--device|x|--device|"),
-         {.gain = 0.3, .nameFilter = ""}},
-        {"a value is taken whatever it looks like",
-         TORVANE_WIDE("--device|--invert"),
-         {.nameFilter = "--invert"}},
-        {"the opt-in options",
-         TORVANE_WIDE("--virtual-wheel|--monitor|--trace|out.csv|--low-latency|--version|--Help"),
-         {.virtualWheel = true,
-          .monitor = true,
-          .tracePath = TORVANE_WIDE("out.csv"),
-          .lowLatency = true,
-          .version = true}},
+        {"the last value wins, an empty one too", TORVANE_WIDE("--gain|0.2|--gain|0.3|--device|x|--device|"), {.gain = 0.3, .nameFilter = ""}},
+        {"a value is taken whatever it looks like", TORVANE_WIDE("--device|--invert"), {.nameFilter = "--invert"}},
+        {"the opt-in options", TORVANE_WIDE("--virtual-wheel|--monitor|--trace|out.csv|--low-latency|--version|--Help"), {.virtualWheel = true, .monitor = true, .tracePath = TORVANE_WIDE("out.csv"), .lowLatency = true, .version = true}},
         {"-h is help", TORVANE_WIDE("-h"), {.help = true}},
         {"/? is help", TORVANE_WIDE("/?"), {.help = true}},
+        // clang-format on
     };
     for (const auto& c : cases) {
         std::vector<WideString> words = {TORVANE_WIDE("--diagnose")};  // the program's path
@@ -81,49 +63,41 @@ TEST(Options, ParsesTheCommandLine) {
     }
 }
 
-TEST(Options, ReadsAndClampsTheGain) {
+// One text per row, as "--gain" and "--device-index" read it.
+TEST(Options, ReadsTheGainAndTheIndex) {
     const struct {
         WideString text;
-        double expected;
+        double gain;
+        std::int32_t index;
     } cases[] = {
-        {TORVANE_WIDE("0.2x"), 0.2},
-        {TORVANE_WIDE("0,2"), 0.0},
-        {TORVANE_WIDE("0.35"), 0.35},
-        {TORVANE_WIDE("1"), 0.35},
-        {TORVANE_WIDE("inf"), 0.35},
-        {TORVANE_WIDE("-0.5"), 0.0},
-        {TORVANE_WIDE("-0"), 0.0},
-        {TORVANE_WIDE("abc"), 0.0},
-        {TORVANE_WIDE("nan"), 0.0},
-        {TORVANE_WIDE("0x1p-3"), 0.0},  // no hexadecimal
-        // U+0132 must not be cut down to its low byte, which is the ASCII digit '2'.
-        {units({'.', 0x0132}), 0.0},
+        // clang-format off
+        {TORVANE_WIDE("0.2x"), 0.2, 0},
+        {TORVANE_WIDE("0,2"), 0.0, 0},
+        {TORVANE_WIDE("0.35"), 0.35, 0},
+        {TORVANE_WIDE("inf"), 0.35, 0},
+        {TORVANE_WIDE("-0.5"), 0.0, 0},
+        {TORVANE_WIDE("-0"), 0.0, 0},
+        {TORVANE_WIDE("abc"), 0.0, 0},
+        {TORVANE_WIDE("nan"), 0.0, 0},
+        {TORVANE_WIDE("0x1p-3"), 0.0, 0},  // no hexadecimal
+        {TORVANE_WIDE("-3"), 0.0, -3},
+        {TORVANE_WIDE("+7"), 0.35, 7},
+        {TORVANE_WIDE(" \t\n\v\f\r12"), 0.35, 12},
+        {TORVANE_WIDE("1.9"), 0.35, 1},
+        {TORVANE_WIDE("- 5"), 0.0, 0},
+        {TORVANE_WIDE("-2147483649"), 0.0, INT32_MIN},
+        {WideString(200, '9'), 0.35, INT32_MAX},
+        // U+0132 and U+0135 must not be cut down to their low bytes, the ASCII digits '2' and '5'.
+        {units({'.', 0x0132}), 0.0, 0},
+        {units({'1', 0x0135}), 0.35, 1},
+        // clang-format on
     };
     for (const auto& c : cases) {
         const double gain = readGainValue(c.text);
-        EXPECT_EQ(gain, c.expected) << toUtf8(c.text);
+        EXPECT_EQ(gain, c.gain) << toUtf8(c.text);
         EXPECT_FALSE(std::signbit(gain)) << toUtf8(c.text);  // a "-0" would print as such
+        EXPECT_EQ(readIndexValue(c.text), c.index) << toUtf8(c.text);
     }
-}
-
-TEST(Options, ReadsAndSaturatesTheDeviceIndex) {
-    const struct {
-        WideString text;
-        std::int32_t expected;
-    } cases[] = {
-        {TORVANE_WIDE("-3"), -3},
-        {TORVANE_WIDE("+7"), 7},
-        {TORVANE_WIDE(" \t\n\v\f\r12"), 12},
-        {TORVANE_WIDE("1.9"), 1},
-        {TORVANE_WIDE("abc"), 0},
-        {TORVANE_WIDE("- 5"), 0},
-        {TORVANE_WIDE("-2147483648"), INT32_MIN},
-        {TORVANE_WIDE("-2147483649"), INT32_MIN},
-        {WideString(200, '9'), INT32_MAX},
-        // U+0135 must not be cut down to its low byte, which is the ASCII digit '5'.
-        {units({'1', 0x0135}), 1},
-    };
-    for (const auto& c : cases) EXPECT_EQ(readIndexValue(c.text), c.expected) << toUtf8(c.text);
 }
 
 TEST(Options, ConvertsToUtf8AndLowersOnlyAsciiCapitals) {

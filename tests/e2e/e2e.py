@@ -7,12 +7,15 @@ sockets, real time and its trace file.
 PROGRAM is the Linux binary, or the .exe with a launcher such as cmake/wine-run.sh PREFIX.
 Each case starts the program, talks to it on 127.0.0.1:8766 and :8767, ends it, and checks its
 exit code, its output and its trace. Prints one line per case and "N passed, N failed".
+These are the program's observable behaviour; the unit suite keeps only pure logic and faults
+that need an injected wheel.
 """
 import os
 import random
 import re
 import signal
 import socket
+import statistics
 import subprocess
 import sys
 import tempfile
@@ -43,6 +46,7 @@ class Bridge:
     """One run of the program: its output read as it comes, its trace read at the end."""
 
     def __init__(self, command, *options, trace=True):
+        self.native = len(command) == 1  # no launcher
         self.trace_path = None
         arguments = list(options)
         if trace:
@@ -84,8 +88,10 @@ class Bridge:
             reader.join(5)
         return code
 
-    def interrupt(self):
-        self.process.send_signal(signal.SIGINT)
+    def interrupt(self, stop=signal.SIGINT):
+        """Ends the program as a user would: Ctrl+C, or on Linux itself also a closed terminal or
+        a shutdown (under a launcher only Ctrl+C is the console's own)."""
+        self.process.send_signal(stop if self.native else signal.SIGINT)
         code = self.finish()
         check(code == 0, f"exit code {code}{self.text()}")
 
@@ -139,7 +145,16 @@ def playing_rows(rows):
     return [r for r in rows if r[9] == 1]
 
 
-def case_worked_example(command, *options):
+def run_once(command, *arguments, seconds=60):
+    """The program run to its end: exit code, output lines, error lines."""
+    done = subprocess.run(command + list(arguments), stdin=subprocess.DEVNULL,
+                          capture_output=True, timeout=seconds)
+    return (done.returncode, done.stdout.decode("utf-8", "replace").splitlines(),
+            done.stderr.decode("utf-8", "replace").splitlines())
+
+
+def case_worked_example(command, *options, stop=signal.SIGINT):
+    sign = -1 if "--invert" in options else 1
     with Peer() as peer:
         bridge = Bridge(command, "--monitor", *options)
         bridge.wait_for_output("Bridge active. Gain=0.1")
@@ -147,14 +162,22 @@ def case_worked_example(command, *options):
         peer.send_for(1.5)
         time.sleep(0.6)
         reports = peer.reports()
-        bridge.interrupt()
+        bridge.interrupt(stop)
     rows = bridge.trace()
     applied = playing_rows(rows)
     check(applied, "no pass applied telemetry")
-    expected = [-420, 660, 16260, 176, 13890, 800, 9585, 250]
+    expected = [-420 * sign, 660, 16260, 176, 13890, 800, 9585, 250]
     check(applied[-1][1:9] == expected, f"sent {applied[-1][1:9]}, expected {expected}")
     check(all(r[1:9] == expected for r in applied[5:]), "the parameters changed while steady")
     check(rows[-1][9] == 0, f"the trace does not end stopped: {rows[-1]}")
+    # Datagrams every 10 ms keep it fresh: no stop while they come (one for a stalled sender).
+    first = rows.index(applied[0])
+    stops = [r for r in rows[first:rows.index(applied[-1])] if r[9] == 0]
+    check(len(stops) <= 1, f"stopped {len(stops)} times while telemetry came")
+    # The passes that read the wheel (wheel_x filled) are the report passes: every 16 ms.
+    reads = [r[0] for r in applied if r[10] is not None]
+    interval = statistics.median(b - a for a, b in zip(reads, reads[1:]))
+    check(15.5 <= interval <= 24, f"reports every {interval} ms")
     # Stopped within the 100 ms freshness plus a few passes (generously, for a loaded machine).
     last_apply = applied[-1][0]
     stop = next((r[0] for r in rows if r[0] > last_apply and r[9] == 0), None)
@@ -163,15 +186,21 @@ def case_worked_example(command, *options):
     matches = [REPORT.fullmatch(r) for r in reports]
     check(len(reports) >= 10 and all(matches), f"reports in 0.6 s: {reports!r}")
     xs = [int(m.group(1)) for m in matches]
-    # An aligning torque of -0.42 pulls the rim to the negative side.
-    check(min(xs) < -100, f"the rim did not turn to the negative side: {xs[:5]}...")
-    traced_x = [r[10] for r in rows if r[10] is not None]
+    # An aligning torque of -0.42 pulls the rim to the negative side (inverted, the other).
+    check(min(x * sign for x in xs) < -100, f"the rim did not turn its way: {xs[:5]}...")
+    traced_x = [r[10] * sign for r in rows if r[10] is not None]
     check(traced_x and min(traced_x) < -100, f"the trace's wheel_x does not follow the rim")
-    check(any("telemetry" in line for line in bridge.err), f"no monitor line{bridge.text()}")
+    # Redirected, the monitor appends one line a second.
+    monitor = [line for line in bridge.err if line.startswith("telemetry ")]
+    check(1 <= len(monitor) <= 4, f"{len(monitor)} monitor lines{bridge.text()}")
+    shown = re.compile(r"telemetry \d+/s age \d+ ms \| playing: constant %.1f%% engine 6.6%% road "
+                       r"1.8%% curb 8.0%% damper 2.5%% \| x -?\d+ \| -?\d+\.\d\d Nm -?\d+\.\d deg"
+                       % (-4.2 * sign))
+    check(any(shown.fullmatch(line) for line in monitor), f"no monitor line playing{bridge.text()}")
 
 
 def case_low_latency(command):
-    case_worked_example(command, "--low-latency")
+    case_worked_example(command, "--low-latency", "--invert", stop=signal.SIGTERM)
 
 
 def case_hostile(command):
@@ -184,8 +213,8 @@ def case_hostile(command):
                 b'"offroad":true,"verticalAccel":1e300,"speed":1e300,"engineHz":1e300}',
                 b"\x00" * 100]
     with Peer() as peer:
-        bridge = Bridge(command, "--gain", "0.35")
-        bridge.wait_for_output("Bridge active.")
+        bridge = Bridge(command, "--gain", "7")
+        bridge.wait_for_output("Bridge active. Gain=0.35 (hard maximum 0.35)")
         for burst in range(3):
             for message in hostile:
                 peer.sender.sendto(message, TELEMETRY)
@@ -193,7 +222,7 @@ def case_hostile(command):
         time.sleep(0.3)
         check(bridge.process.poll() is None, f"the bridge ended{bridge.text()}")
         check(len(peer.reports()) > 0, "no reports during the burst")
-        bridge.interrupt()
+        bridge.interrupt(signal.SIGHUP)
     limits = [(-3500, 3500), (0, 3500), (5555, 125000), (0, 3500), (5555, 125000), (0, 3500),
               (5555, 125000), (0, 875)]
     for row in playing_rows(bridge.trace()):
@@ -210,11 +239,41 @@ def case_test_signal(command):
 
 
 def case_diagnose(command):
+    start = time.monotonic()
     bridge = Bridge(command, "--diagnose", trace=False)
     check(bridge.finish(90) == 0, f"exit code{bridge.text()}")
+    check(time.monotonic() - start >= 19.5, "the capture ended before 20 s")
+    check(re.fullmatch(r"torvane-bridge \S.* diagnose", bridge.out[0]) is not None and
+          bridge.out[1:4] == ["Attached game controllers:", "  [0] Torvane Virtual Wheel FFB=1",
+                              "Selected: Torvane Virtual Wheel"], f"the start{bridge.text()}")
     text = "\n".join(bridge.out)
-    for part in ("Torvane Virtual Wheel", "Constant", "Sine", "Square", "Damper"):
+    for part in ("  - Constant Force (type 0x", "Sine", "Square", "Damper", "20 seconds."):
         check(part in text, f"no {part!r} in the output{bridge.text()}")
+    # The wheel at rest, axes ranged to +-10000 (pedals released read the top): printed once.
+    states = [line for line in bridge.out if line.startswith('{"type":"raw-input"')]
+    check(states == ['{"type":"raw-input","axes":{"x":0,"y":10000,"z":10000,"rx":0,"ry":0,"rz":0,'
+                     '"slider0":0,"slider1":0},"buttons":[]}'], f"state lines{bridge.text()}")
+
+
+def case_startup(command):
+    """Answers that end the program before its loop, each with its exit code."""
+    code, out, err = run_once(command, "--help", "--virtual-wheel")
+    check(code == 0 and out[0].startswith("torvane-bridge ") and not err, f"--help: {code} {err}")
+    for option in ("--gain NUMBER", "--low-latency", "--trace FILE", "(default: fanatec)"):
+        check(any(option in line for line in out), f"--help does not show {option!r}")
+    code, out, err = run_once(command, "--version")
+    check(code == 0 and len(out) == 1 and re.fullmatch(r"torvane-bridge \d+\.\d+\.\d+( \(.+\))?",
+                                                         out[0]), f"--version: {out} {err}")
+    unavailable = "The requested DirectInput device index is unavailable or has no FFB support."
+    for wheel in ([], ["--virtual-wheel"]):  # the system's controllers, then the virtual wheel
+        code, out, err = run_once(command, *wheel, "--device-index", "99")
+        check(code == 3 and err == [unavailable], f"index 99: {code} {err}")
+    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as squatter:
+        squatter.bind(TELEMETRY)
+        for mode in ([], ["--test"]):
+            code, out, err = run_once(command, "--virtual-wheel", *mode)
+            check(code == 7 and err == ["Could not bind telemetry UDP port 8766."],
+                  f"port taken{mode}: {code} {err}")
 
 
 CASES = {name[5:]: f for name, f in globals().items() if name.startswith("case_")}
