@@ -26,19 +26,14 @@ TEST(BridgeRun, KeepsTheForcesAliveThroughLossAndFailedStarts) {
         std::string forces;  // whether the wheel pushed in the 4 ms after each pass
         std::size_t starts;  // Start calls of the constant force
     } cases[] = {
+        // clang-format off
         {"a well-behaved wheel", nullptr, "", "011111111111", 1},
         // Reports go out in passes 5 and 9: the wheel comes back at once, without its effects.
-        {"lost at a poll and acquired again at once",
-         [](fake::Rig& r, int pass) { r.source.loseNextRead = pass == 4; }, "", "011101111111", 2},
-        {"away from pass 3 to pass 7",
-         [](fake::Rig& r, int pass) {
-             if (pass == 3) r.wheel.loseFor(15'000'000);
-         },
-         retrying + playingAgain, "011000000111", 7},
-        {"Start fails once", [](fake::Rig& r, int pass) { r.wheel.failStart(pass < 2); },
-         retrying + playingAgain, "001111111111", 2},
-        {"Start always fails", [](fake::Rig& r, int) { r.wheel.failStart(true); }, retrying,
-         "000000000000", 11},
+        {"lost at a poll and acquired again at once", [](fake::Rig& r, int pass) { r.source.loseNextRead = pass == 4; }, "", "011101111111", 2},
+        {"away from pass 3 to pass 7", [](fake::Rig& r, int pass) { if (pass == 3) r.wheel.loseFor(15'000'000); }, retrying + playingAgain, "011000000111", 7},
+        {"Start fails once", [](fake::Rig& r, int pass) { r.wheel.failStart(pass < 2); }, retrying + playingAgain, "001111111111", 2},
+        {"Start always fails", [](fake::Rig& r, int) { r.wheel.failStart(true); }, retrying, "000000000000", 11},
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -86,8 +86,7 @@ class Bridge:
     def finish(self, seconds=60):
         try:
             code = self.process.wait(timeout=seconds)
-        except subprocess.TimeoutExpired:
-            self.process.kill()
+        except subprocess.TimeoutExpired:  # main ends it
             raise Failure(f"still running after {seconds} s: {self.text()}")
         for reader in self.readers:
             reader.join(5)

@@ -54,11 +54,9 @@ TEST(ForceSynthesis, SendsTheseRecords) {
     for (const auto& c : cases) {
         set.apply(c.frame, c.gain);
         const SentEffects& s = set.lastSent();
-        const std::array<std::int64_t, 8> sent = {
-            s.constantForce.magnitude,       s.engineSine.magnitude,
-            s.engineSine.periodMicroseconds, s.roadSine.magnitude,
-            s.roadSine.periodMicroseconds,   s.curbSquare.magnitude,
-            s.curbSquare.periodMicroseconds, s.damper.magnitude};
+        // clang-format off
+        const std::array<std::int64_t, 8> sent = {s.constantForce.magnitude, s.engineSine.magnitude, s.engineSine.periodMicroseconds, s.roadSine.magnitude, s.roadSine.periodMicroseconds, s.curbSquare.magnitude, s.curbSquare.periodMicroseconds, s.damper.magnitude};
+        // clang-format on
         std::string clips;
         for (const SentEffect* e :
              {&s.constantForce, &s.engineSine, &s.roadSine, &s.curbSquare, &s.damper})

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,14 +15,7 @@ namespace {
 /// A state with these eight axes (x, y, z, rx, ry, rz, slider 0 and 1) and these button bytes.
 DIJOYSTATE2 makeState(std::array<LONG, 8> axes, std::vector<std::pair<int, BYTE>> buttons = {}) {
     DIJOYSTATE2 state{};
-    state.lX = axes[0];
-    state.lY = axes[1];
-    state.lZ = axes[2];
-    state.lRx = axes[3];
-    state.lRy = axes[4];
-    state.lRz = axes[5];
-    state.rglSlider[0] = axes[6];
-    state.rglSlider[1] = axes[7];
+    std::memcpy(&state, axes.data(), sizeof axes);  // the eight LONGs open the record
     for (const auto& [index, value] : buttons) state.rgbButtons[index] = value;
     return state;
 }

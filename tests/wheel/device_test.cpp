@@ -17,9 +17,9 @@ using wheel::DriverStatus;
 
 struct StubWheel {
     wheel::DriverInfo info = defaultInfo();
-    wheel::DriverStatus acquireAnswer = wheel::DriverStatus::Ok;
-    wheel::DriverStatus answer = wheel::DriverStatus::Ok;  ///< every other call
-    wheel::DriverStatus downloadAnswer = wheel::DriverStatus::Ok;
+    DriverStatus acquireAnswer = DriverStatus::Ok;
+    DriverStatus answer = DriverStatus::Ok;  ///< every other call
+    DriverStatus downloadAnswer = DriverStatus::Ok;
     bool acquired = false;
     std::set<int> loaded;
     std::set<int> playing;
@@ -40,32 +40,33 @@ struct StubWheel {
 
 class StubDriver final : public wheel::Driver {
   public:
-    using Status = wheel::DriverStatus;
     explicit StubDriver(StubWheel& wheel) : w_(wheel) {}
     const wheel::DriverInfo& info() const override { return w_.info; }
-    Status acquire(bool) override {
-        w_.acquired = w_.acquireAnswer == Status::Ok;
+    DriverStatus acquire(bool) override {
+        w_.acquired = w_.acquireAnswer == DriverStatus::Ok;
         return w_.acquireAnswer;
     }
     void unacquire() override { w_.acquired = false; }
-    Status readInput(wheel::InputState&) override { return w_.answer; }
-    Status download(const wheel::EffectParameters&, wheel::EffectHandle& handle) override {
-        if (w_.downloadAnswer == Status::Ok && handle == wheel::kNoHandle)
+    DriverStatus readInput(wheel::InputState&) override { return w_.answer; }
+    DriverStatus download(const wheel::EffectParameters&, wheel::EffectHandle& handle) override {
+        if (w_.downloadAnswer == DriverStatus::Ok && handle == wheel::kNoHandle)
             w_.loaded.insert(handle = w_.nextHandle++);
         return w_.downloadAnswer;
     }
-    Status start(wheel::EffectHandle handle, std::uint32_t) override {
-        if (w_.answer == Status::Ok) w_.playing.insert(handle);
+    DriverStatus start(wheel::EffectHandle handle, std::uint32_t) override {
+        if (w_.answer == DriverStatus::Ok) w_.playing.insert(handle);
         return w_.answer;
     }
-    Status stop(wheel::EffectHandle handle) override { return w_.playing.erase(handle), w_.answer; }
-    Status unload(wheel::EffectHandle handle) override {
+    DriverStatus stop(wheel::EffectHandle handle) override {
+        return w_.playing.erase(handle), w_.answer;
+    }
+    DriverStatus unload(wheel::EffectHandle handle) override {
         return w_.loaded.erase(handle), w_.answer;
     }
-    Status setGain(std::uint32_t) override { return w_.answer; }
-    Status setAutocenter(bool) override { return w_.answer; }
-    Status stopAll() override { return w_.playing.clear(), w_.answer; }
-    Status reset() override { return w_.playing.clear(), w_.loaded.clear(), w_.answer; }
+    DriverStatus setGain(std::uint32_t) override { return w_.answer; }
+    DriverStatus setAutocenter(bool) override { return w_.answer; }
+    DriverStatus stopAll() override { return w_.playing.clear(), w_.answer; }
+    DriverStatus reset() override { return w_.playing.clear(), w_.loaded.clear(), w_.answer; }
 
   private:
     StubWheel& w_;
