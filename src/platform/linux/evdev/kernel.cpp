@@ -3,6 +3,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -42,6 +43,15 @@ class SystemKernel final : public Kernel {
         while (const dirent* entry = ::readdir(directory)) names.emplace_back(entry->d_name);
         ::closedir(directory);
         return names;
+    }
+    int watchDirectory(const std::string& path) override {
+        const int fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (fd < 0) return -errno;
+        if (::inotify_add_watch(fd, path.c_str(), IN_CREATE | IN_ATTRIB | IN_MOVED_TO) >= 0)
+            return fd;
+        const int error = errno;
+        ::close(fd);
+        return -error;
     }
     std::int64_t monotonicNanoseconds() override {
         return std::chrono::duration_cast<std::chrono::nanoseconds>(
