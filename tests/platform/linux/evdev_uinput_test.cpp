@@ -23,25 +23,8 @@ using Records = std::vector<std::string>;
 
 // The system's kernel with a clock that stands still: a lost wheel is then found again through
 // the watch on /dev/input alone, never by the once-a-second rescan.
-class StillClock final : public evdev::Kernel {
-  public:
-    int open(const std::string& path, int flags) override { return k.open(path, flags); }
-    void close(int fd) override { k.close(fd); }
-    int ioctl(int fd, unsigned long request, void* argument) override {
-        return k.ioctl(fd, request, argument);
-    }
-    long read(int fd, void* buffer, std::size_t size) override { return k.read(fd, buffer, size); }
-    long write(int fd, const void* data, std::size_t size) override {
-        return k.write(fd, data, size);
-    }
-    std::vector<std::string> listDirectory(const std::string& path) override {
-        return k.listDirectory(path);
-    }
-    int watchDirectory(const std::string& path) override { return k.watchDirectory(path); }
+struct StillClock final : evdev::SystemKernel {
     std::int64_t monotonicNanoseconds() override { return 0; }
-
-  private:
-    evdev::Kernel& k = evdev::systemKernel();
 };
 
 // A uinput device answered by a thread of its own (the kernel waits for the answer to an upload).
@@ -53,13 +36,12 @@ struct Served {
     }
     /// Waits until count records came, then takes them all, without their times.
     Records take(std::size_t count) {
-        for (int i = 0; i < 500 && size() < count; ++i) usleep(10000);
+        for (int i = 0; i < 500; ++i, usleep(10000)) {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (log.size() >= count) break;
+        }
         std::lock_guard<std::mutex> lock(mutex);
         return std::exchange(log, {});
-    }
-    std::size_t size() {
-        std::lock_guard<std::mutex> lock(mutex);
-        return log.size();
     }
     uinput::Wheel wheel;
     std::mutex mutex;

@@ -32,7 +32,18 @@ class Kernel {
     virtual std::int64_t monotonicNanoseconds() = 0;
 };
 
-/// The running system's kernel.
+/// The running system's kernel: each call retried while a signal interrupts it.
+class SystemKernel : public Kernel {
+  public:
+    int open(const std::string& path, int flags) override;
+    void close(int fd) override;
+    int ioctl(int fd, unsigned long request, void* argument) override;
+    long read(int fd, void* buffer, std::size_t size) override;
+    long write(int fd, const void* data, std::size_t size) override;
+    std::vector<std::string> listDirectory(const std::string& path) override;
+    int watchDirectory(const std::string& path) override;
+    std::int64_t monotonicNanoseconds() override;
+};
 Kernel& systemKernel();
 
 /// An ioctl argument that is a value rather than an address.
