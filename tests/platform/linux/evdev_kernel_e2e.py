@@ -217,7 +217,7 @@ def wine_directinput():
 failed = 0
 for name, case in (("worked example", worked_example), ("unplugged and back", replug),
                    ("grab held elsewhere", grab_held), ("node not open to the user", no_access),
-                   ("damper refused", lambda: refused("--refuse", "damper")),
+                   ("damper refused", lambda: refused("--refuse-damper")),
                    ("four effect slots", lambda: refused("--slots", "4"))) + (
                        (("the .exe on Wine's DirectInput", wine_directinput),) if EXE else ()):
     try:

@@ -4,12 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <climits>
 #include <memory>
 #include <mutex>
 #include <sstream>
-#include <thread>
 
 #include "platform/linux/evdev/source.h"
 #include "platform/linux/utf8.h"
@@ -27,14 +25,15 @@ struct StillClock final : evdev::SystemKernel {
     std::int64_t monotonicNanoseconds() override { return 0; }
 };
 
-// A uinput device answered by a thread of its own (the kernel waits for the answer to an upload).
+// A uinput wheel and what reached it, without the times.
 struct Served {
-    explicit Served(const uinput::Spec& spec) : wheel(spec) {}
-    ~Served() {
-        running = false;
-        server.join();
-    }
-    /// Waits until count records came, then takes them all, without their times.
+    explicit Served(const uinput::Spec& spec)
+        : wheel(spec, [this](const std::string& line) {
+              std::lock_guard<std::mutex> lock(mutex);
+              if (line.find(" created ") == std::string::npos)
+                  log.push_back(line.substr(line.find(' ') + 1));
+          }) {}
+    /// Waits until count records came, then takes them all.
     Records take(std::size_t count) {
         for (int i = 0; i < 500; ++i, usleep(10000)) {
             std::lock_guard<std::mutex> lock(mutex);
@@ -43,18 +42,9 @@ struct Served {
         std::lock_guard<std::mutex> lock(mutex);
         return std::exchange(log, {});
     }
-    uinput::Wheel wheel;
     std::mutex mutex;
     Records log;
-    std::atomic<bool> running{true};
-    std::thread server{[this] {
-        while (running && wheel.fd >= 0) {
-            Records lines;
-            wheel.serve(10, lines);
-            std::lock_guard<std::mutex> lock(mutex);
-            for (const std::string& line : lines) log.push_back(line.substr(line.find(' ') + 1));
-        }
-    }};
+    uinput::Wheel wheel;  // last: its thread records into the above
 };
 
 TEST(EvdevUinput, DrivesARealForceFeedbackWheel) {

@@ -1,6 +1,7 @@
-// A force-feedback wheel made through /dev/uinput and served as a kernel driver serves one: it
-// answers upload and erase requests (refusing one effect type if told to) and logs, with the
-// monotonic time in milliseconds, every struct ff_effect and every EV_FF event that reaches it.
+// A force-feedback wheel made through /dev/uinput and served, by a thread of its own, as a kernel
+// driver serves one (the kernel waits for the answer to an upload): it answers upload and erase
+// requests, refusing one effect type if told to, and records with the monotonic time in ms its
+// creation, every struct ff_effect and every EV_FF event that reaches it.
 #pragma once
 
 #include <fcntl.h>
@@ -9,12 +10,15 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -48,7 +52,8 @@ struct Spec {
 };
 
 struct Wheel {
-    explicit Wheel(const Spec& spec) : spec(spec) {
+    using Recorder = std::function<void(const std::string&)>;
+    Wheel(const Spec& spec, Recorder record) : spec(spec), record(std::move(record)) {
         uinput_setup setup{
             .id = {BUS_USB, 0x1209, spec.product, 1}, .name = {}, .ff_effects_max = 0};
         std::strncpy(setup.name, spec.name.c_str(), sizeof setup.name - 1);
@@ -76,38 +81,45 @@ struct Wheel {
                            .c_str(),
                        F_OK) == 0)
                 node = "/dev/input/event" + std::to_string(n);
+        if (fd < 0) return;
+        this->record(now() + " created " + node);
+        server = std::thread([this] {
+            while (running) serve(10);
+        });
     }
     ~Wheel() {
+        running = false;
+        if (server.joinable()) server.join();
         if (fd >= 0) ioctl(fd, UI_DEV_DESTROY), close(fd);
     }
     Wheel(const Wheel&) = delete;
     Wheel& operator=(const Wheel&) = delete;
 
-    /// Answers what is pending, waiting up to timeoutMs for something; appends one line per record.
-    void serve(int timeoutMs, std::vector<std::string>& log) {
+    /// Answers what is pending, waiting up to timeoutMs for something.
+    void serve(int timeoutMs) {
         pollfd ready{fd, POLLIN, 0};
         poll(&ready, 1, timeoutMs);
         for (input_event event{}; read(fd, &event, sizeof event) == sizeof event;) {
             const std::string value = " " + std::to_string(event.value);
             if (event.type == EV_FF && event.code == FF_GAIN)
-                log.push_back(now() + " gain" + value);
+                record(now() + " gain" + value);
             else if (event.type == EV_FF && event.code == FF_AUTOCENTER)
-                log.push_back(now() + " autocenter" + value);
+                record(now() + " autocenter" + value);
             else if (event.type == EV_FF)
-                log.push_back(now() + " play " + std::to_string(event.code) + value);
+                record(now() + " play " + std::to_string(event.code) + value);
             if (event.type == EV_UINPUT && event.code == UI_FF_UPLOAD) {
                 uinput_ff_upload upload{};
                 upload.request_id = static_cast<std::uint32_t>(event.value);
                 ioctl(fd, UI_BEGIN_FF_UPLOAD, &upload);
                 const bool refused = upload.effect.type == spec.refusedType;
                 upload.retval = refused ? -EINVAL : 0;
-                log.push_back(now() + (refused ? " refuse " : " upload ") + summary(upload.effect));
+                record(now() + (refused ? " refuse " : " upload ") + summary(upload.effect));
                 ioctl(fd, UI_END_FF_UPLOAD, &upload);
             } else if (event.type == EV_UINPUT && event.code == UI_FF_ERASE) {
                 uinput_ff_erase erase{};
                 erase.request_id = static_cast<std::uint32_t>(event.value);
                 ioctl(fd, UI_BEGIN_FF_ERASE, &erase);
-                log.push_back(now() + " erase " + std::to_string(erase.effect_id));
+                record(now() + " erase " + std::to_string(erase.effect_id));
                 ioctl(fd, UI_END_FF_ERASE, &erase);
             }
         }
@@ -132,8 +144,11 @@ struct Wheel {
     }
 
     const Spec spec;
+    const Recorder record;
     int fd = open("/dev/uinput", O_RDWR | O_NONBLOCK | O_CLOEXEC);
     std::string node, error = fd < 0 ? std::strerror(errno) : "";
+    std::atomic<bool> running{true};
+    std::thread server;
 };
 
 }  // namespace uinput
