@@ -98,9 +98,13 @@ class Bridge:
     def interrupt(self, stop=signal.SIGINT):
         """Ends the program as a user would: Ctrl+C, or on Linux itself also a closed terminal or
         a shutdown (under a launcher only Ctrl+C is the console's own)."""
-        self.process.send_signal(stop if self.native else signal.SIGINT)
+        stop = stop if self.native else signal.SIGINT
+        self.process.send_signal(stop)
         code = self.finish()
-        check(code == 0, f"exit code {code}{self.text()}")
+        # After a closed terminal or a shutdown the clean stop runs, then the signal ends the
+        # process, unless the program's own end came first.
+        check(code == 0 or (stop != signal.SIGINT and code == -stop),
+              f"exit code {code}{self.text()}")
 
     def text(self):
         return "\n--- out:\n" + "\n".join(self.out) + "\n--- err:\n" + "\n".join(self.err)
