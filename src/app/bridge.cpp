@@ -14,6 +14,7 @@
 #include "observe/background_writer.h"
 #include "observe/monitor.h"
 #include "observe/trace.h"
+#include "platform/loop_priority.h"
 #include "platform/resources.h"
 #include "platform/streams.h"
 #include "report/raw_input.h"
@@ -84,8 +85,16 @@ int runNetworkBridge(const BridgeOptions& options, IDirectInputDevice8W& device,
 
     effects.emplace(&device, loopErr);
     effects->create(environment.out);
+    effects->sendOnlyChanges(options.lowLatency);
 
     MainLoop loop(options, device, *effects, receiver, reporter, environment.running);
+    // The loop runs on this thread: with "--low-latency" it asks for a class that runs it as soon
+    // as a datagram arrives, and gives it back when the bridge ends.
+    std::optional<platform::LoopPriority> priority;
+    if (options.lowLatency) {
+        priority.emplace();
+        environment.out << priority->line();
+    }
     const std::int64_t lastReportTime = environment.clock.now();
     const std::int64_t loopStartTime = environment.clock.now();
     loop.begin(lastReportTime, loopStartTime);

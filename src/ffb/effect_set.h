@@ -2,8 +2,11 @@
 // telemetry frame and the user gain onto their parameters.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <iosfwd>
 
+#include "ffb/send_decision.h"
 #include "platform/platform.h"
 #include "telemetry/telemetry_frame.h"
 
@@ -20,6 +23,7 @@ struct SentEffect {
     DWORD periodMicroseconds = 0;  ///< the waves only; 0 for the constant force and the damper
     bool clipped = false;  ///< the strength before the gain lay outside its limit and was limited
     bool sent = false;     ///< the effect exists and received these values
+    bool sentNow = false;  ///< the last apply handed them to the wheel (else it holds them)
 };
 
 /// What the set last sent, kept for the monitor and the trace: plain values, no history.
@@ -50,7 +54,13 @@ class EffectSet {
     /// Starts every effect that is not playing (after a stop, a loss, or a Start that failed),
     /// then sends all five parameter sets computed from frame and gain alone. Allocates nothing;
     /// every result is bounded whatever the frame holds.
-    void apply(const TelemetryFrame& frame, double gain);
+    /// now (a clock reading) matters only when only changes are sent.
+    void apply(const TelemetryFrame& frame, double gain, std::int64_t now = 0);
+
+    /// With on, apply sends an effect's parameters only when they differ from the last ones it
+    /// accepted, or when the keep-alive is due; after a start, a re-acquire or a failed call it
+    /// sends everything again. Off (the default), every apply sends all five.
+    void sendOnlyChanges(bool on) { changesOnly_ = on; }
 
     /// Sends one periodic effect's magnitude (fraction of full scale) and frequency (Hz); returns
     /// what it sent (not sent when field is empty).
@@ -63,7 +73,10 @@ class EffectSet {
     /// DirectInput stops and unloads a device's effects when it unacquires the device; after the
     /// device has been acquired again they count as stopped, so the next apply starts (and so
     /// downloads) every one of them again.
-    void markUnloaded() { playing_ = 0; }
+    void markUnloaded() {
+        playing_ = 0;
+        forgetAccepted();
+    }
 
     const SentEffects& lastSent() const { return sent_; }
 
@@ -73,8 +86,16 @@ class EffectSet {
     void start();
 
     /// Looks at the result of an effect call: a device that is no longer acquired has dropped
-    /// every effect.
-    void noteResult(HRESULT result);
+    /// every effect. True when the effect accepted the call.
+    bool noteResult(HRESULT result);
+
+    /// Hands one effect (index in creation order) its type-specific record unless only changes
+    /// are sent and magnitude and period are what it last accepted, with no keep-alive due.
+    /// Returns whether it sent them.
+    bool update(unsigned index, IDirectInputEffect* effect, DWORD recordSize, LPVOID record,
+                LONG magnitude, DWORD period);
+
+    void forgetAccepted() { accepted_ = {}; }
 
     /// Writes one line when effects first cannot be started and one when all play again.
     void reportPlaying();
@@ -97,6 +118,9 @@ class EffectSet {
     unsigned playing_ = 0;       // one bit per effect, in creation order: its last Start held
     bool startFailing_ = false;  // the "could not start" line is out, "playing again" is not
     SentEffects sent_{};
+    bool changesOnly_ = false;
+    std::int64_t now_ = 0;  // the clock reading of the apply in progress
+    std::array<AcceptedParameters, 5> accepted_{};
 };
 
 }  // namespace torvane

@@ -1,5 +1,7 @@
 // The mapping of one telemetry frame and the user gain onto the five effects. No memory between
-// calls: every update recomputes every parameter from the frame alone and sends all of them.
+// calls: every update recomputes every parameter from the frame alone and sends all of them
+// (with only changes sent, those that differ from what the wheel holds, or whose keep-alive is
+// due).
 
 #include <cmath>
 
@@ -36,7 +38,8 @@ bool outside(double v, double lo, double hi) {
 
 }  // namespace
 
-void EffectSet::apply(const TelemetryFrame& frame, double gain) {
+void EffectSet::apply(const TelemetryFrame& frame, double gain, std::int64_t now) {
+    now_ = now;
     start();
     // The command line already holds the gain to 0..0.35; holding it here too keeps the wheel
     // safe whatever a caller passes.
@@ -48,8 +51,8 @@ void EffectSet::apply(const TelemetryFrame& frame, double gain) {
     if (constantForce_ != nullptr) {
         DICONSTANTFORCE force{};
         force.lMagnitude = sent_.constantForce.magnitude;
-        const DIEFFECT description = describe(sizeof force, &force);
-        noteResult(constantForce_->SetParameters(&description, DIEP_TYPESPECIFICPARAMS));
+        sent_.constantForce.sentNow =
+            update(0, constantForce_, sizeof force, &force, force.lMagnitude, 0);
     }
 
     const double engine = frame.engineGain * 2.2;
@@ -78,8 +81,8 @@ void EffectSet::apply(const TelemetryFrame& frame, double gain) {
         condition.lNegativeCoefficient = condition.lPositiveCoefficient;
         condition.dwPositiveSaturation = DI_FFNOMINALMAX;
         condition.dwNegativeSaturation = DI_FFNOMINALMAX;
-        const DIEFFECT description = describe(sizeof condition, &condition);
-        noteResult(damper_->SetParameters(&description, DIEP_TYPESPECIFICPARAMS));
+        sent_.damper.sentNow =
+            update(4, damper_, sizeof condition, &condition, condition.lPositiveCoefficient, 0);
     }
     reportPlaying();
 }
@@ -90,9 +93,12 @@ SentEffect EffectSet::setPeriodic(IDirectInputEffect* field, double magnitude, d
     periodic.dwMagnitude = static_cast<DWORD>(toUnits(magnitude, 0.0, 1.0));
     periodic.dwPeriod = static_cast<DWORD>(kMicrosecondsPerSecond /
                                            limit(frequency, kLowestFrequency, kHighestFrequency));
-    const DIEFFECT description = describe(sizeof periodic, &periodic);
-    noteResult(field->SetParameters(&description, DIEP_TYPESPECIFICPARAMS));
-    return {static_cast<LONG>(periodic.dwMagnitude), periodic.dwPeriod, false, true};
+    const auto magnitudeUnits = static_cast<LONG>(periodic.dwMagnitude);
+    // The waves are the set's second to fourth effects.
+    const unsigned index = field == engineSine_ ? 1 : field == roadSine_ ? 2 : 3;
+    const bool sentNow =
+        update(index, field, sizeof periodic, &periodic, magnitudeUnits, periodic.dwPeriod);
+    return {magnitudeUnits, periodic.dwPeriod, false, true, sentNow};
 }
 
 }  // namespace torvane

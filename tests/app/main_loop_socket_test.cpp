@@ -179,6 +179,8 @@ TEST_F(MainLoopTest, PacesPassesByTheClockRulesAndWakesOnTelemetry) {
         for (std::int64_t reading : clock.readings)
             passes.push_back(static_cast<double>(reading - kStart) / 1e6);
         EXPECT_EQ(passes, c.passes);
+        // Every pass ends in a wait: a loop in a real-time class must leave the cores between.
+        EXPECT_FALSE(clock.runaway);
         if (!c.lowLatency) {
             EXPECT_EQ(clock.waits, 0);
         }

@@ -14,10 +14,10 @@ namespace {
 
 constexpr std::int64_t kStart = 1'000'000'000;
 constexpr std::int64_t kMs = 1'000'000;
-// The worked example as sent.
-const torvane::SentEffects kSent{{-420, 0, false, true},    {660, 16260, false, true},
-                                 {176, 13890, false, true}, {800, 9585, false, true},
-                                 {250, 0, false, true},     true};
+// The worked example, of which the constant force, the engine and the damper went out in the pass.
+const torvane::SentEffects kSent{{-420, 0, false, true, true},     {660, 16260, false, true, true},
+                                 {176, 13890, false, true, false}, {800, 9585, false, true, false},
+                                 {250, 0, false, true, true},      true};
 
 struct RecordingSink final : TraceSink {
     std::vector<std::string> writes;
@@ -35,22 +35,23 @@ PassRecord pass(std::int64_t sinceStart, bool applied, bool stopped, bool stateR
 
 TEST(Trace, WritesTheHeaderAndOneLinePerPassThatSentOrStopped) {
     PassRecord noDamper = pass(20 * kMs + 999, true, false);
-    noDamper.effects.damper.sent = false;  // a wheel that refused it
+    noDamper.effects.damper = {};  // a wheel that refused it
     const std::pair<PassRecord, const char*> cases[] = {
-        {pass(0, true, false), "0.000,-420,660,16260,176,13890,800,9585,250,1,\n"},
+        {pass(0, true, false), "0.000,-420,660,16260,176,13890,800,9585,250,1,,ced\n"},
         {pass(16 * kMs + 123'456, true, false, true),
-         "16.123,-420,660,16260,176,13890,800,9585,250,1,-1532\n"},
-        {noDamper, "20.000,-420,660,16260,176,13890,800,9585,,1,\n"},
+         "16.123,-420,660,16260,176,13890,800,9585,250,1,-1532,ced\n"},
+        {noDamper, "20.000,-420,660,16260,176,13890,800,9585,,1,,ce\n"},
         {pass(24 * kMs, false, false, true), ""},  // nothing playing, nothing sent
-        {pass(123'456 * kMs, false, true, true), "123456.000,,,,,,,,,0,-1532\n"},
-        {pass(123'460 * kMs, false, true), "123460.000,,,,,,,,,0,\n"},
+        {pass(123'456 * kMs, false, true, true), "123456.000,,,,,,,,,0,-1532,\n"},
+        {pass(123'460 * kMs, false, true), "123460.000,,,,,,,,,0,,\n"},
     };
     RecordingSink sink;
     std::ostringstream err;
-    std::string expected = std::string("# torvane-bridge ") + torvane::versionText() +
-                           " trace, clock_start_ns=1000000000\n"
-                           "time_ms,constant,engine_magnitude,engine_period_us,road_magnitude,"
-                           "road_period_us,curb_magnitude,curb_period_us,damper,playing,wheel_x\n";
+    std::string expected =
+        std::string("# torvane-bridge ") + torvane::versionText() +
+        " trace, clock_start_ns=1000000000\n"
+        "time_ms,constant,engine_magnitude,engine_period_us,road_magnitude,"
+        "road_period_us,curb_magnitude,curb_period_us,damper,playing,wheel_x,sent\n";
     {
         Trace trace(sink, "trace.csv", kStart, err);
         for (const auto& [record, line] : cases) {
