@@ -1,13 +1,16 @@
-#!/usr/bin/env python3
 """End-to-end benchmark of the shipped program: the default loop and --low-latency side by side.
 
     e2e_bench.py --program build/linux-release/torvane-bridge
     e2e_bench.py --wine build/windows/torvane-bridge.exe
-    e2e_bench.py --program ... --wine ... --seconds 10 --idle-seconds 5
+    e2e_bench.py --program ... --wine ... --seconds 10 --idle-seconds 5 --load 4
 
-For each binary and each loop it starts the program on its virtual wheel with a trace, leaves it
-idle (no telemetry), then sends tagged telemetry at 60 Hz, 250 Hz and 1 kHz, ends it with Ctrl+C
-and prints, per phase and side by side:
+For each binary it runs three columns: the default loop; --low-latency as an unprivileged user
+(--user, default nobody), who gets no raised priority; and --low-latency as root, which gets
+real-time priority. Under Wine the user column is left out. With --load N each column runs again
+beside N busy processes (a game's threads; two per core is the usual figure). Each run starts the
+program on its virtual wheel with a trace, leaves it idle (no telemetry), sends tagged telemetry
+at 60 Hz, 250 Hz and 1 kHz, then the worked example unchanged at 250 Hz and the first seconds of
+the sample lap, ends it with Ctrl+C and prints, per phase and side by side:
 
 - latency: from the moment a datagram is handed to the socket to the time stamp of the first pass
   that plays it or a newer one (a pass takes its time stamp, then reads the socket and calls
@@ -16,7 +19,9 @@ and prints, per phase and side by side:
   clock: CLOCK_MONOTONIC for the Linux binary, CLOCK_MONOTONIC_RAW under Wine, where the program's
   steady clock is the performance counter. The run checks that relation and prints it. A pass
   held up between its time stamp and its read gives a negative latency: the "min" row shows it.
-  The sender keeps its datagrams at least half a period apart even when it runs late.
+  The sender keeps its datagrams at least half a period apart even when it runs late, and reads
+  its clock and sends at SCHED_FIFO 20, so that a load cannot come between the two.
+- effect calls per second: the effects each pass handed to the wheel (the trace's sent column).
 - report interval: the gaps between the raw-input datagrams arriving on 127.0.0.1:8767, as the
   kernel time-stamps them.
 - passes per second while telemetry plays (trace lines), and wake-ups per second when idle (the
@@ -24,7 +29,8 @@ and prints, per phase and side by side:
 - CPU time in % of one core (the kernel's run time of every thread of the program, in ns from
   schedstat: the figure behind /proc/PID/stat's utime+stime, without its 10 ms ticks; under Wine
   the Wine server and Wine's other processes separately).
-- the machine's load (/proc/loadavg) before and after each binary.
+- the priority the program said it got, and the machine's load (/proc/loadavg) before and after
+  each binary.
 
 Each program run gets its own network namespace (`unshare -n`, so the fixed ports never meet
 another program's; needs root) and, under Wine, its own Wine server started inside it.
@@ -520,7 +526,8 @@ def cell(values, digits=2):
 
 def print_table(columns, wine):
     """columns: (name, run) pairs, side by side."""
-    width, column = 40, 26
+    width = 40
+    column = max(24, max(len(name) for name, _ in columns) + 2)
     print(f"{'':<{width}}" + "".join(f"{name:>{column}}" for name, _ in columns))
     runs = [run for _, run in columns]
     print(f"  {'priority':<{width - 2}}" + "".join(
