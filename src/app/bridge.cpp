@@ -88,13 +88,6 @@ int runNetworkBridge(const BridgeOptions& options, IDirectInputDevice8W& device,
     effects->sendOnlyChanges(options.lowLatency);
 
     MainLoop loop(options, device, *effects, receiver, reporter, environment.running);
-    // The loop runs on this thread: with "--low-latency" it asks for a class that runs it as soon
-    // as a datagram arrives, and gives it back when the bridge ends.
-    std::optional<platform::LoopPriority> priority;
-    if (options.lowLatency) {
-        priority.emplace();
-        environment.out << priority->line();
-    }
     const std::int64_t lastReportTime = environment.clock.now();
     const std::int64_t loopStartTime = environment.clock.now();
     loop.begin(lastReportTime, loopStartTime);
@@ -102,7 +95,17 @@ int runNetworkBridge(const BridgeOptions& options, IDirectInputDevice8W& device,
                     << " (hard maximum 0.35). Ctrl+C to stop.\n";
     environment.out.flush();
     startObservers(observers, options, environment, loopErr, loopStartTime, loop);
+    // The loop runs on this thread: with "--low-latency" it asks for a class that runs it as soon
+    // as a datagram arrives, and gives it back when the loop ends. Asked last, so that the
+    // threads that write the trace and the console (started before) keep the ordinary class.
+    std::optional<platform::LoopPriority> priority;
+    if (options.lowLatency) {
+        priority.emplace();
+        environment.out << priority->line();
+        environment.out.flush();
+    }
     loop.run(environment.clock);
+    priority.reset();
 
     loop.stopEffects(environment.clock);
     device.Unacquire();
