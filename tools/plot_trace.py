@@ -2,12 +2,16 @@
 """Draws a torvane-bridge trace (the CSV that "torvane-bridge --trace FILE" writes) as one PNG.
 
 Usage: plot_trace.py TRACE.csv [PICTURE.png]    (default: the trace's name with .png)
+       plot_trace.py --overlay TRACE.csv OTHER.csv PICTURE.png
 
 Four panels against time: the aligning-torque force (the constant force), the strengths of the
 engine, road and curb vibrations, the damper coefficient, and the rim's X axis, all in
-DirectInput units; shaded where the effects were stopped. Needs matplotlib (Debian:
-python3-matplotlib).
+DirectInput units; shaded where the effects were stopped. With --overlay, the constant force of
+two traces of the same telemetry (say, without and with "--smooth") in one panel over the whole
+run and in one over the half second around the first trace's largest step, each labelled with its
+file name. Needs matplotlib (Debian: python3-matplotlib).
 """
+import os
 import csv
 import math
 import sys
@@ -94,17 +98,57 @@ def plot(trace_path, picture_path):
     plt.close(figure)
 
 
+def overlay(trace_path, other_path, picture_path):
+    traces = []
+    for path in (trace_path, other_path):
+        _, c = read_trace(path)
+        # Only what was sent: a stop has no force to show.
+        points = [(t / 1000.0, f) for t, f in zip(c["time_ms"], c["constant"]) if not math.isnan(f)]
+        if not points:
+            raise ValueError(f"{path}: no constant force was sent")
+        traces.append((os.path.splitext(os.path.basename(path))[0], points))
+    # The largest change between two passes of the first trace: where steps are felt most.
+    first = traces[0][1]
+    steps = [(abs(b[1] - a[1]), b[0]) for a, b in zip(first, first[1:])] or [(0, first[0][0])]
+    centre = max(steps)[1]
+    figure, (whole, close) = plt.subplots(2, 1, figsize=(11, 6), constrained_layout=True)
+    for (label, points), color, width in zip(traces, ("tab:blue", "tab:red"), (1.5, 1)):
+        seconds = [t for t, _ in points]
+        forces = [f for _, f in points]
+        whole.plot(seconds, forces, color=color, linewidth=width, label=label)
+        near = [(t, f) for t, f in points if abs(t - centre) <= 0.25]
+        close.plot([t for t, _ in near], [f for _, f in near], color=color, linewidth=width,
+                   marker=".", markersize=3, label=label)
+    whole.set_title("constant force (aligning torque) as sent", fontsize="medium")
+    close.set_title(f"the half second around {centre:.2f} s", fontsize="medium")
+    for panel in (whole, close):
+        panel.axhline(0, color="grey", linewidth=0.5)
+        panel.set_ylabel("DirectInput units")
+        panel.grid(True, linewidth=0.3)
+        panel.legend(loc="best", fontsize="small")
+    close.set_xlabel("time (s)")
+    figure.savefig(picture_path, dpi=100)
+    plt.close(figure)
+
+
 def main(arguments):
     if arguments[:1] in (["-h"], ["--help"]):
         print(__doc__.strip())
         return 0
-    if len(arguments) not in (1, 2):
+    overlaid = arguments[:1] == ["--overlay"]
+    if (overlaid and len(arguments) != 4) or (not overlaid and len(arguments) not in (1, 2)):
         print(__doc__.strip(), file=sys.stderr)
         return 2
-    trace = arguments[0]
-    picture = arguments[1] if len(arguments) == 2 else trace.rsplit(".", 1)[0] + ".png"
+    if overlaid:
+        picture = arguments[3]
+    else:
+        trace = arguments[0]
+        picture = arguments[1] if len(arguments) == 2 else trace.rsplit(".", 1)[0] + ".png"
     try:
-        plot(trace, picture)
+        if overlaid:
+            overlay(*arguments[1:])
+        else:
+            plot(trace, picture)
     except (OSError, ValueError) as error:
         print(f"plot_trace: {error}", file=sys.stderr)
         return 1

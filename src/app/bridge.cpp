@@ -3,9 +3,12 @@
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <sstream>
 
 #include "app/main_loop.h"
 #include "app/options.h"
+#include "app/settings.h"
+#include "app/settings_watcher.h"
 #include "app/usage.h"
 #include "app/version.h"
 #include "controller/diagnose.h"
@@ -66,7 +69,7 @@ void startObservers(Observers& observers, const BridgeOptions& options,
 // Declaration order is release order reversed: the receiver's socket, the report socket and
 // Windows Sockets go first, then the effects, and the observers' output last.
 int runNetworkBridge(const BridgeOptions& options, IDirectInputDevice8W& device,
-                     const BridgeEnvironment& environment) {
+                     const BridgeEnvironment& environment, SettingsWatcher* watcher) {
     std::ostream& loopErr = environment.loopErr != nullptr ? *environment.loopErr : environment.err;
     Observers observers;
     std::optional<EffectSet> effects;
@@ -95,6 +98,11 @@ int runNetworkBridge(const BridgeOptions& options, IDirectInputDevice8W& device,
                     << " (hard maximum 0.35). Ctrl+C to stop.\n";
     environment.out.flush();
     startObservers(observers, options, environment, loopErr, loopStartTime, loop);
+    if (watcher != nullptr) {
+        // The reload lines are written from the loop's pass: through the stream that never blocks.
+        loop.watchSettings(*watcher, loopErr);
+        watcher->start();
+    }
     // The loop runs on this thread: with "--low-latency" it asks for a class that runs it as soon
     // as a datagram arrives, and gives it back when the loop ends. Asked last, so that the
     // threads that write the trace and the console (started before) keep the ordinary class.
@@ -115,15 +123,53 @@ int runNetworkBridge(const BridgeOptions& options, IDirectInputDevice8W& device,
     return kExitOk;
 }
 
+// "--wait": with no usable controller, lists them again every second until one matches or the
+// running flag is cleared (then null). The list and the selection are printed as usual once one
+// matches; the tries before print nothing.
+const ControllerInfo* waitForController(IDirectInput8W& directInput, const BridgeOptions& options,
+                                        std::vector<ControllerInfo>& controllers,
+                                        const BridgeEnvironment& environment) {
+    std::ostringstream quiet;
+    if (selectController(controllers, options.deviceIndex, options.nameFilter, quiet, quiet) !=
+        nullptr)
+        return selectController(controllers, options.deviceIndex, options.nameFilter,
+                                environment.out, environment.err);
+    environment.err << "Waiting for a force-feedback wheel... (Ctrl+C to stop)\n";
+    environment.err.flush();
+    constexpr std::int64_t kListIntervalNs = 1'000'000'000;
+    std::int64_t nextList = environment.clock.now() + kListIntervalNs;
+    while (environment.running.load()) {
+        // Short sleeps, so that Ctrl+C ends the wait at once.
+        environment.clock.sleep(std::chrono::milliseconds(100));
+        if (environment.clock.now() < nextList) continue;
+        nextList = environment.clock.now() + kListIntervalNs;
+        controllers = enumerateControllers(directInput);
+        quiet.str({});  // a wait may last hours: keep nothing of the tries
+        if (selectController(controllers, options.deviceIndex, options.nameFilter, quiet, quiet) ==
+            nullptr)
+            continue;
+        printControllerList(controllers, environment.out);
+        return selectController(controllers, options.deviceIndex, options.nameFilter,
+                                environment.out, environment.err);
+    }
+    return nullptr;
+}
+
 }  // namespace
+
+bool shouldPauseBeforeClosing(unsigned consoleProcesses, bool inputIsConsole, int exitCode) {
+    return consoleProcesses == 1 && inputIsConsole && exitCode >= kExitNoDirectInput &&
+           exitCode <= kExitCannotBind;
+}
 
 int runBridge(int argc, const WCHAR* const* argv, const BridgeEnvironment& environment) {
     std::ostream& out = environment.out;
     std::ostream& err = environment.err;
     // Parsing needs nothing that COM sets up, so it may come first: a request for help or the
     // version is then answered on any machine, with no wheel, DirectInput or network at all.
-    const BridgeOptions options = parseBridgeOptions(argc, argv);
+    BridgeOptions options = parseBridgeOptions(argc, argv);
     if (options.help || options.version) {
+        for (const std::string& problem : options.problems) err << problem << '\n';
         if (options.help) {
             printUsage(out);  // the usage names the version too
         } else {
@@ -131,6 +177,18 @@ int runBridge(int argc, const WCHAR* const* argv, const BridgeEnvironment& envir
         }
         return kExitOk;
     }
+    // The settings file under the command line: what the command line gives wins. Without a file
+    // nothing is printed, so such a run is as it always was.
+    const platform::WideString settingsPath =
+        chooseSettingsFile(options.configPath, environment.settingsCandidates);
+    BridgeOptions fromFile;
+    if (!settingsPath.empty()) {
+        fromFile = readSettings(settingsPath, err);
+        options = parseBridgeOptions(argc, argv, fromFile);
+    }
+    for (const std::string& problem : options.problems) err << problem << '\n';
+    if (!options.writeConfigPath.empty())
+        return writeSettings(options, out, err) ? kExitOk : kExitSettingsNotWritten;
     // A diagnose log is what users paste into bug reports: it starts with the version.
     if (options.diagnose) out << "torvane-bridge " << versionText() << " diagnose\n";
     const platform::ComApartment com;
@@ -149,11 +207,16 @@ int runBridge(int argc, const WCHAR* const* argv, const BridgeEnvironment& envir
         err << "DirectInput8Create failed.\n";
         return kExitNoDirectInput;
     }
-    const std::vector<ControllerInfo> controllers = enumerateControllers(*directInput);
+    std::vector<ControllerInfo> controllers = enumerateControllers(*directInput);
     printControllerList(controllers, out);
-    const ControllerInfo* chosen =
-        selectController(controllers, options.deviceIndex, options.nameFilter, out, err);
-    if (chosen == nullptr) return kExitNoController;
+    const ControllerInfo* chosen = nullptr;
+    if (options.wait) {
+        chosen = waitForController(*directInput, options, controllers, environment);
+        if (chosen == nullptr) return kExitOk;  // Ctrl+C while waiting
+    } else {
+        chosen = selectController(controllers, options.deviceIndex, options.nameFilter, out, err);
+        if (chosen == nullptr) return kExitNoController;
+    }
 
     platform::ComPtr<IDirectInputDevice8W> device;
     if (!openController(*directInput, *chosen, device)) {
@@ -185,7 +248,14 @@ int runBridge(int argc, const WCHAR* const* argv, const BridgeEnvironment& envir
         device->Unacquire();
         return kExitOk;
     }
-    return runNetworkBridge(options, *device, environment);
+    std::optional<SettingsWatcher> watcher;
+    if (!settingsPath.empty()) {
+        std::vector<platform::WideString> arguments;
+        for (int i = 0; i < argc; ++i)
+            arguments.emplace_back(argv[i] != nullptr ? argv[i] : TORVANE_WIDE(""));
+        watcher.emplace(settingsPath, fromFile, std::move(arguments));
+    }
+    return runNetworkBridge(options, *device, environment, watcher ? &*watcher : nullptr);
 }
 
 }  // namespace torvane

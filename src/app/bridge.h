@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <iosfwd>
+#include <vector>
 
 #include "app/loop_clock.h"
 #include "controller/discovery.h"
@@ -16,6 +17,7 @@ namespace torvane {
 /// Exit codes: which start-up step ended the program.
 enum ExitCode : int {
     kExitOk = 0,
+    kExitSettingsNotWritten = 1,  ///< "--write-config" could not, or would not, write its file
     kExitNoDirectInput = 2,
     kExitNoController = 3,
     kExitCannotOpen = 4,
@@ -41,6 +43,9 @@ struct BridgeEnvironment {
     observe::RimProbe* rimProbe = nullptr;
     /// Where the virtual wheel's devices record their DirectInput calls; null for nowhere.
     wheel::Journal* journal = nullptr;
+    /// Where a settings file is looked for when "--config" names none, in order; empty for
+    /// nowhere (the program passes settingsCandidates of its surroundings).
+    std::vector<platform::WideString> settingsCandidates{};
 };
 
 /// Runs the whole program after the console control handler is installed: the command line (a
@@ -48,5 +53,10 @@ struct BridgeEnvironment {
 /// mode or the bridge until the running flag is cleared.
 /// Everything created is released in reverse order on every way out. Returns the exit code.
 int runBridge(int argc, const WCHAR* const* argv, const BridgeEnvironment& environment);
+
+/// Whether the program should wait for Enter before it ends, so that its console window does not
+/// close before its message can be read: only when the console was made for this process alone
+/// (started from Explorer), standard input is that console, and start-up failed (codes 2 to 7).
+bool shouldPauseBeforeClosing(unsigned consoleProcesses, bool inputIsConsole, int exitCode);
 
 }  // namespace torvane

@@ -1,10 +1,13 @@
 // The program's entry point: the wide-character console entry, as on Windows.
 #include <iostream>
+#include <limits>
 
 #include "app/bridge.h"
 #include "app/console_control.h"
+#include "app/settings.h"
 #include "observe/background_writer.h"
 #include "observe/rim_probe.h"
+#include "platform/environment.h"
 #include "platform/streams.h"
 #include "platform/window_thread.h"
 #include "virtual_wheel/virtual_wheel.h"
@@ -51,11 +54,23 @@ extern "C" int wmain(int argc, WCHAR* argv[]) {
     environment.virtualWheel = &virtualWheel;
     environment.rimProbe = &rim;
     environment.loopErr = &loopErr;
+    environment.settingsCandidates =
+        torvane::settingsCandidates(platform::executableFolder(), platform::kWindows,
+                                    platform::environmentVariable(TORVANE_WIDE("APPDATA")),
+                                    platform::environmentVariable(TORVANE_WIDE("XDG_CONFIG_HOME")),
+                                    platform::environmentVariable(TORVANE_WIDE("HOME")));
     const int code = torvane::runBridge(argc, argv, environment);
     std::cout.flush();
     // The wheel is released by now; output that is stuck gets a short grace, no more.
     const bool written = console.finish(observe::BackgroundWriter::kExitGrace);
     torvane::announceShutdownFinished();
+    // Started from Explorer, the console window closes with the program: keep a failure's message
+    // on screen until it has been read.
+    if (written && torvane::shouldPauseBeforeClosing(platform::consoleProcessCount(),
+                                                     platform::standardInputIsConsole(), code)) {
+        std::cerr << "Press Enter to close this window.\n";
+        std::cin.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+    }
     if (!written || observe::BackgroundWriter::abandoned()) {
         utf8Console.restore();
         platform::endProcessNow(code);

@@ -15,7 +15,8 @@ MainLoop::MainLoop(const BridgeOptions& options, IDirectInputDevice8W& device, E
       effects_(effects),
       receiver_(receiver),
       reporter_(reporter),
-      running_(running) {}
+      running_(running),
+      live_(liveSettingsOf(options)) {}
 
 void MainLoop::begin(std::int64_t lastReportTime, std::int64_t loopStartTime) {
     lastReportTime_ = lastReportTime;
@@ -23,7 +24,13 @@ void MainLoop::begin(std::int64_t lastReportTime, std::int64_t loopStartTime) {
     previousPassTime_ = loopStartTime;
 }
 
+void MainLoop::watchSettings(SettingsWatcher& watcher, std::ostream& err) {
+    watcher_ = &watcher;
+    watcherErr_ = &err;
+}
+
 void MainLoop::runPass(std::int64_t now) {
+    if (watcher_ != nullptr) watcher_->take(live_, *watcherErr_);
     if (options_.test) {
         const double t = static_cast<double>(now - loopStartTime_) / 1'000'000'000.0;
         latest_ = makeTestFrame(t, options_.testMode);
@@ -40,8 +47,8 @@ void MainLoop::runPass(std::int64_t now) {
         stopped = effects_.stop();
     } else {
         TelemetryFrame frame = latest_;
-        if (options_.invert) frame.aligningTorque = -frame.aligningTorque;
-        effects_.apply(frame, options_.gain, now);
+        if (live_.invert) frame.aligningTorque = -frame.aligningTorque;
+        effects_.apply(frame, live_.gain, live_.tuning, now);
         applied = true;
     }
 

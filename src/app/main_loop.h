@@ -9,6 +9,7 @@
 #include "app/loop_clock.h"
 #include "app/options.h"
 #include "app/report_schedule.h"
+#include "app/settings_watcher.h"
 #include "ffb/effect_set.h"
 #include "observe/pass_record.h"
 #include "report/raw_input.h"
@@ -43,6 +44,12 @@ class MainLoop {
     /// pass makes exactly the calls it makes unobserved.
     void addObserver(observe::PassObserver& observer);
 
+    /// Takes new gain, inversion and tuning from watcher at the start of a pass whenever it has
+    /// some, and writes its line on err.
+    void watchSettings(SettingsWatcher& watcher, std::ostream& err);
+
+    const LiveSettings& liveSettings() const { return live_; }
+
     /// Shutdown's stop of the effects. Observers see it as a pass of its own, at a fresh clock
     /// reading, when it stopped effects that were playing.
     void stopEffects(LoopClock& clock);
@@ -69,6 +76,9 @@ class MainLoop {
     std::int64_t loopStartTime_ = 0;
     std::int64_t previousPassTime_ = 0;
     bool coarseTimer_ = false;  // the clock's pauses end on a coarse system tick
+    LiveSettings live_;         // from the options, then from the settings file as it changes
+    SettingsWatcher* watcher_ = nullptr;
+    std::ostream* watcherErr_ = nullptr;
     static constexpr std::size_t kMaxObservers = 2;  // the monitor and the trace
     std::array<observe::PassObserver*, kMaxObservers> observers_{};
     std::size_t observerCount_ = 0;

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <limits>
+#include <sstream>
 #include <string_view>
 
 #include "ffb/effect_set.h"
@@ -26,6 +27,17 @@ enum class Option {
     LowLatency,
     Help,
     Version,
+    Steering,
+    Engine,
+    Road,
+    Curb,
+    Damper,
+    MinForce,
+    Smooth,
+    Wait,
+    Config,
+    WriteConfig,
+    Force,
 };
 
 struct OptionName {
@@ -50,6 +62,41 @@ constexpr OptionName kOptions[] = {
     {TORVANE_WIDE("-h"), Option::Help, false},
     {TORVANE_WIDE("/?"), Option::Help, false},
     {TORVANE_WIDE("--version"), Option::Version, false},
+    {TORVANE_WIDE("--steering"), Option::Steering, true},
+    {TORVANE_WIDE("--engine"), Option::Engine, true},
+    {TORVANE_WIDE("--road"), Option::Road, true},
+    {TORVANE_WIDE("--curb"), Option::Curb, true},
+    {TORVANE_WIDE("--damper"), Option::Damper, true},
+    {TORVANE_WIDE("--min-force"), Option::MinForce, true},
+    {TORVANE_WIDE("--smooth"), Option::Smooth, true},
+    {TORVANE_WIDE("--wait"), Option::Wait, false},
+    {TORVANE_WIDE("--config"), Option::Config, true},
+    {TORVANE_WIDE("--write-config"), Option::WriteConfig, true},
+    {TORVANE_WIDE("--force"), Option::Force, false},
+};
+
+// Option names are ASCII.
+std::string narrowName(WideView name) {
+    std::string text;
+    for (const WCHAR unit : name) text.push_back(static_cast<char>(unit));
+    return text;
+}
+
+// Where a checked number option lives in the record, its range and its default.
+struct CheckedOption {
+    Option option;
+    double ForceTuning::*field;
+    double lo, hi;
+};
+
+constexpr CheckedOption kCheckedOptions[] = {
+    {Option::Steering, &ForceTuning::steering, 0.0, kMaxStrength},
+    {Option::Engine, &ForceTuning::engine, 0.0, kMaxStrength},
+    {Option::Road, &ForceTuning::road, 0.0, kMaxStrength},
+    {Option::Curb, &ForceTuning::curb, 0.0, kMaxStrength},
+    {Option::Damper, &ForceTuning::damper, 0.0, kMaxStrength},
+    {Option::MinForce, &ForceTuning::minForce, 0.0, kMaxMinForce},
+    {Option::Smooth, &ForceTuning::smoothMs, 0.0, kMaxSmoothMs},
 };
 
 /// Exact, case-sensitive match of the whole argument; nullptr when it is no option of ours.
@@ -86,13 +133,29 @@ void applyFlag(Option option, BridgeOptions& options) {
         case Option::Version:
             options.version = true;
             break;
+        case Option::Wait:
+            options.wait = true;
+            break;
+        case Option::Force:
+            options.force = true;
+            break;
         default:
             break;
     }
 }
 
-void applyValue(Option option, const platform::WideString& value, BridgeOptions& options) {
-    switch (option) {
+void applyValue(const OptionName& name, const platform::WideString& value,
+                const BridgeOptions& base, BridgeOptions& options) {
+    for (const CheckedOption& checked : kCheckedOptions) {
+        if (checked.option != name.option) continue;
+        // A value that cannot be used falls back to the default (or the settings file's value),
+        // never to 0: a typo must not silence a wheel.
+        readCheckedValue(narrowName(name.name), value, checked.lo, checked.hi,
+                         base.tuning.*checked.field, options.tuning.*checked.field,
+                         options.problems);
+        return;
+    }
+    switch (name.option) {
         case Option::TestMode:
             options.testMode = toLowerAscii(toUtf8(value));
             break;
@@ -108,9 +171,24 @@ void applyValue(Option option, const platform::WideString& value, BridgeOptions&
         case Option::Trace:
             options.tracePath = value;
             break;
+        case Option::Config:
+            options.configPath = value;
+            break;
+        case Option::WriteConfig:
+            options.writeConfigPath = value;
+            break;
         default:
             break;
     }
+}
+
+// Remembered so that a settings file read again later still loses to the command line.
+void noteGiven(const OptionName& name, BridgeOptions& options) {
+    const std::string option = narrowName(name.name);
+    for (const std::string& given : options.given) {
+        if (given == option) return;
+    }
+    options.given.push_back(option);
 }
 
 /// The white space that the C runtime's number conversions skip in the "C" locale.
@@ -120,8 +198,10 @@ bool isConversionSpace(WCHAR unit) {
 
 }  // namespace
 
-BridgeOptions parseBridgeOptions(int argc, const WCHAR* const* argv) {
-    BridgeOptions options;
+BridgeOptions parseBridgeOptions(int argc, const WCHAR* const* argv, const BridgeOptions& base) {
+    BridgeOptions options = base;
+    options.problems.clear();
+    options.given.clear();
     if (argv == nullptr) return options;
     for (int i = 1; i < argc; ++i) {
         if (argv[i] == nullptr) continue;
@@ -129,6 +209,7 @@ BridgeOptions parseBridgeOptions(int argc, const WCHAR* const* argv) {
         if (found == nullptr) continue;  // stray words and unknown options are ignored
         if (!found->takesValue) {
             applyFlag(found->option, options);
+            noteGiven(*found, options);
             continue;
         }
         // The value is the next argument whatever it looks like; an option with nothing after it
@@ -136,9 +217,23 @@ BridgeOptions parseBridgeOptions(int argc, const WCHAR* const* argv) {
         if (i + 1 >= argc) break;
         ++i;
         if (argv[i] == nullptr) continue;
-        applyValue(found->option, platform::WideString(argv[i]), options);
+        applyValue(*found, platform::WideString(argv[i]), base, options);
+        noteGiven(*found, options);
     }
     return options;
+}
+
+platform::WideString toWide(std::string_view text) {
+    if (text.empty() || text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
+        return {};
+    }
+    const int length = static_cast<int>(text.size());
+    const int needed = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
+    if (needed <= 0) return {};
+    platform::WideString wide(static_cast<std::size_t>(needed), 0);
+    const int written = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, wide.data(), needed);
+    wide.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
+    return wide;
 }
 
 std::string toUtf8(const platform::WideString& text) {
@@ -182,6 +277,44 @@ double readGainValue(const platform::WideString& text) {
     if (value > 0.0) return value;
     // Negative, zero of either sign, or not a number: no force. (-0 would print as "-0".)
     return 0.0;
+}
+
+void readCheckedValue(std::string_view option, const platform::WideString& text, double lo,
+                      double hi, double fallback, double& result,
+                      std::vector<std::string>& problems) {
+    std::string ascii;
+    for (const WCHAR unit : text) {
+        if (unit == 0 || unit >= 0x80) {
+            ascii.clear();  // not a number at all
+            break;
+        }
+        ascii.push_back(static_cast<char>(unit));
+    }
+    const NumberScan scan = scanDouble(ascii, HexNumbers::Rejected);
+    std::size_t end = scan.consumed;
+    while (end < ascii.size() && isConversionSpace(static_cast<WCHAR>(ascii[end]))) ++end;
+    // Not a number, trailing text, NaN and the infinities all fail here.
+    if (scan.consumed > 0 && end == ascii.size() && scan.value >= lo && scan.value <= hi) {
+        result = scan.value + 0.0;  // -0 counts as 0
+        return;
+    }
+    result = fallback;
+    std::ostringstream expected, used;
+    expected << "a number from " << lo << " to " << hi;
+    used << fallback;
+    problems.push_back(ignoredValueLine(option, text, expected.str(), used.str()));
+}
+
+std::string ignoredValueLine(std::string_view option, const platform::WideString& value,
+                             std::string_view expected, std::string_view used) {
+    // Enough to recognise the typo; a pasted page is not echoed whole.
+    constexpr std::size_t kShown = 40;
+    std::string shown = toUtf8(value.substr(0, kShown));
+    if (value.size() > kShown) shown += "...";
+    std::string line = "Ignored ";
+    line.append(option).append(" \"").append(shown).append("\": expected ");
+    line.append(expected).append("; using ").append(used).append(".");
+    return line;
 }
 
 std::int32_t readIndexValue(const platform::WideString& text) {

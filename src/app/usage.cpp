@@ -41,6 +41,38 @@ void printUsage(std::ostream& out) {
            "(default: no trace)\n"
            "  --low-latency       wake on telemetry instead of sleeping 4 ms per pass (default: "
            "off)\n"
+           "  --steering NUMBER   strength of the steering force, 0 to 2 (default: "
+        << defaults.tuning.steering
+        << ")\n"
+           "  --engine NUMBER     strength of the engine vibration, 0 to 2 (default: "
+        << defaults.tuning.engine
+        << ")\n"
+           "  --road NUMBER       strength of the road texture, 0 to 2 (default: "
+        << defaults.tuning.road
+        << ")\n"
+           "  --curb NUMBER       strength of the curb rumble, 0 to 2 (default: "
+        << defaults.tuning.curb
+        << ")\n"
+           "  --damper NUMBER     strength of the damper, 0 to 2 (default: "
+        << defaults.tuning.damper
+        << ")\n"
+           "  --min-force NUMBER  raise smaller steering forces to this, 0 to 0.2 of full scale "
+           "(default: "
+        << defaults.tuning.minForce
+        << ")\n"
+           "  --smooth MS         smooth the steering force over MS ms, 0 to 50, adding about MS "
+           "of lag\n"
+           "                      (default: "
+        << defaults.tuning.smoothMs
+        << ", off)\n"
+           "  --wait              with no usable wheel, wait for one instead of ending (default: "
+           "off)\n"
+           "  --config FILE       read the settings from FILE (default: torvane-bridge.toml beside "
+           "the\n"
+           "                      program, else the user's config.toml); the command line wins\n"
+           "  --write-config FILE write the settings in effect to FILE and end (with --force: "
+           "even\n"
+           "                      over an existing file)\n"
            "  -h, --help, /?      print this help and end (wins over --version)\n"
            "  --version           print the version and end\n";
 }

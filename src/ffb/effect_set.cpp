@@ -163,6 +163,7 @@ bool EffectSet::stop() {
     started_ = false;
     sent_.playing = false;
     playing_ = 0;
+    smoothing_.reset();
     return true;
 }
 

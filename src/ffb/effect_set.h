@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <iosfwd>
 
+#include "ffb/force_tuning.h"
 #include "ffb/send_decision.h"
 #include "platform/platform.h"
 #include "telemetry/telemetry_frame.h"
@@ -52,14 +53,17 @@ class EffectSet {
     bool createPeriodic(REFGUID type, IDirectInputEffect*& field);
 
     /// Starts every effect that is not playing (after a stop, a loss, or a Start that failed),
-    /// then sends all five parameter sets computed from frame and gain alone. Allocates nothing;
-    /// every result is bounded whatever the frame holds.
-    /// now (a clock reading) matters only when only changes are sent.
-    void apply(const TelemetryFrame& frame, double gain, std::int64_t now = 0);
+    /// then sends all five parameter sets computed from frame, gain and tuning; with smoothing,
+    /// the constant force also depends on the earlier applies since the last stop, nowNs being
+    /// the clock reading of this one. Allocates nothing; every result is bounded whatever the
+    /// frame and the tuning hold.
+    void apply(const TelemetryFrame& frame, double gain, const ForceTuning& tuning = {},
+               std::int64_t nowNs = 0);
 
     /// With on, apply sends an effect's parameters only when they differ from the last ones it
-    /// accepted, or when the keep-alive is due; after a start, a re-acquire or a failed call it
-    /// sends everything again. Off (the default), every apply sends all five.
+    /// accepted, or when the keep-alive is due (nowNs being the clock reading); after a start, a
+    /// re-acquire or a failed call it sends everything again. Off (the default), every apply
+    /// sends all five.
     void sendOnlyChanges(bool on) { changesOnly_ = on; }
 
     /// Sends one periodic effect's magnitude (fraction of full scale) and frequency (Hz); returns
@@ -75,6 +79,7 @@ class EffectSet {
     /// downloads) every one of them again.
     void markUnloaded() {
         playing_ = 0;
+        smoothing_.reset();  // a dropped effect plays nothing: the force rises again from 0
         forgetAccepted();
     }
 
@@ -118,6 +123,7 @@ class EffectSet {
     unsigned playing_ = 0;       // one bit per effect, in creation order: its last Start held
     bool startFailing_ = false;  // the "could not start" line is out, "playing again" is not
     SentEffects sent_{};
+    LowPass smoothing_;  // of the constant force; restarts from 0 after every stop
     bool changesOnly_ = false;
     std::int64_t now_ = 0;  // the clock reading of the apply in progress
     std::array<AcceptedParameters, 5> accepted_{};

@@ -1,7 +1,7 @@
-// The mapping of one telemetry frame and the user gain onto the five effects. No memory between
-// calls: every update recomputes every parameter from the frame alone and sends all of them
-// (with only changes sent, those that differ from what the wheel holds, or whose keep-alive is
-// due).
+// The mapping of one telemetry frame, the user gain and the tuning onto the five effects. Every
+// update recomputes every parameter from the frame and sends all of them; the only memory between
+// calls is the opt-in smoothing of the constant force (and, with only changes sent, what
+// each effect last accepted).
 
 #include <cmath>
 
@@ -36,18 +36,42 @@ bool outside(double v, double lo, double hi) {
     return !(v >= lo && v <= hi);
 }
 
+// An effect's fraction of full scale after the gain, times its strength, held to the hard
+// maximum; clipped tells when the maximum bound. With the default strength of 1 the product is
+// exact and never reaches past the maximum, so the result is the fraction itself.
+double strengthen(double fraction, double strength, bool& clipped) {
+    const double strong = fraction * limit(strength, 0.0, kMaxStrength);
+    clipped = outside(strong, -kMaxGain, kMaxGain);
+    return limit(strong, -kMaxGain, kMaxGain);
+}
+
+// Gear- and belt-driven wheels do not move below some force: a force that is not 0 is raised to
+// at least minimum, keeping its sign. 0 and -0 stay no force.
+double raiseToMinimum(double force, double minimum) {
+    minimum = limit(minimum, 0.0, kMaxMinForce);
+    if (force > 0.0 && force < minimum) return minimum;
+    if (force < 0.0 && force > -minimum) return -minimum;
+    return force;
+}
+
 }  // namespace
 
-void EffectSet::apply(const TelemetryFrame& frame, double gain, std::int64_t now) {
-    now_ = now;
+void EffectSet::apply(const TelemetryFrame& frame, double gain, const ForceTuning& tuning,
+                      std::int64_t nowNs) {
+    now_ = nowNs;
     start();
     // The command line already holds the gain to 0..0.35; holding it here too keeps the wheel
     // safe whatever a caller passes.
     gain = limit(gain, 0.0, kMaxGain);
+    bool capped = false;
 
+    // The minimum applies to the target, before the smoothing: a force that falls to 0 then fades
+    // out instead of lingering at the minimum.
     const double torque = frame.aligningTorque;
-    sent_.constantForce = {toUnits(gain * limit(torque, -1.0, 1.0), -1.0, 1.0), 0,
-                           outside(torque, -1.0, 1.0), constantForce_ != nullptr};
+    const double steering = raiseToMinimum(
+        strengthen(gain * limit(torque, -1.0, 1.0), tuning.steering, capped), tuning.minForce);
+    sent_.constantForce = {toUnits(smoothing_.step(steering, nowNs, tuning.smoothMs), -1.0, 1.0), 0,
+                           outside(torque, -1.0, 1.0) || capped, constantForce_ != nullptr};
     if (constantForce_ != nullptr) {
         DICONSTANTFORCE force{};
         force.lMagnitude = sent_.constantForce.magnitude;
@@ -56,24 +80,28 @@ void EffectSet::apply(const TelemetryFrame& frame, double gain, std::int64_t now
     }
 
     const double engine = frame.engineGain * 2.2;
-    sent_.engineSine =
-        setPeriodic(engineSine_, gain * limit(engine, 0.0, 1.0), limit(frame.engineHz, 8.0, 180.0));
-    sent_.engineSine.clipped = outside(engine, 0.0, 1.0);
+    const double engineMagnitude =
+        strengthen(gain * limit(engine, 0.0, 1.0), tuning.engine, capped);
+    sent_.engineSine = setPeriodic(engineSine_, engineMagnitude, limit(frame.engineHz, 8.0, 180.0));
+    sent_.engineSine.clipped = outside(engine, 0.0, 1.0) || capped;
 
     double road = std::abs(frame.verticalAccel) * 0.035 + frame.roadGain;
     if (frame.offroad) road += 0.18;
-    sent_.roadSine = setPeriodic(roadSine_, gain * limit(road, 0.0, 1.0),
-                                 limit(frame.speed, 0.0, 90.0) * 1.35 + 35.0);
-    sent_.roadSine.clipped = outside(road, 0.0, 1.0);
+    const double roadMagnitude = strengthen(gain * limit(road, 0.0, 1.0), tuning.road, capped);
+    sent_.roadSine =
+        setPeriodic(roadSine_, roadMagnitude, limit(frame.speed, 0.0, 90.0) * 1.35 + 35.0);
+    sent_.roadSine.clipped = outside(road, 0.0, 1.0) || capped;
 
     // Sent with zero magnitude off the curb rather than stopped, so it never needs restarting.
     const double pulse = std::abs(frame.curbPulse);
-    const double curb = frame.curb ? gain * limit(pulse, 0.1, 1.0) : 0.0;
+    const double curb =
+        strengthen(frame.curb ? gain * limit(pulse, 0.1, 1.0) : 0.0, tuning.curb, capped);
     sent_.curbSquare = setPeriodic(curbSquare_, curb, limit(frame.speed, 0.0, 70.0) * 1.8 + 55.0);
-    sent_.curbSquare.clipped = frame.curb && outside(pulse, 0.1, 1.0);
+    sent_.curbSquare.clipped = (frame.curb && outside(pulse, 0.1, 1.0)) || capped;
 
-    // A fixed strength: nothing to clip.
-    sent_.damper = {toUnits(gain * 0.25, 0.0, 1.0), 0, false, damper_ != nullptr};
+    // A fixed strength before the gain: only the hard maximum can clip it.
+    const double damper = strengthen(gain * 0.25, tuning.damper, capped);
+    sent_.damper = {toUnits(damper, 0.0, 1.0), 0, capped, damper_ != nullptr};
     sent_.playing = started_;
     if (damper_ != nullptr) {
         DICONDITION condition{};

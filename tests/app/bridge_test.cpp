@@ -123,6 +123,53 @@ TEST(BridgeLifecycle, SetsTheControllerUpInOrderAndDiagnosesUntilTheDeadline) {
     EXPECT_EQ(rig.source.openDrivers, 0);
 }
 
+// "--wait": a wheel switched on later is listed and used; Ctrl+C while waiting ends with 0.
+TEST(BridgeLifecycle, WaitsForAWheelUntilOneArrivesOrCtrlC) {
+    const char* waiting = "Waiting for a force-feedback wheel... (Ctrl+C to stop)\n";
+    const char* none = "Attached game controllers:\n";
+    for (const bool arrives : {true, false}) {
+        SCOPED_TRACE(arrives);
+        fake::Rig rig;
+        rig.source.hiddenListings = 3;  // the first listing, then two tries a second apart
+        if (!arrives) {
+            rig.wheel.unplug();
+            rig.clock.onSleep = [&rig](fake::SimulatedClock& c) {
+                if (c.sleeps == 25) rig.running = false;
+            };
+        }
+        const fake::Run run = rig.run({TORVANE_WIDE("--wait"), TORVANE_WIDE("--diagnose")});
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_EQ(run.err, waiting);
+        if (arrives) {
+            EXPECT_THAT(run.out,
+                        StartsWith(std::string("torvane-bridge ") + versionText() + " diagnose\n" +
+                                   none + none + "  [0] Torvane Virtual Wheel FFB=1\nSelected: "));
+        } else {
+            EXPECT_EQ(run.out,
+                      std::string("torvane-bridge ") + versionText() + " diagnose\n" + none);
+            EXPECT_EQ(rig.clock.sleeps, 25);  // ended at once
+        }
+        EXPECT_EQ(rig.source.openDrivers, 0);
+    }
+}
+
+// Only a console made for the program alone, read by it, after a failed start-up.
+TEST(BridgeLifecycle, PausesOnlyWhenStartedFromExplorerAndFailing) {
+    const struct {
+        unsigned processes;
+        bool inputIsConsole;
+        int exitCode;
+        bool pauses;
+    } cases[] = {
+        {1, true, 3, true},  {1, true, 2, true},  {1, true, 7, true},
+        {2, true, 3, false}, {0, true, 3, false}, {1, false, 3, false},
+        {1, true, 0, false}, {1, true, 1, false}, {1, true, 8, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(shouldPauseBeforeClosing(c.processes, c.inputIsConsole, c.exitCode), c.pauses)
+            << c.processes << c.inputIsConsole << c.exitCode;
+}
+
 TEST(BridgeLifecycle, AutocenteringThatCannotBeSwitchedOffOnlyWarns) {
     fake::Rig rig;
     platform::ComPtr<IDirectInputDevice8W> device = rig.openDevice();  // acquired: refused

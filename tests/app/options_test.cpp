@@ -22,8 +22,11 @@ WideString units(std::initializer_list<unsigned> codeUnits) {
 }
 
 auto fields(const BridgeOptions& o) {
+    const ForceTuning& t = o.tuning;
     return std::tie(o.diagnose, o.test, o.testMode, o.invert, o.gain, o.deviceIndex, o.nameFilter,
-                    o.virtualWheel, o.monitor, o.tracePath, o.lowLatency, o.help, o.version);
+                    o.virtualWheel, o.monitor, o.tracePath, o.lowLatency, o.help, o.version,
+                    t.steering, t.engine, t.road, t.curb, t.damper, t.minForce, t.smoothMs,
+                    o.problems);
 }
 
 TEST(Options, ParsesTheCommandLine) {
@@ -61,6 +64,22 @@ TEST(Options, ParsesTheCommandLine) {
           .tracePath = TORVANE_WIDE("out.csv"),
           .lowLatency = true,
           .version = true}},
+        {"the tuning options, white space around a value allowed",
+         TORVANE_WIDE("--steering|0.5|--engine|0|--road|2|--curb|1.5|--damper| 0.4 |--min-force|"
+                      "3e-2|--smooth|-0"),
+         {.tuning = {0.5, 0, 2, 1.5, 0.4, 0.03, 0}}},
+        // A typo must not silence an effect: the default stays, and the value is named.
+        {"a tuning value that is no number in range keeps the default",
+         TORVANE_WIDE("--curb|0.5|--curb|1,5|--min-force|nan|--smooth|50.01|--engine|inf|--road||"
+                      "--damper|0x1|--steering|-0.1|--smooth|12.5"),
+         {.tuning = {.smoothMs = 12.5},
+          .problems = {"Ignored --curb \"1,5\": expected a number from 0 to 2; using 1.",
+                       "Ignored --min-force \"nan\": expected a number from 0 to 0.2; using 0.",
+                       "Ignored --smooth \"50.01\": expected a number from 0 to 50; using 0.",
+                       "Ignored --engine \"inf\": expected a number from 0 to 2; using 1.",
+                       "Ignored --road \"\": expected a number from 0 to 2; using 1.",
+                       "Ignored --damper \"0x1\": expected a number from 0 to 2; using 1.",
+                       "Ignored --steering \"-0.1\": expected a number from 0 to 2; using 1."}}},
         {"-h is help", TORVANE_WIDE("-h"), {.help = true}},
         {"/? is help", TORVANE_WIDE("/?"), {.help = true}},
     };

@@ -19,6 +19,8 @@ import tempfile
 import threading
 import time
 
+# No settings file of the user's may change what a case expects.
+os.environ["XDG_CONFIG_HOME"] = tempfile.mkdtemp(prefix="torvane-e2e-config-")
 TELEMETRY = ("127.0.0.1", 8766)
 REPORT_PORT = 8767
 WORKED_EXAMPLE = (b'{"aligningTorque":-0.42,"engineHz":61.5,"engineGain":0.3,"roadGain":0.12,'
@@ -274,6 +276,105 @@ def case_session_end(command):
     rows = bridge.trace()
     check(len(rows) > 2 and rows[-2][9] == 1 and rows[-1][9] == 0,
           f"the trace does not end with the stop of playing effects: {rows[-3:]}")
+
+
+def case_tuned(command):
+    """The tuning options' worked example: every value sent as the trace records it."""
+    with Peer() as peer:
+        bridge = Bridge(command, "--steering", "0.5", "--engine", "0", "--road", "2", "--curb",
+                        "1.5", "--damper", "0.4", "--min-force", "0.03")
+        bridge.wait_for_output("Bridge active. Gain=0.1")
+        peer.send_for(0.5)
+        bridge.interrupt()
+    applied = playing_rows(bridge.trace())
+    expected = [-300, 0, 16260, 352, 13890, 1200, 9585, 100]
+    check(applied and all(r[1:9] == expected for r in applied),
+          f"sent {applied[-1][1:9] if applied else None}, expected {expected}")
+
+
+def case_smooth_step(command):
+    """With --smooth 20 a step in the aligning torque arrives through intermediate values."""
+    with Peer() as peer:
+        bridge = Bridge(command, "--smooth", "20")
+        bridge.wait_for_output("Bridge active.")
+        peer.send_for(0.3, b'{"aligningTorque":0}')
+        peer.send_for(1.5, b'{"aligningTorque":-0.9}')
+        bridge.interrupt()
+    forces = [r[1] for r in playing_rows(bridge.trace())]
+    between = [f for f in forces if -900 < f < 0]
+    check(forces and forces[-1] == -900, f"did not reach -900: {forces[-5:]}")
+    check(len(set(between)) >= 3 and between == sorted(between, reverse=True),
+          f"the step was not smooth: {between}")
+
+
+def write_text(path, text):
+    with open(path, "w", encoding="utf-8") as f:
+        f.write(text)
+
+
+def case_settings(command):
+    """A settings file applies at start, again within a second when rewritten, and a broken
+    rewrite changes nothing."""
+    handle, path = tempfile.mkstemp(suffix=".toml")
+    os.close(handle)
+    write_text(path, "gain = 0.2\nsteering = 0.5\nengine = 0\nroad = 2\ncurb = 1.5\n"
+                     "damper = 0.4\nmin-force = 0.03\n")
+    steps = [("gain = 0.1\nsteering = 0.5\nengine = 0\nroad = 2\ncurb = 1.5\ndamper = 0.4\n"
+              "min-force = 0.03\n# the worked example's tuning at its gain\n",
+              [-300, 0, 16260, 352, 13890, 1200, 9585, 100],
+              f"Settings reloaded from {path}: gain 0.2 -> 0.1"),
+             ("gain = oops\n", [-300, 0, 16260, 352, 13890, 1200, 9585, 100],
+              f"Settings not reloaded, the settings in effect stay: {path}:1: ")]
+    with Peer() as peer:
+        bridge = Bridge(command, "--config", path)
+        bridge.wait_for_output("Bridge active.")
+        check(bridge.err[:1] == [f"Settings from {path}"], f"no settings line{bridge.text()}")
+        peer.send_for(0.5)
+        expected = [[-420, 0, 16260, 704, 13890, 2400, 9585, 200]]
+        for text, values, line in steps:
+            write_text(path, text)
+            peer.send_for(1.5)
+            expected.append(values)
+            check(sum(line in l for l in bridge.err) == 1, f"not one {line!r}{bridge.text()}")
+        bridge.interrupt()
+    os.unlink(path)
+    applied = [r[1:9] for r in playing_rows(bridge.trace())]
+    # Each stretch's values, in order, the last of each stretch being its own.
+    seen = [v for i, v in enumerate(applied) if i == 0 or v != applied[i - 1]]
+    check(seen[0] == expected[0] and seen[-1] == expected[-1] and len(seen) == 2,
+          f"sent {seen}, expected {expected[0]} then {expected[1]}")
+
+
+def case_write_config(command):
+    """--write-config writes the settings in effect, refuses to overwrite, and reads back."""
+    folder = tempfile.mkdtemp()
+    first, second = os.path.join(folder, "a.toml"), os.path.join(folder, "b.toml")
+
+    def run(*arguments):
+        result = subprocess.run(command + list(arguments), stdin=subprocess.DEVNULL,
+                                capture_output=True, timeout=60)
+        return result.returncode, result.stderr.decode("utf-8", "replace")
+
+    code, _ = run("--gain", "0.2", "--smooth", "10", "--device", "My Wheel", "--wait",
+                  "--write-config", first)
+    check(code == 0 and os.path.exists(first), f"first write: {code}")
+    code, err = run("--write-config", first)
+    check(code == 1 and "not overwritten" in err, f"overwrote without --force: {code} {err}")
+    code, _ = run("--config", first, "--write-config", second)
+    with open(first, encoding="utf-8") as a, open(second, encoding="utf-8") as b:
+        text = a.read()
+        check(code == 0 and text == b.read(), "the file read back differs")
+    for line in ("gain = 0.2", "smooth = 10", 'device = "my wheel"', "wait = true"):
+        check(line in text.splitlines(), f"no {line!r} in the written file")
+
+
+def case_no_wheel_ends_at_once(command):
+    """A failed start-up with redirected input never waits for Enter."""
+    start = time.monotonic()
+    result = subprocess.run(command, stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
+    check(result.returncode == 3 and b"Press Enter" not in result.stderr,
+          f"exit code {result.returncode}: {result.stderr!r}")
+    check(time.monotonic() - start < 30, "took too long")
 
 
 def case_hostile(command):

@@ -33,9 +33,10 @@ struct Wheel {
 /// What one apply sent: constant force; engine, road and curb magnitude and period (µs); damper.
 using Sent = std::array<std::int64_t, 8>;
 
-Sent applyOnce(Wheel& w, const TelemetryFrame& frame, double gain, std::string* clips = nullptr) {
+Sent applyOnce(Wheel& w, const TelemetryFrame& frame, double gain, std::string* clips = nullptr,
+               const ForceTuning& tuning = {}, std::int64_t nowNs = 0) {
     w.rig.journal.clear();
-    w.set.apply(frame, gain);
+    w.set.apply(frame, gain, tuning, nowNs);
     EXPECT_EQ(w.rig.journal.entries(Method::SetParameters, 4).size(), 1u);
     Sent sent{w.rig.journal.lastParameters(0).value_or(wheel::EffectParameters{}).level};
     for (int i = 1; i <= 3; ++i) {
@@ -123,6 +124,101 @@ TEST(ForceSynthesis, SendsTheseRecords) {
         EXPECT_EQ(applyOnce(w, c.frame, c.gain, &clips), c.expected) << c.name;
         EXPECT_EQ(clips, c.clips) << c.name;
     }
+}
+
+// The strengths scale each effect after the gain, the minimum lifts small steering forces, and
+// nothing passes the hard maximum of 3500 whatever the tuning holds.
+TEST(ForceSynthesis, TuningScalesWithinTheHardMaximum) {
+    const struct {
+        const char* name;
+        double torque, gain;
+        ForceTuning tuning;  // steering, engine, road, curb, damper, minForce
+        Sent expected;
+        const char* clips;
+    } cases[] = {
+        {"worked example, tuned (-210 raised to the minimum)",
+         -0.42,
+         0.1,
+         {0.5, 0, 2, 1.5, 0.4, 0.03},
+         {-300, 0, 16260, 352, 13890, 1200, 9585, 100},
+         "00000"},
+        {"strength 2 at gain 0.35 holds at the maximum",
+         -0.9,
+         0.35,
+         {2, 2, 2, 2, 2},
+         {-3500, 3500, 16260, 1232, 13890, 3500, 9585, 1750},
+         "11010"},
+        {"NaN and negative strengths silence, above 2 counts as 2",
+         0.5,
+         0.1,
+         {kNaN, -1, 5, kInf, 2},
+         {0, 0, 16260, 352, 13890, 1600, 9585, 500},
+         "00000"},
+        {"a tiny force is raised", 1e-300, 0.1, {1, 1, 1, 1, 1, 0.03}, {300}, "00000"},
+        {"-0 stays no force", -0.0, 0.1, {1, 1, 1, 1, 1, 0.03}, {0}, "00000"},
+        {"a NaN torque stays no force", kNaN, 0.1, {1, 1, 1, 1, 1, 0.03}, {0}, "10000"},
+        {"exactly the minimum stays", 0.3, 0.1, {1, 1, 1, 1, 1, 0.03}, {300}, "00000"},
+        {"a NaN minimum is none", 1e-300, 0.1, {1, 1, 1, 1, 1, kNaN}, {0}, "00000"},
+        {"a minimum above 0.2 counts as 0.2", -1e-300, 0.1, {1, 1, 1, 1, 1, 5}, {-2000}, "00000"},
+    };
+    Wheel w;
+    for (const auto& c : cases) {
+        TelemetryFrame frame{c.torque, 61.5, 0.3, 0.12, 0.8, 0, 0, 27.4, 1.6, true, false};
+        std::string clips;
+        const Sent sent = applyOnce(w, frame, c.gain, &clips, c.tuning);
+        if (c.expected[2] == 0) {  // a case that names only the constant force
+            EXPECT_EQ(sent[0], c.expected[0]) << c.name;
+        } else {
+            EXPECT_EQ(sent, c.expected) << c.name;
+        }
+        EXPECT_EQ(clips, c.clips) << c.name;
+    }
+}
+
+// Smoothing follows real time: a step covers 63 % in one time constant however the time is cut
+// into passes, and every stop or loss of the effects starts the force from 0 again.
+TEST(ForceSynthesis, SmoothingFollowsTimeAndRestartsAfterAStop) {
+    enum Action { Apply, Stop, Lose };
+    const struct {
+        std::int64_t ms;
+        Action action;
+        double smoothMs;
+        LONG expected;  // constant force after the action; a step to 3500 at gain 0.35
+    } steps[] = {
+        {0, Apply, 20, 0},                              // starts from 0, covers no time
+        {4, Apply, 20, 634},     {8, Apply, 20, 1153},  // 1 - e^-0.2, 1 - e^-0.4
+        {12, Apply, 20, 1579},   {16, Apply, 20, 1927}, {20, Apply, 20, 2212},  // 63 %: 1 - 1/e
+        {30, Stop, 20, 0},       {100, Apply, 20, 0},                           // again from 0
+        {120, Apply, 20, 2212},                        // one pass of a whole constant
+        {130, Lose, 20, 0},      {140, Apply, 20, 0},  // a lost wheel: again from 0
+        {144, Apply, 0, 3500},                         // off: the target itself
+        {148, Apply, 20, 0},                           // on again: from 0
+        {5000, Apply, 20, 3500},                       // settled
+    };
+    Wheel w;
+    const TelemetryFrame frame{1.0};
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.ms);
+        if (s.action == Stop) {
+            w.set.stop();
+            continue;
+        }
+        if (s.action == Lose) {
+            w.set.markUnloaded();
+            continue;
+        }
+        ForceTuning tuning;
+        tuning.smoothMs = s.smoothMs;
+        EXPECT_EQ(applyOnce(w, frame, 0.35, nullptr, tuning, s.ms * 1'000'000)[0], s.expected);
+    }
+    // Pass by pass the approach must end on the target, not a rounding step (one unit) short.
+    ForceTuning tuning;
+    tuning.smoothMs = 20;
+    w.set.stop();
+    LONG last = 0;
+    for (std::int64_t ms = 0; ms <= 1000; ms += 4)
+        last = applyOnce(w, TelemetryFrame{-0.9}, 0.1, nullptr, tuning, ms * 1'000'000)[0];
+    EXPECT_EQ(last, -900);
 }
 
 // Any finite frame, at any gain up to the maximum, sends forces within the gain and waves within

@@ -42,7 +42,7 @@ TEST(SendDecision, SendsChangesKeepAlivesAndAfterAnyDoubt) {
 // Which effects (0 constant force .. 4 damper) one apply sent, as digits, and whether it started.
 std::string sentBy(fake::Rig& rig, EffectSet& set, const TelemetryFrame& frame, std::int64_t now) {
     rig.journal.clear();
-    set.apply(frame, 0.1, now);
+    set.apply(frame, 0.1, {}, now);
     std::string sent;
     for (const wheel::JournalEntry& e : rig.calls(wheel::Method::SetParameters))
         sent += static_cast<char>('0' + e.effect);

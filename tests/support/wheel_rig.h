@@ -20,12 +20,19 @@ namespace fake {
 class WatchedSource final : public wheel::DriverSource {
   public:
     explicit WatchedSource(wheel::DriverSource& inner) : inner_(inner) {}
-    void listDevices(std::vector<wheel::DriverInfo>& out) override { inner_.listDevices(out); }
+    void listDevices(std::vector<wheel::DriverInfo>& out) override {
+        if (hiddenListings > 0) {
+            --hiddenListings;  // a wheel switched on later
+            return;
+        }
+        inner_.listDevices(out);
+    }
     std::unique_ptr<wheel::Driver> openDevice(REFGUID instance) override;
 
     int openDrivers = 0;
     int opensLeft = -1;         ///< how many more opens succeed; negative: all
     bool loseNextRead = false;  ///< the next input read answers Lost, as a brief disconnect
+    int hiddenListings = 0;     ///< how many listings come before the wheel appears
 
   private:
     wheel::DriverSource& inner_;

@@ -1,7 +1,9 @@
 // COM, User32 and Kernel32 calls of the program: per-thread COM bookkeeping, windows as opaque
-// handles that are never shown, the module handle, and UTF-16 to UTF-8 conversion.
+// handles that are never shown, the module handle, and conversion between UTF-16 and UTF-8.
 #include <cstring>
+#include <string_view>
 
+#include "platform/linux/utf8.h"
 #include "platform/platform.h"
 
 struct HWND__ {
@@ -125,4 +127,24 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH wideText, int wideCou
         written += n;
     }
     return written;
+}
+
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCCH bytes, int byteCount, LPWSTR wideText,
+                        int wideCount) {
+    if (codePage != CP_UTF8 || flags != 0 || bytes == nullptr || wideCount < 0 || byteCount == 0 ||
+        (wideText == nullptr && wideCount != 0)) {
+        lastError = ERROR_INVALID_PARAMETER;
+        return 0;
+    }
+    // Zero-terminated: the terminator is converted too.
+    const std::size_t length =
+        byteCount < 0 ? std::strlen(bytes) + 1 : static_cast<std::size_t>(byteCount);
+    const platform::WideString wide = platform::fromUtf8(std::string_view(bytes, length));
+    if (wideCount == 0) return static_cast<int>(wide.size());
+    if (wide.size() > static_cast<std::size_t>(wideCount)) {
+        lastError = ERROR_INSUFFICIENT_BUFFER;
+        return 0;
+    }
+    std::memcpy(wideText, wide.data(), wide.size() * sizeof(WCHAR));
+    return static_cast<int>(wide.size());
 }

@@ -25,6 +25,10 @@ DWORD GetLastError();
 #define ERROR_INSUFFICIENT_BUFFER 122u
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH wideText, int wideCount, LPSTR bytes,
                         int byteCount, LPCCH defaultChar, LPBOOL usedDefaultChar);
+/// UTF-8 only, flags 0; bytes that do not form UTF-8 become U+FFFD (as without
+/// MB_ERR_INVALID_CHARS on Windows).
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCCH bytes, int byteCount, LPWSTR wideText,
+                        int wideCount);
 
 #define CTRL_C_EVENT 0u
 #define CTRL_BREAK_EVENT 1u

@@ -14,7 +14,11 @@
 #include <sstream>
 #include <thread>
 
+#include "app/bridge.h"
+#include "platform/linux/device_backend.h"
 #include "platform/linux/evdev/source.h"
+#include "platform/linux/utf8.h"
+#include "support/simulated_clock.h"
 
 namespace {
 
@@ -48,6 +52,23 @@ struct UinputWheel {
             }
         }
     }
+    /// Makes the device a force-feedback wheel called name and starts answering its uploads.
+    bool create(const std::string& name) {
+        uinput_setup setup{.id = {BUS_USB, 0x1209, 0x7A11, 1}, .name = {}, .ff_effects_max = 16};
+        std::strncpy(setup.name, name.c_str(), sizeof setup.name - 1);
+        uinput_abs_setup axis{.code = ABS_X, .absinfo = {0, -32768, 32767, 0, 0, 0}};
+        const std::pair<unsigned long, int> bits[] = {
+            {UI_SET_EVBIT, EV_KEY},  {UI_SET_KEYBIT, BTN_TRIGGER}, {UI_SET_EVBIT, EV_ABS},
+            {UI_SET_EVBIT, EV_FF},   {UI_SET_FFBIT, FF_CONSTANT},  {UI_SET_FFBIT, FF_PERIODIC},
+            {UI_SET_FFBIT, FF_SINE}, {UI_SET_FFBIT, FF_GAIN}};
+        for (const auto& [request, bit] : bits)
+            if (ioctl(fd, request, bit) != 0) return false;
+        if (ioctl(fd, UI_DEV_SETUP, &setup) != 0 || ioctl(fd, UI_ABS_SETUP, &axis) != 0 ||
+            ioctl(fd, UI_DEV_CREATE) != 0)
+            return false;
+        server = std::thread([this] { serve(); });
+        return true;
+    }
     void send(std::uint16_t type, std::uint16_t code, int value) {
         const input_event event{.time = {}, .type = type, .code = code, .value = value};
         ASSERT_EQ(write(fd, &event, sizeof event), static_cast<ssize_t>(sizeof event));
@@ -63,18 +84,7 @@ TEST(EvdevUinput, DrivesARealForceFeedbackDevice) {
     UinputWheel wheel;
     if (wheel.fd < 0) GTEST_SKIP() << "/dev/uinput cannot be opened: " << std::strerror(errno);
     const std::string name = "Torvane uinput wheel " + std::to_string(getpid());
-    uinput_setup setup{.id = {BUS_USB, 0x1209, 0x7A11, 1}, .name = {}, .ff_effects_max = 16};
-    std::strncpy(setup.name, name.c_str(), sizeof setup.name - 1);
-    uinput_abs_setup axis{.code = ABS_X, .absinfo = {0, -32768, 32767, 0, 0, 0}};
-    const std::pair<unsigned long, int> bits[] = {
-        {UI_SET_EVBIT, EV_KEY},  {UI_SET_KEYBIT, BTN_TRIGGER}, {UI_SET_EVBIT, EV_ABS},
-        {UI_SET_EVBIT, EV_FF},   {UI_SET_FFBIT, FF_CONSTANT},  {UI_SET_FFBIT, FF_PERIODIC},
-        {UI_SET_FFBIT, FF_SINE}, {UI_SET_FFBIT, FF_GAIN}};
-    for (const auto& [request, bit] : bits) ASSERT_EQ(ioctl(wheel.fd, request, bit), 0);
-    ASSERT_EQ(ioctl(wheel.fd, UI_DEV_SETUP, &setup), 0) << std::strerror(errno);
-    ASSERT_EQ(ioctl(wheel.fd, UI_ABS_SETUP, &axis), 0) << std::strerror(errno);
-    ASSERT_EQ(ioctl(wheel.fd, UI_DEV_CREATE), 0) << std::strerror(errno);
-    wheel.server = std::thread([&] { wheel.serve(); });
+    ASSERT_TRUE(wheel.create(name)) << std::strerror(errno);
 
     std::ostringstream errors;
     evdev::EvdevSource source(evdev::systemKernel(), errors);
@@ -120,6 +130,36 @@ TEST(EvdevUinput, DrivesARealForceFeedbackDevice) {
     const std::vector<std::pair<int, int>> expected = {{FF_GAIN, 0xFFFF}, {id, 1}, {id, 0}};
     ASSERT_GE(wheel.played.size(), expected.size());  // the kernel stops what it erases, too
     EXPECT_TRUE(std::equal(expected.begin(), expected.end(), wheel.played.begin()));
+}
+
+// "--wait" on the real kernel: a bridge started before the wheel lists it once udev has made its
+// node, and runs on it.
+TEST(EvdevUinput, WaitsForAWheelSwitchedOnLater) {
+    UinputWheel wheel;
+    if (wheel.fd < 0) GTEST_SKIP() << "/dev/uinput cannot be opened: " << std::strerror(errno);
+    const std::string name = "Torvane late wheel " + std::to_string(getpid());
+    std::ostringstream out, err, errors;
+    evdev::EvdevSource source(evdev::systemKernel(), errors);
+    platform::registerDeviceBackend(&source);
+    fake::SimulatedClock clock;
+    std::atomic<bool> running{true};
+    bool created = false;
+    clock.onSleep = [&](fake::SimulatedClock& c) {
+        if (c.sleeps == 15) created = wheel.create(name);  // 1.5 s into the wait
+        if (c.sleeps > 15) usleep(2000);                   // real time for udev to make the node
+        if (c.sleeps == 3000) running = false;             // about 6 s: it never came
+    };
+    const platform::WideString filter = platform::fromUtf8(name);
+    const WCHAR* argv[] = {u"torvane-bridge", u"--wait", u"--diagnose", u"--device",
+                           filter.c_str()};
+    const int code = torvane::runBridge(5, argv, {DirectInput8Create, clock, running, out, err});
+    platform::unregisterDeviceBackend(&source);
+    if (!created) GTEST_SKIP() << "uinput refused the wheel: " << std::strerror(errno);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(err.str().rfind("Waiting for a force-feedback wheel... (Ctrl+C to stop)\n", 0), 0u)
+        << err.str();
+    EXPECT_NE(out.str().find("Selected: " + name + "\n"), std::string::npos) << out.str();
+    EXPECT_LT(clock.sleeps, 3000);  // found, and the diagnose mode ran to its end
 }
 
 }  // namespace

@@ -1,0 +1,123 @@
+// The settings file: what each text makes of the defaults, the lines that name what could not be
+// used, the command line over the file, and where the file is looked for.
+#include "app/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace torvane {
+namespace {
+
+TEST(Settings, ReadsTheTextOrNamesEachProblem) {
+    const struct {
+        const char* name;
+        std::string text;
+        std::function<void(BridgeOptions&)> expected;  // applied to the defaults
+        std::string problems;                          // the start-up lines, joined by '\n'
+    } cases[] = {
+        {"every kind of key",
+         "gain = 0.2\ninvert = true\ndevice = \"Wheel\"\ndevice-index = 1\nsteering = 0.8\n"
+         "min-force = 0.03\nsmooth = 10\nlow-latency = true\nmonitor = true\ntrace = \"lap.csv\"\n"
+         "wait = true\nvirtual-wheel = true # a comment\n",
+         [](BridgeOptions& o) {
+             o.gain = 0.2, o.invert = true, o.nameFilter = "wheel", o.deviceIndex = 1;
+             o.tuning.steering = 0.8, o.tuning.minForce = 0.03, o.tuning.smoothMs = 10;
+             o.lowLatency = o.monitor = o.wait = o.virtualWheel = true;
+             o.tracePath = TORVANE_WIDE("lap.csv");
+         },
+         ""},
+        {"an empty file", "", nullptr, ""},
+        {"types, ranges and unknown keys: the rest still applies",
+         "gain = 0.5\nsteering = \"1\"\nsmooth = 12.5\ninvert = 1\ndevice-index = 3000000000\n"
+         "gian = 0.2\nengine = nan\n[road]\n",
+         [](BridgeOptions& o) { o.tuning.smoothMs = 12.5; },
+         "c.toml:1: gain must be a number from 0 to 0.35; using the default 0.1.\n"
+         "c.toml:2: steering must be a number from 0 to 2; using the default 1.\n"
+         "c.toml:4: invert must be true or false; using the default false.\n"
+         "c.toml:5: device-index must be a whole number; using the default -1.\n"
+         "c.toml:6: unknown setting \"gian\"; ignored.\n"
+         "c.toml:7: engine must be a number from 0 to 2; using the default 1.\n"
+         "c.toml:8: road must be a number from 0 to 2; using the default 1."},
+        {"a key twice: nothing applies", "smooth = 10\ngain = 0.1\ngain = 0.2\n", nullptr,
+         "c.toml:3: Error while parsing key-value pair: cannot redefine existing floating-point "
+         "'gain'; using the defaults."},
+        {"not UTF-8: nothing applies", "smooth = 10\ndevice = \"\xff\"\n", nullptr,
+         "c.toml:2: Encountered invalid utf-8 sequence; using the defaults."},
+    };
+    for (const auto& c : cases) {
+        BridgeOptions read, expected;
+        if (c.expected) c.expected(expected);
+        std::vector<SettingsProblem> problems;
+        EXPECT_EQ(applySettingsText(c.text, "c.toml", read, problems), c.problems.empty())
+            << c.name;
+        std::string lines;
+        for (const SettingsProblem& p : problems) lines += (lines.empty() ? "" : "\n") + p.line();
+        EXPECT_EQ(lines, c.problems) << c.name;
+        // The written file shows every setting: equal files, equal settings.
+        EXPECT_EQ(formatSettings(read), formatSettings(expected)) << c.name;
+    }
+}
+
+TEST(Settings, WrittenFileReadsBackAndTheCommandLineWins) {
+    BridgeOptions file;
+    file.gain = 0.123456789, file.tuning.steering = 0.5, file.tuning.smoothMs = 1e-5;
+    file.nameFilter = "a\"b\\c\x01", file.tracePath = TORVANE_WIDE("d\u00E9j\u00E0.csv");
+    BridgeOptions read;
+    std::vector<SettingsProblem> problems;
+    EXPECT_TRUE(applySettingsText(formatSettings(file), "w.toml", read, problems));
+    EXPECT_EQ(formatSettings(read), formatSettings(file));
+
+    // What the command line gives wins; a value it cannot use keeps the file's.
+    const WCHAR* argv[] = {TORVANE_WIDE("torvane-bridge"), TORVANE_WIDE("--gain"),
+                           TORVANE_WIDE("0.3"), TORVANE_WIDE("--steering"), TORVANE_WIDE("x")};
+    const BridgeOptions merged = parseBridgeOptions(5, argv, file);
+    EXPECT_EQ(merged.gain, 0.3);
+    EXPECT_EQ(merged.tuning.steering, 0.5);
+    EXPECT_EQ(merged.tuning.smoothMs, 1e-5);
+    EXPECT_EQ(merged.given, (std::vector<std::string>{"--gain", "--steering"}));
+    EXPECT_EQ(describeChanges(file, read, merged.given), "");
+    BridgeOptions changed = file;
+    changed.gain = 0.2, changed.tuning.engine = 0.5, changed.deviceIndex = 2;
+    EXPECT_EQ(describeChanges(file, changed, merged.given),
+              "gain 0.123456789 -> 0.2 (the command line's --gain wins), engine 1 -> 0.5, "
+              "device-index -1 -> 2 (after a restart)");
+}
+
+TEST(Settings, LooksBesideTheProgramThenInTheUsersFolder) {
+    using platform::WideString;
+    const struct {
+        bool windows;
+        const WCHAR *folder, *appData, *xdg, *home;
+        std::vector<WideString> expected;
+    } cases[] = {
+        {true,
+         TORVANE_WIDE("C:\\Bridge\\"),
+         TORVANE_WIDE("C:\\Users\\u\\AppData\\Roaming"),
+         TORVANE_WIDE("/x"),
+         TORVANE_WIDE("/h"),
+         {TORVANE_WIDE("C:\\Bridge\\torvane-bridge.toml"),
+          TORVANE_WIDE("C:\\Users\\u\\AppData\\Roaming\\torvane-bridge\\config.toml")}},
+        {false,
+         TORVANE_WIDE("/opt/tb/"),
+         TORVANE_WIDE("C:\\x"),
+         TORVANE_WIDE("/home/u/.cfg"),
+         TORVANE_WIDE("/home/u"),
+         {TORVANE_WIDE("/opt/tb/torvane-bridge.toml"),
+          TORVANE_WIDE("/home/u/.cfg/torvane-bridge/config.toml")}},
+        {false,
+         TORVANE_WIDE(""),
+         TORVANE_WIDE(""),
+         TORVANE_WIDE("relative"),
+         TORVANE_WIDE("/home/u"),
+         {TORVANE_WIDE("/home/u/.config/torvane-bridge/config.toml")}},
+        {false, TORVANE_WIDE(""), TORVANE_WIDE(""), TORVANE_WIDE(""), TORVANE_WIDE(""), {}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(settingsCandidates(c.folder, c.windows, c.appData, c.xdg, c.home), c.expected);
+}
+
+}  // namespace
+}  // namespace torvane
