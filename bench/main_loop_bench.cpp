@@ -7,9 +7,9 @@
 #include <sstream>
 #include <string_view>
 
-#include "app/loop_clock.h"
 #include "app/main_loop.h"
 #include "noop_device.h"
+#include "platform/loop_clock.h"
 
 namespace {
 

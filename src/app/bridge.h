@@ -6,9 +6,9 @@
 #include <iosfwd>
 #include <vector>
 
-#include "app/loop_clock.h"
 #include "controller/discovery.h"
 #include "observe/rim_probe.h"
+#include "platform/loop_clock.h"
 #include "platform/platform.h"
 #include "wheel/direct_input.h"
 

@@ -1,9 +1,11 @@
 #include "app/main_loop.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 #include "app/test_signal.h"
+#include "controller/setup.h"
 
 namespace torvane {
 
@@ -59,7 +61,10 @@ void MainLoop::runPass(std::int64_t now) {
     previousPassTime_ = now;
     if (reportNow) {
         bool reacquired = false;
-        stateRead = reporter_.sendRawInput(device_, reacquired);
+        DIJOYSTATE2 state;
+        std::memset(&state, 0, sizeof state);
+        stateRead = pollControllerState(device_, state, reacquired);
+        if (stateRead) reporter_.sendRawInput(state);
         // The wheel was lost, and its effects with it: the next fresh pass starts them again.
         if (reacquired) effects_.markUnloaded();
         lastReportTime_ = now;

@@ -6,12 +6,12 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/loop_clock.h"
 #include "app/options.h"
 #include "app/report_schedule.h"
 #include "app/settings_watcher.h"
 #include "ffb/effect_set.h"
 #include "observe/pass_record.h"
+#include "platform/loop_clock.h"
 #include "report/raw_input.h"
 #include "telemetry/receiver.h"
 #include "telemetry/telemetry_frame.h"

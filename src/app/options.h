@@ -50,16 +50,6 @@ struct BridgeOptions {
 BridgeOptions parseBridgeOptions(int argc, const WCHAR* const* argv,
                                  const BridgeOptions& base = BridgeOptions{});
 
-/// UTF-16 to UTF-8 through the platform's WideCharToMultiByte(CP_UTF8).
-std::string toUtf8(const platform::WideString& text);
-
-/// UTF-8 to UTF-16 through the platform's MultiByteToWideChar(CP_UTF8): bytes that form no UTF-8
-/// become U+FFFD.
-platform::WideString toWide(std::string_view text);
-
-/// Lowercases the ASCII capitals A-Z byte by byte; every other byte passes unchanged.
-std::string toLowerAscii(std::string text);
-
 /// The gain as "--gain" reads it: a decimal prefix (inf and nan read as such, no hexadecimal),
 /// 0 without one; above 0.35 gives 0.35, below 0 gives 0, not-a-number gives 0 (no force).
 double readGainValue(const platform::WideString& text);

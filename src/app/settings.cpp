@@ -14,6 +14,7 @@
 
 #include "ffb/effect_set.h"
 #include "platform/streams.h"
+#include "platform/text.h"
 
 // toml++ as headers alone, reporting parse errors as values: the program throws no exceptions of
 // its own, and a settings file is hostile input like any other.

@@ -1,5 +1,7 @@
 #include "app/settings_watcher.h"
 
+#include "platform/text.h"
+
 #include <chrono>
 #include <ostream>
 #include <utility>

@@ -3,7 +3,7 @@
 #include <ostream>
 
 #include "app/options.h"
-#include "app/version.h"
+#include "observe/version.h"
 
 namespace torvane {
 

@@ -5,7 +5,7 @@
 #include <ostream>
 #include <string_view>
 
-#include "app/options.h"
+#include "platform/text.h"
 #include "report/raw_input.h"
 
 namespace torvane {

@@ -6,8 +6,8 @@
 #include <iosfwd>
 #include <vector>
 
-#include "app/loop_clock.h"
 #include "controller/setup.h"
+#include "platform/loop_clock.h"
 #include "platform/platform.h"
 
 namespace torvane {

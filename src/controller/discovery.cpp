@@ -3,7 +3,7 @@
 #include <ostream>
 #include <utility>
 
-#include "app/options.h"
+#include "platform/text.h"
 
 namespace torvane {
 namespace {

@@ -68,6 +68,24 @@ void disableAutocenter(IDirectInputDevice8W& device, std::ostream& err) {
                "if forces feel abnormal.\n";
 }
 
+bool pollControllerState(IDirectInputDevice8W& device, DIJOYSTATE2& state, bool& reacquired) {
+    reacquired = false;
+    if (FAILED(device.Poll())) {
+        // A device lost to another program or a reconnect has to be acquired again before it
+        // answers; whether that worked shows in the second Poll. A wheel base that rebooted has
+        // its centering spring back on, and it can only be switched off while not acquired.
+        switchAutocenterOff(device);
+        reacquired = SUCCEEDED(device.Acquire());
+        if (FAILED(device.Poll())) return false;
+    }
+    return SUCCEEDED(device.GetDeviceState(sizeof(DIJOYSTATE2), &state));
+}
+
+bool pollControllerState(IDirectInputDevice8W& device, DIJOYSTATE2& state) {
+    bool reacquired = false;
+    return pollControllerState(device, state, reacquired);
+}
+
 std::vector<EffectInfo> enumerateEffects(IDirectInputDevice8W& device) {
     std::vector<EffectInfo> effects;
     device.EnumEffects(addEffect, &effects, DIEFT_ALL);

@@ -58,6 +58,15 @@ bool switchAutocenterOff(IDirectInputDevice8W& device);
 /// switchAutocenterOff, writing the warning line to err when it fails.
 void disableAutocenter(IDirectInputDevice8W& device, std::ostream& err);
 
+/// Poll (on failure switch autocentering off and Acquire, both results unreported, and Poll once
+/// more), then GetDeviceState of the 272-byte DIJOYSTATE2; true when the state was read.
+/// reacquired tells whether that Acquire succeeded: DirectInput stops and unloads a device's
+/// effects when it loses it, so whoever plays them has to start them again.
+bool pollControllerState(IDirectInputDevice8W& device, DIJOYSTATE2& state, bool& reacquired);
+
+/// The same, for a reader that plays no effects.
+bool pollControllerState(IDirectInputDevice8W& device, DIJOYSTATE2& state);
+
 /// The effects the device reports, in its order.
 std::vector<EffectInfo> enumerateEffects(IDirectInputDevice8W& device);
 

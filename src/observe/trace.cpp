@@ -4,8 +4,8 @@
 #include <ostream>
 #include <utility>
 
-#include "app/version.h"
 #include "observe/fixed_text.h"
+#include "observe/version.h"
 #include "platform/streams.h"
 
 namespace observe {

@@ -6,8 +6,6 @@
 #include <iterator>
 #include <system_error>
 
-#include "controller/setup.h"
-
 namespace torvane {
 namespace {
 
@@ -95,24 +93,6 @@ class ReportWriter {
 
 }  // namespace
 
-bool pollControllerState(IDirectInputDevice8W& device, DIJOYSTATE2& state, bool& reacquired) {
-    reacquired = false;
-    if (FAILED(device.Poll())) {
-        // A device lost to another program or a reconnect has to be acquired again before it
-        // answers; whether that worked shows in the second Poll. A wheel base that rebooted has
-        // its centering spring back on, and it can only be switched off while not acquired.
-        switchAutocenterOff(device);
-        reacquired = SUCCEEDED(device.Acquire());
-        if (FAILED(device.Poll())) return false;
-    }
-    return SUCCEEDED(device.GetDeviceState(sizeof(DIJOYSTATE2), &state));
-}
-
-bool pollControllerState(IDirectInputDevice8W& device, DIJOYSTATE2& state) {
-    bool reacquired = false;
-    return pollControllerState(device, state, reacquired);
-}
-
 RawInputText formatRawInputReport(const DIJOYSTATE2& state) {
     RawInputText text;
     ReportWriter writer(text);
@@ -138,10 +118,7 @@ RawInputText formatRawInputReport(const DIJOYSTATE2& state) {
     return text;
 }
 
-bool RawInputReporter::sendRawInput(IDirectInputDevice8W& device, bool& reacquired) {
-    DIJOYSTATE2 state;
-    std::memset(&state, 0, sizeof state);
-    if (!pollControllerState(device, state, reacquired)) return false;
+void RawInputReporter::sendRawInput(const DIJOYSTATE2& state) {
     lastX_ = state.lX;
     hasReadState_ = true;
 
@@ -150,7 +127,6 @@ bool RawInputReporter::sendRawInput(IDirectInputDevice8W& device, bool& reacquir
     // Fire and forget: with nobody listening, or no socket at all, the report is simply lost.
     sendto(socket_.get(), text.bytes.data(), static_cast<int>(text.length), 0,
            reinterpret_cast<const sockaddr*>(&destination), static_cast<int>(sizeof destination));
-    return true;
 }
 
 }  // namespace torvane

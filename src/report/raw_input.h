@@ -21,15 +21,6 @@ struct RawInputText {
     std::string_view view() const { return {bytes.data(), length}; }
 };
 
-/// Poll (on failure switch autocentering off and Acquire, both results unreported, and Poll once
-/// more), then GetDeviceState of the 272-byte DIJOYSTATE2; true when the state was read.
-/// reacquired tells whether that Acquire succeeded: DirectInput stops and unloads a device's
-/// effects when it loses it, so whoever plays them has to start them again.
-bool pollControllerState(IDirectInputDevice8W& device, DIJOYSTATE2& state, bool& reacquired);
-
-/// The same, for a reader that plays no effects.
-bool pollControllerState(IDirectInputDevice8W& device, DIJOYSTATE2& state);
-
 /// The raw-input message for state: the eight axes and the indexes of the pressed buttons, with
 /// no white space and no terminator.
 RawInputText formatRawInputReport(const DIJOYSTATE2& state);
@@ -43,10 +34,9 @@ class RawInputReporter {
     /// Takes the report socket (possibly invalid: then every send fails silently).
     void adopt(platform::Socket socket) { socket_ = std::move(socket); }
 
-    /// One report: reads the state and, if that worked, sends it in one datagram. Returns whether
-    /// the state was read, and sets reacquired as pollControllerState does; the send's result is
-    /// not examined.
-    bool sendRawInput(IDirectInputDevice8W& device, bool& reacquired);
+    /// One report: sends state in one datagram and keeps its X axis; the send's result is not
+    /// examined.
+    void sendRawInput(const DIJOYSTATE2& state);
 
     void close() { socket_.close(); }
 

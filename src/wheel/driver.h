@@ -111,7 +111,7 @@ class Driver {
     virtual const DriverInfo& info() const = 0;
 
     /// Takes the device; exclusive means no other program may drive its forces. Called by the
-    /// device layer's Acquire.
+    /// device layer's Acquire, which then sets the gain and autocentering (exclusive only).
     virtual DriverStatus acquire(bool exclusive) = 0;
     /// Gives the device back. The device layer has already stopped and unloaded every effect.
     /// After a call answered Lost or Unplugged the device layer still calls stop, unload and

@@ -1,13 +1,10 @@
-// The whole lifecycle on the virtual wheel with the real loopback sockets, on simulated time: the
-// forces survive the wheel's faults, and every mode ends with its exit code and lets go of
-// everything. tests/e2e runs the worked example through the shipped program.
-#include <gmock/gmock.h>
+// The forces survive the wheel's faults: the whole lifecycle on the virtual wheel with the real
+// loopback sockets, on simulated time. tests/e2e runs the program's normal runs.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <functional>
 
-#include "report/raw_input.h"
 #include "support/loopback_peer.h"
 #include "support/wheel_rig.h"
 #include "telemetry/receiver.h"
@@ -15,53 +12,7 @@
 namespace torvane {
 namespace {
 
-using ::testing::ElementsAre;
-using ::testing::EndsWith;
-using ::testing::StartsWith;
 using wheel::Method;
-
-TEST(BridgeRun, ABusyTelemetryPortEndsStartupWithCode7InEveryMode) {
-    fake::LoopbackPeer squatter;
-    ASSERT_TRUE(squatter.bindTo(kTelemetryPort));
-    for (const bool testMode : {false, true}) {
-        SCOPED_TRACE(testMode ? "test mode" : "bridge");
-        fake::Rig rig;
-        std::vector<const WCHAR*> arguments;
-        if (testMode) arguments.push_back(TORVANE_WIDE("--test"));
-        const fake::Run run = rig.run(arguments);
-        EXPECT_EQ(run.exitCode, 7);
-        EXPECT_EQ(run.err, "Could not bind telemetry UDP port 8766.\n");
-        EXPECT_TRUE(rig.calls(Method::CreateEffect).empty());
-        EXPECT_EQ(rig.clock.sleeps, 0);
-        EXPECT_EQ(rig.source.openDrivers, 0);
-    }
-}
-
-TEST(BridgeRun, CtrlCBeforeTheFirstPassStillStartsAndShutsDownInOrder) {
-    fake::Rig rig;
-    rig.running = false;
-    const fake::Run run = rig.run({});
-
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.err, "");
-    EXPECT_EQ(run.out,
-              "Attached game controllers:\n  [0] Torvane Virtual Wheel FFB=1\n"
-              "Selected: Torvane Virtual Wheel\n"
-              "FFB effects: constant=1, engine sine=1, road sine=1, curb square=1, damper=1\n"
-              "Bridge active. Gain=0.1 (hard maximum 0.35). Ctrl+C to stop.\n");
-    EXPECT_EQ(rig.clock.sleeps, 0);
-    // Never started, so nothing to stop: unacquired, then the effects released in reverse.
-    std::vector<std::string> shutdown;
-    for (const auto& e : rig.journal.entries())
-        if (e.method == Method::Unacquire || e.method == Method::ReleaseEffect)
-            shutdown.push_back(wheel::methodName(e.method) +
-                               (e.effect < 0 ? "" : " " + std::to_string(e.effect)));
-    EXPECT_THAT(shutdown, ElementsAre("Unacquire", "ReleaseEffect 4", "ReleaseEffect 3",
-                                      "ReleaseEffect 2", "ReleaseEffect 1", "ReleaseEffect 0"));
-    EXPECT_TRUE(rig.calls(Method::Start).empty());
-    EXPECT_TRUE(rig.calls(Method::Stop).empty());
-    EXPECT_EQ(rig.source.openDrivers, 0);
-}
 
 // A wheel that behaves as DirectInput documents it, lost or failing. The bridge runs 12 passes
 // with fresh telemetry (aligning torque pass/20) from the second one on, then Ctrl+C.
@@ -75,19 +26,14 @@ TEST(BridgeRun, KeepsTheForcesAliveThroughLossAndFailedStarts) {
         std::string forces;  // whether the wheel pushed in the 4 ms after each pass
         std::size_t starts;  // Start calls of the constant force
     } cases[] = {
+        // clang-format off
         {"a well-behaved wheel", nullptr, "", "011111111111", 1},
         // Reports go out in passes 5 and 9: the wheel comes back at once, without its effects.
-        {"lost at a poll and acquired again at once",
-         [](fake::Rig& r, int pass) { r.source.loseNextRead = pass == 4; }, "", "011101111111", 2},
-        {"away from pass 3 to pass 7",
-         [](fake::Rig& r, int pass) {
-             if (pass == 3) r.wheel.loseFor(15'000'000);
-         },
-         retrying + playingAgain, "011000000111", 7},
-        {"Start fails once", [](fake::Rig& r, int pass) { r.wheel.failStart(pass < 2); },
-         retrying + playingAgain, "001111111111", 2},
-        {"Start always fails", [](fake::Rig& r, int) { r.wheel.failStart(true); }, retrying,
-         "000000000000", 11},
+        {"lost at a poll and acquired again at once", [](fake::Rig& r, int pass) { r.source.loseNextRead = pass == 4; }, "", "011101111111", 2},
+        {"away from pass 3 to pass 7", [](fake::Rig& r, int pass) { if (pass == 3) r.wheel.loseFor(15'000'000); }, retrying + playingAgain, "011000000111", 7},
+        {"Start fails once", [](fake::Rig& r, int pass) { r.wheel.failStart(pass < 2); }, retrying + playingAgain, "001111111111", 2},
+        {"Start always fails", [](fake::Rig& r, int) { r.wheel.failStart(true); }, retrying, "000000000000", 11},
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -102,7 +48,7 @@ TEST(BridgeRun, KeepsTheForcesAliveThroughLossAndFailedStarts) {
             game.sendTo(kTelemetryPort, "{\"aligningTorque\":" + std::to_string(pass / 20.0) + "}");
             if (pass == 12) rig.running = false;
         };
-        const fake::Run run = rig.run({});
+        const fake::Run run = rig.run();
 
         EXPECT_EQ(run.exitCode, 0);
         EXPECT_EQ(run.err, c.err);
@@ -119,25 +65,6 @@ TEST(BridgeRun, KeepsTheForcesAliveThroughLossAndFailedStarts) {
             }
         EXPECT_EQ(rig.source.openDrivers, 0);
     }
-}
-
-TEST(BridgeRun, TestModeDrivesTheWheelForSixSecondsAndEndsByItself) {
-    fake::Rig rig;
-    fake::LoopbackPeer application;
-    ASSERT_TRUE(application.bindTo(kReportPort));
-    const fake::Run run =
-        rig.run({TORVANE_WIDE("--test"), TORVANE_WIDE("--test-mode"), TORVANE_WIDE("STEER"),
-                 TORVANE_WIDE("--invert"), TORVANE_WIDE("--gain"), TORVANE_WIDE("0.123456789")});
-
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_THAT(run.out, EndsWith("Bridge active. Gain=0.123457 (hard maximum 0.35). Ctrl+C to "
-                                  "stop.\n"));
-    EXPECT_EQ(rig.clock.sleeps, 1502);  // passes at 0, 4, ... 6004 ms; the last one passes 6 s
-    EXPECT_FALSE(rig.running.load());
-    // "steer" pulls at 0.85, inverted, times the gain.
-    EXPECT_EQ(rig.journal.lastParameters(0)->level, -1049);
-    EXPECT_THAT(application.receive(), ::testing::Optional(StartsWith("{\"type\":\"raw-input\"")));
-    EXPECT_EQ(rig.source.openDrivers, 0);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "app/options.h"
 
+#include "platform/text.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -35,43 +37,19 @@ TEST(Options, ParsesTheCommandLine) {
         const WCHAR* arguments;  // separated by '|', after the program path
         BridgeOptions expected;
     } cases[] = {
+        // clang-format off
         {"no arguments", TORVANE_WIDE(""), {}},
-        {"flags, one given twice",
-         TORVANE_WIDE("--diagnose|--test|--invert|--test"),
-         {.diagnose = true, .test = true, .invert = true}},
+        {"flags, one given twice", TORVANE_WIDE("--diagnose|--test|--invert|--test"), {.diagnose = true, .test = true, .invert = true}},
         // "--test-mode" alone stores the mode but leaves test mode off.
-        {"values, lowercased where they are text",
-         TORVANE_WIDE("--test-mode|CURB|--gain|0.25|--device-index|2|--device|\u00C9CRAN MoZa"),
-         {.testMode = "curb",
-          .gain = 0.25,
-          .deviceIndex = 2,
-          .nameFilter = "\xC3\x89"
-                        "cran moza"}},
-        {"only exact names count; anything else is skipped",
-         TORVANE_WIDE("--GAIN|0.3|--Test|--gai|--tests|-t|--gain=0.3|--device-||--invert"),
-         {.invert = true}},
+        {"values, lowercased where they are text", TORVANE_WIDE("--test-mode|CURB|--gain|0.25|--device-index|2|--device|\u00C9CRAN MoZa"), {.testMode = "curb", .gain = 0.25, .deviceIndex = 2, .nameFilter = "\xC3\x89" "cran moza"}},
+        {"only exact names count; anything else is skipped", TORVANE_WIDE("--GAIN|0.3|--Test|--gai|--tests|-t|--gain=0.3|--device-||--invert"), {.invert = true}},
         {"a value option given last is dropped", TORVANE_WIDE("--gain"), {}},
-        {"the last value wins, an empty one too",
-         TORVANE_WIDE("--gain|0.2|--gain|0.3|--device|x|--device|"),
-         {.gain = 0.3, .nameFilter = ""}},
-        {"a value is taken whatever it looks like",
-         TORVANE_WIDE("--device|--invert"),
-         {.nameFilter = "--invert"}},
-        {"the opt-in options",
-         TORVANE_WIDE("--virtual-wheel|--monitor|--trace|out.csv|--low-latency|--version|--Help"),
-         {.virtualWheel = true,
-          .monitor = true,
-          .tracePath = TORVANE_WIDE("out.csv"),
-          .lowLatency = true,
-          .version = true}},
-        {"the tuning options, white space around a value allowed",
-         TORVANE_WIDE("--steering|0.5|--engine|0|--road|2|--curb|1.5|--damper| 0.4 |--min-force|"
-                      "3e-2|--smooth|-0"),
-         {.tuning = {0.5, 0, 2, 1.5, 0.4, 0.03, 0}}},
+        {"the last value wins, an empty one too", TORVANE_WIDE("--gain|0.2|--gain|0.3|--device|x|--device|"), {.gain = 0.3, .nameFilter = ""}},
+        {"a value is taken whatever it looks like", TORVANE_WIDE("--device|--invert"), {.nameFilter = "--invert"}},
+        {"the opt-in options", TORVANE_WIDE("--virtual-wheel|--monitor|--trace|out.csv|--low-latency|--version|--Help"), {.virtualWheel = true, .monitor = true, .tracePath = TORVANE_WIDE("out.csv"), .lowLatency = true, .version = true}},
+        {"the tuning options, white space around a value allowed", TORVANE_WIDE("--steering|0.5|--engine|0|--road|2|--curb|1.5|--damper| 0.4 |--min-force|3e-2|--smooth|-0"), {.tuning = {0.5, 0, 2, 1.5, 0.4, 0.03, 0}}},
         // A typo must not silence an effect: the default stays, and the value is named.
-        {"a tuning value that is no number in range keeps the default",
-         TORVANE_WIDE("--curb|0.5|--curb|1,5|--min-force|nan|--smooth|50.01|--engine|inf|--road||"
-                      "--damper|0x1|--steering|-0.1|--smooth|12.5"),
+        {"a tuning value that is no number in range keeps the default", TORVANE_WIDE("--curb|0.5|--curb|1,5|--min-force|nan|--smooth|50.01|--engine|inf|--road||--damper|0x1|--steering|-0.1|--smooth|12.5"),
          {.tuning = {.smoothMs = 12.5},
           .problems = {"Ignored --curb \"1,5\": expected a number from 0 to 2; using 1.",
                        "Ignored --min-force \"nan\": expected a number from 0 to 0.2; using 0.",
@@ -82,6 +60,7 @@ TEST(Options, ParsesTheCommandLine) {
                        "Ignored --steering \"-0.1\": expected a number from 0 to 2; using 1."}}},
         {"-h is help", TORVANE_WIDE("-h"), {.help = true}},
         {"/? is help", TORVANE_WIDE("/?"), {.help = true}},
+        // clang-format on
     };
     for (const auto& c : cases) {
         std::vector<WideString> words = {TORVANE_WIDE("--diagnose")};  // the program's path
@@ -98,49 +77,41 @@ TEST(Options, ParsesTheCommandLine) {
     }
 }
 
-TEST(Options, ReadsAndClampsTheGain) {
+// One text per row, as "--gain" and "--device-index" read it.
+TEST(Options, ReadsTheGainAndTheIndex) {
     const struct {
         WideString text;
-        double expected;
+        double gain;
+        std::int32_t index;
     } cases[] = {
-        {TORVANE_WIDE("0.2x"), 0.2},
-        {TORVANE_WIDE("0,2"), 0.0},
-        {TORVANE_WIDE("0.35"), 0.35},
-        {TORVANE_WIDE("1"), 0.35},
-        {TORVANE_WIDE("inf"), 0.35},
-        {TORVANE_WIDE("-0.5"), 0.0},
-        {TORVANE_WIDE("-0"), 0.0},
-        {TORVANE_WIDE("abc"), 0.0},
-        {TORVANE_WIDE("nan"), 0.0},
-        {TORVANE_WIDE("0x1p-3"), 0.0},  // no hexadecimal
-        // U+0132 must not be cut down to its low byte, which is the ASCII digit '2'.
-        {units({'.', 0x0132}), 0.0},
+        // clang-format off
+        {TORVANE_WIDE("0.2x"), 0.2, 0},
+        {TORVANE_WIDE("0,2"), 0.0, 0},
+        {TORVANE_WIDE("0.35"), 0.35, 0},
+        {TORVANE_WIDE("inf"), 0.35, 0},
+        {TORVANE_WIDE("-0.5"), 0.0, 0},
+        {TORVANE_WIDE("-0"), 0.0, 0},
+        {TORVANE_WIDE("abc"), 0.0, 0},
+        {TORVANE_WIDE("nan"), 0.0, 0},
+        {TORVANE_WIDE("0x1p-3"), 0.0, 0},  // no hexadecimal
+        {TORVANE_WIDE("-3"), 0.0, -3},
+        {TORVANE_WIDE("+7"), 0.35, 7},
+        {TORVANE_WIDE(" \t\n\v\f\r12"), 0.35, 12},
+        {TORVANE_WIDE("1.9"), 0.35, 1},
+        {TORVANE_WIDE("- 5"), 0.0, 0},
+        {TORVANE_WIDE("-2147483649"), 0.0, INT32_MIN},
+        {WideString(200, '9'), 0.35, INT32_MAX},
+        // U+0132 and U+0135 must not be cut down to their low bytes, the ASCII digits '2' and '5'.
+        {units({'.', 0x0132}), 0.0, 0},
+        {units({'1', 0x0135}), 0.35, 1},
+        // clang-format on
     };
     for (const auto& c : cases) {
         const double gain = readGainValue(c.text);
-        EXPECT_EQ(gain, c.expected) << toUtf8(c.text);
+        EXPECT_EQ(gain, c.gain) << toUtf8(c.text);
         EXPECT_FALSE(std::signbit(gain)) << toUtf8(c.text);  // a "-0" would print as such
+        EXPECT_EQ(readIndexValue(c.text), c.index) << toUtf8(c.text);
     }
-}
-
-TEST(Options, ReadsAndSaturatesTheDeviceIndex) {
-    const struct {
-        WideString text;
-        std::int32_t expected;
-    } cases[] = {
-        {TORVANE_WIDE("-3"), -3},
-        {TORVANE_WIDE("+7"), 7},
-        {TORVANE_WIDE(" \t\n\v\f\r12"), 12},
-        {TORVANE_WIDE("1.9"), 1},
-        {TORVANE_WIDE("abc"), 0},
-        {TORVANE_WIDE("- 5"), 0},
-        {TORVANE_WIDE("-2147483648"), INT32_MIN},
-        {TORVANE_WIDE("-2147483649"), INT32_MIN},
-        {WideString(200, '9'), INT32_MAX},
-        // U+0135 must not be cut down to its low byte, which is the ASCII digit '5'.
-        {units({'1', 0x0135}), 1},
-    };
-    for (const auto& c : cases) EXPECT_EQ(readIndexValue(c.text), c.expected) << toUtf8(c.text);
 }
 
 TEST(Options, ConvertsToUtf8AndLowersOnlyAsciiCapitals) {

@@ -1,3 +1,5 @@
+// Choosing the controller, one list and request per row. The listing and the exit codes are in
+// tests/e2e.
 #include "controller/discovery.h"
 
 #include <gtest/gtest.h>
@@ -5,16 +7,10 @@
 #include <cctype>
 #include <sstream>
 
-#include "app/options.h"
-#include "support/stub_driver.h"
-#include "support/wheel_rig.h"
+#include "platform/text.h"
 
 namespace torvane {
 namespace {
-
-ControllerInfo controller(const platform::WideString& name, bool forceFeedback) {
-    return {GUID{}, name, forceFeedback};
-}
 
 const char* const kNoController =
     "No DirectInput force-feedback controller was found. Put the wheel base in PC mode.\n";
@@ -31,7 +27,7 @@ std::vector<ControllerInfo> controllers(const std::string& letters) {
                                           : upper == 'O' ? TORVANE_WIDE("Other Wheel")
                                           : upper == 'W' ? TORVANE_WIDE("Wheel")
                                                          : TORVANE_WIDE("\u00DCBER Wheel");
-        found.push_back(controller(name, letter == upper));
+        found.push_back({GUID{}, name, letter == upper});
     }
     return found;
 }
@@ -45,8 +41,8 @@ TEST(ControllerSelection, ChoosesByIndexOrNameAndNeverWithoutForceFeedback) {
         int expectedIndex;  // -1: selection fails with expectedError
         const char* expectedError;
     } cases[] = {
+        // clang-format off
         {"no controller, by name", "", -1, "fanatec", -1, kNoController},
-        {"no controller, by index", "", 0, "fanatec", -1, kBadIndex},
         {"index equal to the count", "O", 1, "", -1, kBadIndex},
         {"index of a controller without force feedback", "oF", 0, "fanatec", -1, kBadIndex},
         {"only non-force-feedback controllers", "f", -1, "fanatec", -1, kNoController},
@@ -60,6 +56,7 @@ TEST(ControllerSelection, ChoosesByIndexOrNameAndNeverWithoutForceFeedback) {
         // The filter was lowercased byte-wise; non-ASCII capitals in names are not folded.
         {"non-ASCII capitals must match exactly", "WU", -1, "\u00fcber", 0, nullptr},
         {"non-ASCII text matches byte for byte", "WU", -1, "\u00DCber", 1, nullptr},
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -76,43 +73,6 @@ TEST(ControllerSelection, ChoosesByIndexOrNameAndNeverWithoutForceFeedback) {
             EXPECT_EQ(err.str(), "");
             EXPECT_EQ(out.str(), "Selected: " + toUtf8(chosen->productName) + "\n");
         }
-    }
-}
-
-TEST(ControllerListing, PrintsIndexUtf8NameAndFlag) {
-    std::ostringstream out;
-    printControllerList({controller(TORVANE_WIDE("R\u00E4der \u65B9\u5411\u76D8"), true),
-                         controller(TORVANE_WIDE("Pedals"), false)},
-                        out);
-    EXPECT_EQ(out.str(),
-              "Attached game controllers:\n  [0] R\xC3\xA4"
-              "der \xE6\x96\xB9\xE5\x90\x91\xE7\x9B\x98 FFB=1\n  [1] Pedals FFB=0\n");
-
-    std::ostringstream empty;
-    printControllerList({}, empty);
-    EXPECT_EQ(empty.str(), "Attached game controllers:\n");
-}
-
-TEST(ControllerEnumeration, ReadsForceFeedbackFromATemporaryDeviceAndReleasesIt) {
-    for (const bool wheelOpens : {true, false}) {
-        SCOPED_TRACE(wheelOpens ? "the wheel opens" : "the wheel cannot be opened");
-        stub::Source stubs;  // pedals without force feedback, then a wheel
-        fake::WatchedSource source(stubs);
-        source.opensLeft = wheelOpens ? -1 : 1;
-        wheel::Journal journal;
-        platform::ComPtr<IDirectInput8W> directInput(wheel::createDirectInput(source, &journal));
-
-        const std::vector<ControllerInfo> found = enumerateControllers(*directInput);
-
-        ASSERT_EQ(found.size(), 2u);
-        EXPECT_EQ(found[1].productName, TORVANE_WIDE("Stub Wheel"));
-        EXPECT_TRUE(found[1].instanceGuid == stubs.wheel.info.instanceGuid);
-        EXPECT_FALSE(found[0].forceFeedback);
-        EXPECT_EQ(found[1].forceFeedback, wheelOpens);
-        // Every temporary device is released, never given a format or acquired.
-        EXPECT_EQ(source.openDrivers, 0);
-        for (const wheel::JournalEntry& call : journal.entries())
-            EXPECT_EQ(call.method, wheel::Method::GetCapabilities);
     }
 }
 

@@ -7,12 +7,15 @@ sockets, real time and its trace file.
 PROGRAM is the Linux binary, or the .exe with a launcher such as cmake/wine-run.sh PREFIX.
 Each case starts the program, talks to it on 127.0.0.1:8766 and :8767, ends it, and checks its
 exit code, its output and its trace. Prints one line per case and "N passed, N failed".
+These are the program's observable behaviour; the unit suite keeps only pure logic and faults
+that need an injected wheel.
 """
 import os
 import random
 import re
 import signal
 import socket
+import statistics
 import subprocess
 import sys
 import tempfile
@@ -43,8 +46,13 @@ def check(condition, message):
 
 class Bridge:
     """One run of the program: its output read as it comes, its trace read at the end."""
+    running = []  # ended by main after each case, so a failed case leaves no port taken
 
     def __init__(self, command, *options, trace=True, stderr=subprocess.PIPE):
+        self.native = len(command) == 1  # no launcher
+        # The program's steady clock: Linux's monotonic one, or under Wine the raw one.
+        self.clock = time.monotonic_ns if self.native else (
+            lambda: time.clock_gettime_ns(time.CLOCK_MONOTONIC_RAW))
         self.trace_path = None
         arguments = list(options)
         if trace:
@@ -54,6 +62,7 @@ class Bridge:
         self.process = subprocess.Popen(command + ["--virtual-wheel"] + arguments,
                                         stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                         stderr=stderr)
+        Bridge.running.append(self.process)
         self.out, self.err = [], []
         streams = ((self.process.stdout, self.out), (self.process.stderr, self.err))
         streams = [(stream, lines) for stream, lines in streams if stream is not None]
@@ -80,15 +89,16 @@ class Bridge:
     def finish(self, seconds=60):
         try:
             code = self.process.wait(timeout=seconds)
-        except subprocess.TimeoutExpired:
-            self.process.kill()
+        except subprocess.TimeoutExpired:  # main ends it
             raise Failure(f"still running after {seconds} s: {self.text()}")
         for reader in self.readers:
             reader.join(5)
         return code
 
-    def interrupt(self):
-        self.process.send_signal(signal.SIGINT)
+    def interrupt(self, stop=signal.SIGINT):
+        """Ends the program as a user would: Ctrl+C, or on Linux itself also a closed terminal or
+        a shutdown (under a launcher only Ctrl+C is the console's own)."""
+        self.process.send_signal(stop if self.native else signal.SIGINT)
         code = self.finish()
         check(code == 0, f"exit code {code}{self.text()}")
 
@@ -99,9 +109,9 @@ class Bridge:
         with open(self.trace_path, encoding="ascii") as f:
             lines = f.read().splitlines()
         os.unlink(self.trace_path)
-        check(len(lines) >= 2 and lines[0].startswith("# torvane-bridge ")
-              and "clock_start_ns=" in lines[0], f"trace header: {lines[:1]}")
-        self.clock_start_ns = int(lines[0].rsplit("=", 1)[1])
+        header = re.fullmatch(r"# torvane-bridge \S.* trace, clock_start_ns=(\d+)", lines[0])
+        check(header is not None, f"trace header: {lines[:1]}")
+        self.clock_start_ns = int(header.group(1))
         check(lines[1] == COLUMNS, f"trace columns: {lines[1]}")
         rows = [line.split(",") for line in lines[2:]]
         check(all(len(r) == 12 for r in rows), "a trace line without 12 fields")
@@ -111,23 +121,20 @@ class Bridge:
 class Peer:
     """The driving application's side: sends telemetry, receives raw-input reports."""
 
-    def __init__(self, command=()):
-        # The program's steady clock: CLOCK_MONOTONIC, or under Wine (QueryPerformanceCounter)
-        # CLOCK_MONOTONIC_RAW.
-        wine = bool(command) and command[0].endswith("wine-run.sh")
-        self.clock = time.CLOCK_MONOTONIC_RAW if wine else time.CLOCK_MONOTONIC
-        self.last_sent_ns = 0
+    def __init__(self):
         self.sender = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         self.listener = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         self.listener.bind(("127.0.0.1", REPORT_PORT))
         self.listener.settimeout(0.0)
 
-    def send_for(self, seconds, message=WORKED_EXAMPLE, interval=0.01):
+    def send_for(self, seconds, clock=time.monotonic_ns, message=WORKED_EXAMPLE, interval=0.01):
+        """Sends for that long; returns clock's reading after the last send."""
         end = time.monotonic() + seconds
         while time.monotonic() < end:
             self.sender.sendto(message, TELEMETRY)
-            self.last_sent_ns = time.clock_gettime_ns(self.clock)
+            last = clock()
             time.sleep(interval)
+        return last
 
     def reports(self):
         found = []
@@ -149,45 +156,65 @@ def playing_rows(rows):
     return [r for r in rows if r[9] == 1]
 
 
-def case_worked_example(command, *options):
+def run_once(command, *arguments, seconds=60):
+    """The program run to its end: exit code, output lines, error lines."""
+    done = subprocess.run(command + list(arguments), stdin=subprocess.DEVNULL,
+                          capture_output=True, timeout=seconds)
+    return (done.returncode, done.stdout.decode("utf-8", "replace").splitlines(),
+            done.stderr.decode("utf-8", "replace").splitlines())
+
+
+def case_worked_example(command, *options, stop=signal.SIGINT):
+    sign = -1 if "--invert" in options else 1
     with Peer() as peer:
         bridge = Bridge(command, "--monitor", *options)
         bridge.wait_for_output("Bridge active. Gain=0.1")
         peer.reports()
-        peer.send_for(1.5)
+        last_sent = peer.send_for(1.5, bridge.clock)
         time.sleep(0.6)
         reports = peer.reports()
-        bridge.interrupt()
+        bridge.interrupt(stop)
     rows = bridge.trace()
     applied = playing_rows(rows)
     check(applied, "no pass applied telemetry")
-    expected = [-420, 660, 16260, 176, 13890, 800, 9585, 250]
+    expected = [-420 * sign, 660, 16260, 176, 13890, 800, 9585, 250]
     check(applied[-1][1:9] == expected, f"sent {applied[-1][1:9]}, expected {expected}")
     check(all(r[1:9] == expected for r in applied[5:]), "the parameters changed while steady")
     # The default loop sends all five on every pass; "--low-latency" only the keep-alives (five
     # every 100 ms) once the values stand.
+    low = "--low-latency" in options
     sends = sum(len(r[11]) for r in applied[1:])
-    most = (len(applied) - 1) * 5 if not options else (applied[-1][0] - applied[0][0]) / 100 * 5 + 5
-    check(applied[0][11] == "cersd" and sends <= most and (options or sends == most),
+    most = (applied[-1][0] - applied[0][0]) / 100 * 5 + 5 if low else (len(applied) - 1) * 5
+    check(applied[0][11] == "cersd" and sends <= most and (low or sends == most),
           f"{sends} effect updates in {len(applied)} passes, expected at most {most}")
     check(rows[-1][9] == 0, f"the trace does not end stopped: {rows[-1]}")
-    # Stopped within the 100 ms freshness plus a few passes (generously, for a loaded machine).
-    last_apply = applied[-1][0]
-    stop = next((r[0] for r in rows if r[0] > last_apply and r[9] == 0), None)
-    check(stop is not None and stop - last_apply <= 250,
-          f"stopped at {stop} ms, last applied at {last_apply} ms")
+    # It stops once the newest datagram is 100 ms old (within a few passes, generously for a
+    # loaded machine), on the program's clock, which the trace's header ties to ours.
+    sent = (last_sent - bridge.clock_start_ns) / 1e6
+    stop = next((r[0] for r in rows if r[0] > sent and r[9] == 0), None)
+    check(stop is not None and 99 <= stop - sent <= 250, f"stopped at {stop} ms, sent at {sent}")
+    # The passes that read the wheel (wheel_x filled) are the report passes: every 16 ms.
+    reads = [r[0] for r in applied if r[10] is not None]
+    interval = statistics.median(b - a for a, b in zip(reads, reads[1:]))
+    check(15.5 <= interval <= 24, f"reports every {interval} ms")
     matches = [REPORT.fullmatch(r) for r in reports]
     check(len(reports) >= 10 and all(matches), f"reports in 0.6 s: {reports!r}")
     xs = [int(m.group(1)) for m in matches]
-    # An aligning torque of -0.42 pulls the rim to the negative side.
-    check(min(xs) < -100, f"the rim did not turn to the negative side: {xs[:5]}...")
-    traced_x = [r[10] for r in rows if r[10] is not None]
+    # An aligning torque of -0.42 pulls the rim to the negative side (inverted, the other).
+    check(min(x * sign for x in xs) < -100, f"the rim did not turn its way: {xs[:5]}...")
+    traced_x = [r[10] * sign for r in rows if r[10] is not None]
     check(traced_x and min(traced_x) < -100, f"the trace's wheel_x does not follow the rim")
-    check(any("telemetry" in line for line in bridge.err), f"no monitor line{bridge.text()}")
+    # Redirected, the monitor appends one line a second.
+    monitor = [line for line in bridge.err if line.startswith("telemetry ")]
+    check(1 <= len(monitor) <= 4, f"{len(monitor)} monitor lines{bridge.text()}")
+    shown = re.compile(r"telemetry \d+/s age \d+ ms \| playing: constant %.1f%% engine 6.6%% road "
+                       r"1.8%% curb 8.0%% damper 2.5%% \| x -?\d+ \| -?\d+\.\d\d Nm -?\d+\.\d deg"
+                       % (-4.2 * sign))
+    check(any(shown.fullmatch(line) for line in monitor), f"no monitor line playing{bridge.text()}")
 
 
 def case_low_latency(command):
-    case_worked_example(command, "--low-latency")
+    case_worked_example(command, "--low-latency", "--invert", stop=signal.SIGTERM)
 
 
 def full_pipe():
@@ -208,11 +235,11 @@ def case_stuck_console(command):
     on Ctrl+C, the pipe still full."""
     read_end, write_end = full_pipe()
     try:
-        with Peer(command) as peer:
+        with Peer() as peer:
             bridge = Bridge(command, "--monitor", "--gain", "0.3", stderr=write_end)
             bridge.wait_for_output("Bridge active.")
             peer.reports()
-            peer.send_for(2.0)
+            last_sent = peer.send_for(2.0, bridge.clock)
             peer.reports()
             arrivals = []
             end = time.monotonic() + 1.0
@@ -237,7 +264,7 @@ def case_stuck_console(command):
     stop = next((r[0] for r in rows if r[0] > last_apply and r[9] == 0), None)
     check(stop is not None, f"the effects were not stopped after {last_apply} ms")
     # Stale after 100 ms, stopped in the next pass (generously, for a loaded machine).
-    stale = stop - (peer.last_sent_ns - bridge.clock_start_ns) / 1e6
+    stale = stop - (last_sent - bridge.clock_start_ns) / 1e6
     check(stale <= 150, f"stopped {stale:.1f} ms after the last datagram")
     print(f"stuck_console: report gap median {sorted(gaps)[len(gaps) // 2] * 1000:.1f} ms, "
           f"max {max(gaps) * 1000:.1f} ms; effects stopped {stale:.1f} ms after the last "
@@ -297,8 +324,8 @@ def case_smooth_step(command):
     with Peer() as peer:
         bridge = Bridge(command, "--smooth", "20")
         bridge.wait_for_output("Bridge active.")
-        peer.send_for(0.3, b'{"aligningTorque":0}')
-        peer.send_for(1.5, b'{"aligningTorque":-0.9}')
+        peer.send_for(0.3, message=b'{"aligningTorque":0}')
+        peer.send_for(1.5, message=b'{"aligningTorque":-0.9}')
         bridge.interrupt()
     forces = [r[1] for r in playing_rows(bridge.trace())]
     between = [f for f in forces if -900 < f < 0]
@@ -387,8 +414,8 @@ def case_hostile(command):
                 b'"offroad":true,"verticalAccel":1e300,"speed":1e300,"engineHz":1e300}',
                 b"\x00" * 100]
     with Peer() as peer:
-        bridge = Bridge(command, "--gain", "0.35")
-        bridge.wait_for_output("Bridge active.")
+        bridge = Bridge(command, "--gain", "7")
+        bridge.wait_for_output("Bridge active. Gain=0.35 (hard maximum 0.35)")
         for burst in range(3):
             for message in hostile:
                 peer.sender.sendto(message, TELEMETRY)
@@ -396,7 +423,7 @@ def case_hostile(command):
         time.sleep(0.3)
         check(bridge.process.poll() is None, f"the bridge ended{bridge.text()}")
         check(len(peer.reports()) > 0, "no reports during the burst")
-        bridge.interrupt()
+        bridge.interrupt(signal.SIGHUP)
     limits = [(-3500, 3500), (0, 3500), (5555, 125000), (0, 3500), (5555, 125000), (0, 3500),
               (5555, 125000), (0, 875)]
     for row in playing_rows(bridge.trace()):
@@ -413,11 +440,41 @@ def case_test_signal(command):
 
 
 def case_diagnose(command):
+    start = time.monotonic()
     bridge = Bridge(command, "--diagnose", trace=False)
     check(bridge.finish(90) == 0, f"exit code{bridge.text()}")
+    check(time.monotonic() - start >= 19.5, "the capture ended before 20 s")
+    check(re.fullmatch(r"torvane-bridge \S.* diagnose", bridge.out[0]) is not None and
+          bridge.out[1:4] == ["Attached game controllers:", "  [0] Torvane Virtual Wheel FFB=1",
+                              "Selected: Torvane Virtual Wheel"], f"the start{bridge.text()}")
     text = "\n".join(bridge.out)
-    for part in ("Torvane Virtual Wheel", "Constant", "Sine", "Square", "Damper"):
+    for part in ("  - Constant Force (type 0x", "Sine", "Square", "Damper", "20 seconds."):
         check(part in text, f"no {part!r} in the output{bridge.text()}")
+    # The wheel at rest, axes ranged to +-10000 (pedals released read the top): printed once.
+    states = [line for line in bridge.out if line.startswith('{"type":"raw-input"')]
+    check(states == ['{"type":"raw-input","axes":{"x":0,"y":10000,"z":10000,"rx":0,"ry":0,"rz":0,'
+                     '"slider0":0,"slider1":0},"buttons":[]}'], f"state lines{bridge.text()}")
+
+
+def case_startup(command):
+    """Answers that end the program before its loop, each with its exit code."""
+    code, out, err = run_once(command, "--help", "--virtual-wheel")
+    check(code == 0 and out[0].startswith("torvane-bridge ") and not err, f"--help: {code} {err}")
+    for option in ("--gain NUMBER", "--low-latency", "--trace FILE", "(default: fanatec)"):
+        check(any(option in line for line in out), f"--help does not show {option!r}")
+    code, out, err = run_once(command, "--version")
+    check(code == 0 and len(out) == 1 and re.fullmatch(r"torvane-bridge \d+\.\d+\.\d+( \(.+\))?",
+                                                         out[0]), f"--version: {out} {err}")
+    unavailable = "The requested DirectInput device index is unavailable or has no FFB support."
+    for wheel in ([], ["--virtual-wheel"]):  # the system's controllers, then the virtual wheel
+        code, out, err = run_once(command, *wheel, "--device-index", "99")
+        check(code == 3 and err == [unavailable], f"index 99: {code} {err}")
+    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as squatter:
+        squatter.bind(TELEMETRY)
+        for mode in ([], ["--test"]):
+            code, out, err = run_once(command, "--virtual-wheel", *mode)
+            check(code == 7 and err == ["Could not bind telemetry UDP port 8766."],
+                  f"port taken{mode}: {code} {err}")
 
 
 CASES = {name[5:]: f for name, f in globals().items() if name.startswith("case_")}
@@ -437,6 +494,9 @@ def main(argv):
         except Failure as failure:
             print(f"{name}: FAILED: {failure}")
             failed += 1
+        for process in Bridge.running:
+            if process.poll() is None:
+                process.kill()
     print(f"{len(names) - failed} passed, {failed} failed")
     return 1 if failed else 0
 

@@ -54,9 +54,10 @@ std::unique_ptr<wheel::Driver> WatchedSource::openDevice(REFGUID instance) {
     return std::make_unique<WatchedDriver>(std::move(inner), *this);
 }
 
-Run Rig::run(std::vector<const WCHAR*> arguments, torvane::DirectInputCreateFunction create) {
-    arguments.insert(arguments.begin(), TORVANE_WIDE("torvane-bridge.exe"));
+Run Rig::run(torvane::DirectInputCreateFunction create, std::vector<const WCHAR*> extra) {
+    std::vector<const WCHAR*> arguments = {TORVANE_WIDE("torvane-bridge.exe")};
     if (create == nullptr) arguments.push_back(TORVANE_WIDE("--virtual-wheel"));
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
     std::ostringstream out, err;
     torvane::BridgeEnvironment environment{create, clock, running, out, err};
     environment.virtualWheel = &source;
@@ -86,16 +87,6 @@ std::vector<wheel::JournalEntry> Rig::calls(wheel::Method method) const {
     std::vector<wheel::JournalEntry> found;
     for (const wheel::JournalEntry& entry : journal.entries())
         if (entry.method == method) found.push_back(entry);
-    return found;
-}
-
-std::vector<std::string> Rig::methods() const {
-    std::vector<std::string> found;
-    for (const wheel::JournalEntry& entry : journal.entries())
-        if (entry.effect < 0)
-            found.push_back(
-                std::string(wheel::methodName(entry.method)) +
-                (entry.argument == 0 ? "" : "(" + std::to_string(entry.argument) + ")"));
     return found;
 }
 

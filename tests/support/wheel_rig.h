@@ -51,18 +51,16 @@ struct Rig {
     wheel::Journal journal{1 << 15};
     std::atomic<bool> running{true};
 
-    /// runBridge with "--virtual-wheel" on source; with create instead, on that DirectInput.
-    Run run(std::vector<const WCHAR*> arguments,
-            torvane::DirectInputCreateFunction create = nullptr);
+    /// runBridge with "--virtual-wheel" on source; with create instead, on that DirectInput; with
+    /// the extra arguments after those.
+    Run run(torvane::DirectInputCreateFunction create = nullptr,
+            std::vector<const WCHAR*> extra = {});
 
     /// A device on source's first controller, set up and acquired as the bridge does it.
     platform::ComPtr<IDirectInputDevice8W> openDevice();
 
     /// The journal's entries of method, whichever device or effect made them.
     std::vector<wheel::JournalEntry> calls(wheel::Method method) const;
-
-    /// The journal's device calls, as "Method" or "Method(argument)".
-    std::vector<std::string> methods() const;
 
   private:
     platform::ComPtr<IDirectInput8W> directInput_;

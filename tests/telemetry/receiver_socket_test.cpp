@@ -31,27 +31,17 @@ TEST(TelemetryReceiver, TakesWhatWaitsUpToAnEmptyOrOversizedDatagramAndTheNewest
         double speed;  // after a drain at time now
         std::int64_t now, lastTelemetryTime;
     } passes[] = {
+        // clang-format off
         {"nothing waiting: nothing changes, nothing blocks", {}, 0, 5, 0},
-        {"frames are replaced, never merged",
-         {R"({"speed":1,"curb":true})", R"({"speed":2,"engineHz":50})", R"({"speed":3})"},
-         3,
-         1000,
-         1000},
+        {"frames are replaced, never merged", {R"({"speed":1,"curb":true})", R"({"speed":2,"engineHz":50})", R"({"speed":3})"}, 3, 1000, 1000},
         {"nothing new keeps the frame and its time", {}, 3, 2000, 1000},
         {"not JSON: a frame of defaults, and fresh", {"not json at all"}, 0, 3000, 3000},
-        {"an empty datagram ends the pass",
-         {R"({"speed":1})", "", R"({"speed":2})"},
-         1,
-         4000,
-         4000},
+        {"an empty datagram ends the pass", {R"({"speed":1})", "", R"({"speed":2})"}, 1, 4000, 4000},
         {"and the rest waits for the next", {}, 2, 5000, 5000},
         {"8191 bytes are read whole", {padded(8191, '7')}, 7, 6000, 6000},
-        {"one byte more is lost and ends the pass",
-         {padded(8192, '8'), R"({"speed":9})"},
-         7,
-         7000,
-         6000},
+        {"one byte more is lost and ends the pass", {padded(8192, '8'), R"({"speed":9})"}, 7, 7000, 6000},
         {"the next pass reads on", {}, 9, 8000, 8000},
+        // clang-format on
     };
     for (const auto& pass : passes) {
         for (const std::string& datagram : pass.sent)

@@ -1,18 +1,15 @@
 // docs/protocol.md is what application authors build against: every JSON example in it must be
 // what the bridge really reads or writes. Each ```json block is followed by a line that states
 // its meaning in backquotes, "Reads as: `key=value ...`" for telemetry or "Made from:
-// `axis=value ... buttons=i,j`" for raw-input; the message each code snippet sends must be one
-// of the checked examples.
+// `axis=value ... buttons=i,j`" for raw-input.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <fstream>
 #include <map>
 #include <regex>
-#include <set>
 #include <sstream>
 #include <string>
-#include <vector>
 
 #include "report/raw_input.h"
 #include "telemetry/telemetry_frame.h"
@@ -52,14 +49,9 @@ void expectReadsAs(const std::string& message, std::map<std::string, std::string
 
 void expectMadeFrom(const std::string& message, const std::map<std::string, std::string>& stated) {
     DIJOYSTATE2 state{};
-    const std::map<std::string, LONG*> axes = {{"x", &state.lX},
-                                               {"y", &state.lY},
-                                               {"z", &state.lZ},
-                                               {"rx", &state.lRx},
-                                               {"ry", &state.lRy},
-                                               {"rz", &state.lRz},
-                                               {"slider0", &state.rglSlider[0]},
-                                               {"slider1", &state.rglSlider[1]}};
+    // clang-format off
+    const std::map<std::string, LONG*> axes = {{"x", &state.lX}, {"y", &state.lY}, {"z", &state.lZ}, {"rx", &state.lRx}, {"ry", &state.lRy}, {"rz", &state.lRz}, {"slider0", &state.rglSlider[0]}, {"slider1", &state.rglSlider[1]}};
+    // clang-format on
     for (const auto& [key, value] : stated) {
         std::istringstream list(value);
         if (key == "buttons")
@@ -82,33 +74,21 @@ TEST(ProtocolDocument, EveryExampleIsWhatTheBridgeReadsOrWrites) {
     // A block's language, its body without the last line feed, and the first line after it.
     static const std::regex kBlock("```(\\w*)\n([\\s\\S]*?)\n```\n(?=\\s*([^\n]*))");
 
-    std::set<std::string> telemetryExamples;
-    std::vector<std::pair<std::string, std::string>> snippets;  // language, message
-    int made = 0;
+    int read = 0, made = 0;
     for (std::sregex_iterator it(text.begin(), text.end(), kBlock), end; it != end; ++it) {
         const std::string language = (*it)[1], body = (*it)[2], comment = (*it)[3];
-        if (language == "json" && comment.rfind("Reads as: `", 0) == 0) {
+        if (language != "json") continue;
+        if (comment.rfind("Reads as: `", 0) == 0) {
             expectReadsAs(body, statedValues(comment));
-            telemetryExamples.insert(body);
-        } else if (language == "json" && comment.rfind("Made from: `", 0) == 0) {
+            ++read;
+        } else if (comment.rfind("Made from: `", 0) == 0) {
             expectMadeFrom(body, statedValues(comment));
             ++made;
-        } else if (language == "json") {
+        } else {
             ADD_FAILURE() << "example without a \"Reads as\" or \"Made from\" line: " << body;
-        } else if (const std::size_t escaped = body.find("{\\\""), raw = body.find("{\"");
-                   escaped != std::string::npos || raw != std::string::npos) {
-            // The snippet's message, once its language's quote escapes are undone.
-            const std::size_t begin = escaped != std::string::npos ? escaped : raw;
-            std::string message = body.substr(begin, body.find('}', begin) - begin + 1);
-            for (std::size_t at; (at = message.find("\\\"")) != std::string::npos;)
-                message.erase(at, 1);
-            snippets.emplace_back(language, message);
         }
     }
-    for (const auto& [language, message] : snippets)
-        EXPECT_EQ(telemetryExamples.count(message), 1u) << language << ": " << message;
-    EXPECT_EQ(snippets.size(), 3u);
-    EXPECT_GE(telemetryExamples.size(), 3u);
+    EXPECT_GE(read, 3);
     EXPECT_GE(made, 1);
 }
 

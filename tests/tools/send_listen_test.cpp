@@ -14,13 +14,11 @@ TEST(ScheduleLines, FollowsTheRecordedTimesAndTheRateWhereThereAreNone) {
         const char* text;
         std::vector<double> due;
     } cases[] = {
+        // clang-format off
         {"rate only", "{\"speed\":1}\n{\"speed\":2}\r\n\n  \n{}\n", {0.0, 0.1, 0.2}},
-        {"recorded times, offset removed",
-         "{\"t\":5}\n{\"t\":5.25}\n{\"t\":7}\n",
-         {0.0, 0.25, 2.0}},
-        {"mixed, and t going back",
-         "{}\n{\"t\":3}\n{\"t\":3.5}\n{\"t\":1}\n{}\n",
-         {0.0, 0.1, 0.6, 0.7, 0.8}},
+        {"recorded times, offset removed", "{\"t\":5}\n{\"t\":5.25}\n{\"t\":7}\n", {0.0, 0.25, 2.0}},
+        {"mixed, and t going back", "{}\n{\"t\":3}\n{\"t\":3.5}\n{\"t\":1}\n{}\n", {0.0, 0.1, 0.6, 0.7, 0.8}},
+        // clang-format on
     };
     for (const auto& c : cases) {
         std::istringstream lines(c.text);

@@ -1,29 +1,88 @@
-// The DirectInput rules of wheel/device, driven through its COM interfaces over a stub driver,
-// and the call journal it keeps.
+// The DirectInput rules of wheel/device, one per row, driven through its COM interfaces over a
+// stub driver that answers as its state says and keeps what is loaded, playing and acquired.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <functional>
+#include <set>
 
 #include "platform/resources.h"
-#include "support/stub_driver.h"
 #include "wheel/device.h"
+#include "wheel/direct_input.h"
 #include "wheel/journal.h"
 
 namespace {
 
 using wheel::DriverStatus;
 
+struct StubWheel {
+    wheel::DriverInfo info = defaultInfo();
+    DriverStatus acquireAnswer = DriverStatus::Ok;
+    DriverStatus answer = DriverStatus::Ok;  ///< every other call
+    DriverStatus downloadAnswer = DriverStatus::Ok;
+    bool acquired = false;
+    std::set<int> loaded;
+    std::set<int> playing;
+    int nextHandle = 0;
+
+    /// Three axes, twelve buttons, a hat; constant force, sine, square, damper.
+    static wheel::DriverInfo defaultInfo() {
+        using enum wheel::EffectKind;
+        wheel::DriverInfo info;
+        for (const auto kind : {ConstantForce, Sine, Square, Damper})
+            info.effects |= wheel::kindBit(kind);
+        info.axes[0] = info.axes[1] = info.axes[2] = true;
+        info.buttonCount = 12;
+        info.povCount = 1;
+        return info;
+    }
+};
+
+class StubDriver final : public wheel::Driver {
+  public:
+    explicit StubDriver(StubWheel& wheel) : w_(wheel) {}
+    const wheel::DriverInfo& info() const override { return w_.info; }
+    DriverStatus acquire(bool) override {
+        w_.acquired = w_.acquireAnswer == DriverStatus::Ok;
+        return w_.acquireAnswer;
+    }
+    void unacquire() override { w_.acquired = false; }
+    DriverStatus readInput(wheel::InputState&) override { return w_.answer; }
+    DriverStatus download(const wheel::EffectParameters&, wheel::EffectHandle& handle) override {
+        if (w_.downloadAnswer == DriverStatus::Ok && handle == wheel::kNoHandle)
+            w_.loaded.insert(handle = w_.nextHandle++);
+        return w_.downloadAnswer;
+    }
+    DriverStatus start(wheel::EffectHandle handle, std::uint32_t) override {
+        if (w_.answer == DriverStatus::Ok) w_.playing.insert(handle);
+        return w_.answer;
+    }
+    DriverStatus stop(wheel::EffectHandle handle) override {
+        return w_.playing.erase(handle), w_.answer;
+    }
+    DriverStatus unload(wheel::EffectHandle handle) override {
+        return w_.loaded.erase(handle), w_.answer;
+    }
+    DriverStatus setGain(std::uint32_t) override { return w_.answer; }
+    DriverStatus setAutocenter(bool) override { return w_.answer; }
+    DriverStatus stopAll() override { return w_.playing.clear(), w_.answer; }
+    DriverStatus reset() override { return w_.playing.clear(), w_.loaded.clear(), w_.answer; }
+
+  private:
+    StubWheel& w_;
+};
+
 struct Rig {
-    stub::Wheel wheel;
+    StubWheel wheel;
     wheel::Journal journal{256};
     platform::ComPtr<IDirectInputDevice8W> device{
-        wheel::createDevice(std::make_unique<stub::Driver>(wheel), &journal)};
+        wheel::createDevice(std::make_unique<StubDriver>(wheel), &journal)};
     platform::ComPtr<IDirectInputEffect> effect;
     DICONSTANTFORCE force{2500};
     DWORD axis = DIJOFS_X;
     LONG direction = 1;
     DIEFFECT parameters = describe(sizeof force, &force);
+    DICONDITION damper{0, 10001, 0, 10000, 10000, 0};
 
     DIEFFECT describe(DWORD size, void* record) {
         DIEFFECT e{};
@@ -76,82 +135,39 @@ const auto kNotExclusive = static_cast<HRESULT>(DIERR_NOTEXCLUSIVEACQUIRED);
 const auto kNotDownloaded = static_cast<HRESULT>(DIERR_NOTDOWNLOADED);
 const auto kIncomplete = static_cast<HRESULT>(DIERR_INCOMPLETEEFFECT);
 
+// clang-format off
 const struct Rule {
     const char* name;
     std::function<HRESULT(Rig&)> act;
     HRESULT expected;
 } kRules[] = {
     {"Acquire needs a data format", [](Rig& r) { return r.device->Acquire(); }, DIERR_INVALIDPARAM},
-    {"Acquire of an unplugged device",
-     [](Rig& r) { return r.wheel.acquireAnswer = DriverStatus::Unplugged, r.acquire(); },
-     kUnplugged},
-    {"Acquire of a device another program holds",
-     [](Rig& r) { return r.wheel.acquireAnswer = DriverStatus::Refused, r.acquire(); },
-     DIERR_OTHERAPPHASPRIO},
-    {"exclusive access without a window",
-     [](Rig& r) {
-         return r.device->SetCooperativeLevel(nullptr, DISCL_EXCLUSIVE | DISCL_BACKGROUND);
-     },
-     E_HANDLE},
-    {"SetDataFormat while acquired",
-     [](Rig& r) { return r.acquire(), r.device->SetDataFormat(&c_dfDIJoystick2); }, DIERR_ACQUIRED},
-    {"GetDeviceState when not acquired",
-     [](Rig& r) { return r.device->SetDataFormat(&c_dfDIJoystick2), r.state(); },
-     DIERR_NOTACQUIRED},
-    {"GetDeviceState with another size", [](Rig& r) { return r.acquire(), r.state(80); },
-     DIERR_INVALIDPARAM},
-    {"Poll of a lost device",
-     [](Rig& r) { return r.acquire(), r.wheel.answer = DriverStatus::Lost, r.device->Poll(); },
-     DIERR_INPUTLOST},
-    {"a range while acquired",
-     [](Rig& r) { return r.acquire(), r.setRange(DIPH_BYID, kXId, -10, 10); }, DIERR_ACQUIRED},
-    {"the gain while acquired", [](Rig& r) { return r.acquire(), r.setDword(DIPROP_FFGAIN, 5000); },
-     DI_OK},
-    {"a range of an axis the device lacks",
-     [](Rig& r) { return r.setRange(DIPH_BYID, DIDFT_ABSAXIS | DIDFT_MAKEINSTANCE(5), -1, 1); },
-     DIERR_OBJECTNOTFOUND},
-    {"CreateEffect of a kind the device lacks", [](Rig& r) { return r.create(GUID_Spring); },
-     DIERR_UNSUPPORTED},
-    {"CreateEffect on a full device",
-     [](Rig& r) { return r.acquire(), r.wheel.downloadAnswer = DriverStatus::NoRoom, r.create(); },
-     kFull},
-    {"SetParameters without exclusive acquisition",
-     [](Rig& r) { return r.create(), r.shared(), r.update(); }, kSkipped},
-    {"SetParameters with DIEP_NODOWNLOAD",
-     [](Rig& r) {
-         return r.acquire(), r.create(), r.update(DIEP_TYPESPECIFICPARAMS | DIEP_NODOWNLOAD);
-     },
-     kSkipped},
-    {"a constant force beyond 10000",
-     [](Rig& r) { return r.create(), r.force.lMagnitude = -10001, r.update(); },
-     DIERR_INVALIDPARAM},
-    {"a record of another effect type",
-     [](Rig& r) { return r.create(), r.parameters.cbTypeSpecificParams = 16, r.update(); },
-     DIERR_INVALIDPARAM},
-    {"a damper coefficient beyond 10000",
-     [](Rig& r) {
-         DICONDITION c{0, 10001, 0, 10000, 10000, 0};
-         return r.parameters = r.describe(sizeof c, &c), r.create(GUID_Damper);
-     },
-     DIERR_INVALIDPARAM},
-    {"an axis that is not X", [](Rig& r) { return r.axis = DIJOFS_Y, r.create(); },
-     DIERR_INVALIDPARAM},
-    {"Start without exclusive acquisition",
-     [](Rig& r) { return r.shared(), r.create(), r.effect->Start(1, 0); }, kNotExclusive},
-    {"Start with DIES_NODOWNLOAD before a download",
-     [](Rig& r) { return r.create(), r.acquire(), r.effect->Start(1, DIES_NODOWNLOAD); },
-     kNotDownloaded},
-    {"Download of an effect without parameters",
-     [](Rig& r) {
-         return r.acquire(), r.device->CreateEffect(GUID_Sine, nullptr, r.effect.put(), nullptr),
-                r.effect->Download();
-     },
-     kIncomplete},
-    {"Download of an effect already downloaded",
-     [](Rig& r) { return r.acquire(), r.create(), r.effect->Download(); }, S_FALSE},
-    {"a force-feedback command without exclusive acquisition",
-     [](Rig& r) { return r.device->SendForceFeedbackCommand(DISFFC_STOPALL); }, kNotExclusive},
+    {"Acquire of an unplugged device", [](Rig& r) { return r.wheel.acquireAnswer = DriverStatus::Unplugged, r.acquire(); }, kUnplugged},
+    {"Acquire of a device another program holds", [](Rig& r) { return r.wheel.acquireAnswer = DriverStatus::Refused, r.acquire(); }, DIERR_OTHERAPPHASPRIO},
+    {"exclusive access without a window", [](Rig& r) { return r.device->SetCooperativeLevel(nullptr, DISCL_EXCLUSIVE | DISCL_BACKGROUND); }, E_HANDLE},
+    {"SetDataFormat while acquired", [](Rig& r) { return r.acquire(), r.device->SetDataFormat(&c_dfDIJoystick2); }, DIERR_ACQUIRED},
+    {"GetDeviceState when not acquired", [](Rig& r) { return r.device->SetDataFormat(&c_dfDIJoystick2), r.state(); }, DIERR_NOTACQUIRED},
+    {"GetDeviceState with another size", [](Rig& r) { return r.acquire(), r.state(80); }, DIERR_INVALIDPARAM},
+    {"Poll of a lost device", [](Rig& r) { return r.acquire(), r.wheel.answer = DriverStatus::Lost, r.device->Poll(); }, DIERR_INPUTLOST},
+    {"a range while acquired", [](Rig& r) { return r.acquire(), r.setRange(DIPH_BYID, kXId, -10, 10); }, DIERR_ACQUIRED},
+    {"autocentering while acquired", [](Rig& r) { return r.acquire(), r.setDword(DIPROP_AUTOCENTER, 0); }, DIERR_ACQUIRED},
+    {"the gain while acquired", [](Rig& r) { return r.acquire(), r.setDword(DIPROP_FFGAIN, 5000); }, DI_OK},
+    {"a range of an axis the device lacks", [](Rig& r) { return r.setRange(DIPH_BYID, DIDFT_ABSAXIS | DIDFT_MAKEINSTANCE(5), -1, 1); }, DIERR_OBJECTNOTFOUND},
+    {"CreateEffect of a kind the device lacks", [](Rig& r) { return r.create(GUID_Spring); }, DIERR_UNSUPPORTED},
+    {"CreateEffect on a full device", [](Rig& r) { return r.acquire(), r.wheel.downloadAnswer = DriverStatus::NoRoom, r.create(); }, kFull},
+    {"SetParameters without exclusive acquisition", [](Rig& r) { return r.create(), r.shared(), r.update(); }, kSkipped},
+    {"SetParameters with DIEP_NODOWNLOAD", [](Rig& r) { return r.acquire(), r.create(), r.update(DIEP_TYPESPECIFICPARAMS | DIEP_NODOWNLOAD); }, kSkipped},
+    {"a constant force beyond 10000", [](Rig& r) { return r.create(), r.force.lMagnitude = -10001, r.update(); }, DIERR_INVALIDPARAM},
+    {"a record of another effect type", [](Rig& r) { return r.create(), r.parameters.cbTypeSpecificParams = 16, r.update(); }, DIERR_INVALIDPARAM},
+    {"a damper coefficient beyond 10000", [](Rig& r) { return r.parameters = r.describe(sizeof r.damper, &r.damper), r.create(GUID_Damper); }, DIERR_INVALIDPARAM},
+    {"an axis that is not X", [](Rig& r) { return r.axis = DIJOFS_Y, r.create(); }, DIERR_INVALIDPARAM},
+    {"Start without exclusive acquisition", [](Rig& r) { return r.shared(), r.create(), r.effect->Start(1, 0); }, kNotExclusive},
+    {"Start with DIES_NODOWNLOAD before a download", [](Rig& r) { return r.create(), r.acquire(), r.effect->Start(1, DIES_NODOWNLOAD); }, kNotDownloaded},
+    {"Download of an effect without parameters", [](Rig& r) { return r.acquire(), r.device->CreateEffect(GUID_Sine, nullptr, r.effect.put(), nullptr), r.effect->Download(); }, kIncomplete},
+    {"Download of an effect already downloaded", [](Rig& r) { return r.acquire(), r.create(), r.effect->Download(); }, S_FALSE},
+    {"a force-feedback command without exclusive acquisition", [](Rig& r) { return r.device->SendForceFeedbackCommand(DISFFC_STOPALL); }, kNotExclusive},
 };
+// clang-format on
 
 // Each rule's answer, the journal's record of it, and a failed CreateEffect's nulled out pointer.
 TEST(WheelDevice, KeepsDirectInputsRules) {
@@ -195,7 +211,9 @@ TEST(WheelDevice, LossAndUnacquireUnloadEffectsThatStayUsable) {
     }
 }
 
-TEST(WheelDevice, ResetUnloadsStopAllStopsAndReleaseUnloads) {
+// Stop-all stops and keeps the effects loaded. The effect holds the device: released first, it
+// still answers; the effect's last release unloads it, then the device gives the wheel back.
+TEST(WheelDevice, StopAllStopsAndTheLastReleaseGivesTheWheelBack) {
     Rig r;
     ASSERT_EQ(r.acquire(), DI_OK);
     ASSERT_EQ(r.create(), DI_OK);
@@ -203,70 +221,11 @@ TEST(WheelDevice, ResetUnloadsStopAllStopsAndReleaseUnloads) {
     EXPECT_EQ(r.device->SendForceFeedbackCommand(DISFFC_STOPALL), DI_OK);
     EXPECT_EQ(r.status(), 0u);
     EXPECT_EQ(r.wheel.loaded.size(), 1u);
-    EXPECT_EQ(r.device->SendForceFeedbackCommand(DISFFC_RESET), DI_OK);
-    EXPECT_TRUE(r.wheel.loaded.empty());
-    EXPECT_EQ(r.wheel.gain, 0u);  // the actuators are off after a reset
-    EXPECT_EQ(r.device->SendForceFeedbackCommand(DISFFC_SETACTUATORSON), DI_OK);
-    EXPECT_EQ(r.wheel.gain, 10000u);
-    EXPECT_EQ(r.effect->Start(1, 0), DI_OK);  // downloads it again
-    EXPECT_EQ(r.wheel.loaded.size(), 1u);
-
-    // The effect holds the device: released first, it still answers; the effect's last release
-    // unloads it, then the device goes and gives the wheel back.
     r.device.reset();
     EXPECT_EQ(r.effect->Stop(), DI_OK);
     r.effect.reset();
     EXPECT_TRUE(r.wheel.loaded.empty());
     EXPECT_FALSE(r.wheel.acquired);
-}
-
-TEST(WheelDevice, MapsTheInputOntoTheRangesSetAndDescribesItsObjects) {
-    Rig r;
-    r.wheel.input.axisTravel = {1.0, 0.5, 0.0};
-    r.wheel.input.buttons[3] = true;
-    r.wheel.input.pov[0] = 9000;
-    ASSERT_EQ(r.setRange(DIPH_DEVICE, 0, -100, 100), DI_OK);
-    ASSERT_EQ(r.setRange(DIPH_BYID, kXId, -10000, 10000), DI_OK);
-    ASSERT_EQ(r.acquire(), DI_OK);
-    ASSERT_EQ(r.state(), DI_OK);
-    const DIJOYSTATE2& s = r.js;
-    EXPECT_EQ(std::vector<LONG>({s.lX, s.lY, s.lZ, s.lRx}), std::vector<LONG>({10000, 0, -100, 0}));
-    EXPECT_EQ(std::vector<int>({s.rgbButtons[2], s.rgbButtons[3]}), std::vector<int>({0, 0x80}));
-    EXPECT_EQ(std::vector<DWORD>({s.rgdwPOV[0], s.rgdwPOV[1]}),
-              std::vector<DWORD>({9000, 0xFFFFFFFF}));
-
-    std::vector<DWORD> ids;
-    const auto collect = [](LPCDIDEVICEOBJECTINSTANCEW o, LPVOID c) -> BOOL {
-        static_cast<std::vector<DWORD>*>(c)->push_back(o->dwType);
-        return DIENUM_CONTINUE;
-    };
-    for (const DWORD filter : {DIDFT_ALL, DIDFT_AXIS, DIDFT_BUTTON, DIDFT_POV})
-        r.device->EnumObjects(collect, &ids, filter);
-    EXPECT_EQ(ids.size(), 16u + 3 + 12 + 1);
-    ids.clear();
-    r.device->EnumObjects(collect, &ids, DIDFT_AXIS | DIDFT_FFACTUATOR);
-    EXPECT_EQ(ids, std::vector<DWORD>{kXId});
-}
-
-TEST(WheelJournal, KeepsTheNewestEntriesAndRecordsAnEffectsParameters) {
-    wheel::Journal small(3);
-    for (DWORD i = 0; i < 5; ++i) small.record({0, wheel::Method::Poll, -1, i, false, {}, DI_OK});
-    ASSERT_EQ(small.entries().size(), 3u);
-    EXPECT_EQ(small.dropped(), 2u);
-    EXPECT_EQ(small.entries().front().argument, 2u);
-
-    Rig r;
-    ASSERT_EQ(r.acquire(), DI_OK);
-    ASSERT_EQ(r.create(), DI_OK);
-    r.force.lMagnitude = -420;
-    ASSERT_EQ(r.update(), DI_OK);
-    r.force.lMagnitude = 20000;  // refused: nothing of it is kept
-    ASSERT_EQ(r.update(), DIERR_INVALIDPARAM);
-    EXPECT_EQ(r.journal.entries(wheel::Method::CreateEffect, 0).at(0).parameters.level, 2500);
-    const auto updates = r.journal.entries(wheel::Method::SetParameters, 0);
-    ASSERT_EQ(updates.size(), 2u);
-    EXPECT_FALSE(updates[1].hasParameters);
-    EXPECT_EQ(r.journal.lastParameters(0).value_or(wheel::EffectParameters{}).level, -420);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "app/options.h"
 #include "platform/platform.h"
+#include "platform/text.h"
 #include "telemetry/number_scan.h"
 
 namespace torvane::tools {

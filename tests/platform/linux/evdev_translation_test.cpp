@@ -1,8 +1,8 @@
 // The one translation from DirectInput units to the kernel's struct ff_effect, and its traps.
 #include <gtest/gtest.h>
 
-#include "evdev_fake_kernel.h"
 #include "platform/linux/evdev/effect_translation.h"
+#include "uinput_wheel.h"
 
 namespace {
 
@@ -45,7 +45,7 @@ TEST(EvdevTranslation, ConvertsEveryKindInOnePlace) {
                                                                                  // no gain
     };
     for (const Row& row : rows)
-        EXPECT_EQ(fake::summary(evdev::toKernelEffect(row.parameters, -1)), row.record);
+        EXPECT_EQ(uinput::summary(evdev::toKernelEffect(row.parameters, -1)), row.record);
     EXPECT_EQ(evdev::toKernelEffect(rows[0].parameters, 7).id, 7);
     EXPECT_EQ(evdev::toKernelEffect(rows[5].parameters, -1).u.condition[1].right_saturation,
               0);  // X only

@@ -1,5 +1,5 @@
-// The system calls the evdev driver makes, behind one narrow seam so that its tests run on a fake
-// kernel that answers from the capability tables of typical wheels.
+// The system calls the evdev driver makes, behind one narrow seam, so that a test on the real
+// kernel can still hold one of them still (the clock).
 #pragma once
 
 #include <cstddef>
@@ -10,7 +10,7 @@
 
 namespace evdev {
 
-/// Abstract so a fake kernel can stand in for the real one in tests. Each call behaves like the
+/// Abstract so a test can stand in for part of the real one. Each call behaves like the
 /// system call it is named after, except that a failure answers -errno instead of -1 with errno.
 class Kernel {
   public:
@@ -25,11 +25,25 @@ class Kernel {
     virtual long write(int fd, const void* data, std::size_t size) = 0;
     /// The names of a directory's entries, in no particular order; empty if it cannot be read.
     virtual std::vector<std::string> listDirectory(const std::string& path) = 0;
+    /// A non-blocking file that becomes readable when an entry of the directory is made, renamed
+    /// into it, or changes its permissions (inotify); or -errno.
+    virtual int watchDirectory(const std::string& path) = 0;
     /// The monotonic clock, in nanoseconds.
     virtual std::int64_t monotonicNanoseconds() = 0;
 };
 
-/// The running system's kernel.
+/// The running system's kernel: each call retried while a signal interrupts it.
+class SystemKernel : public Kernel {
+  public:
+    int open(const std::string& path, int flags) override;
+    void close(int fd) override;
+    int ioctl(int fd, unsigned long request, void* argument) override;
+    long read(int fd, void* buffer, std::size_t size) override;
+    long write(int fd, const void* data, std::size_t size) override;
+    std::vector<std::string> listDirectory(const std::string& path) override;
+    int watchDirectory(const std::string& path) override;
+    std::int64_t monotonicNanoseconds() override;
+};
 Kernel& systemKernel();
 
 /// An ioctl argument that is a value rather than an address.

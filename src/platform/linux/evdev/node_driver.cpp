@@ -1,20 +1,21 @@
 // The evdev driver. Rules it keeps for the kernel's sake, each with its reason:
 // - An effect is uploaded once (EVIOCSFF, id -1) and updated in place by uploading it again with
 //   its kernel id, playing or not: the kernel updates a playing effect without restarting it.
-// - Start is one EV_FF write of the iteration count, stop one of 0. INFINITE iterations of an
-//   effect of infinite length are sent as 1 (it plays for ever anyway, and older hid-pidff
-//   crams the count into an 8-bit loop count with a kernel warning); of a finite one as the
-//   largest count the kernel's int holds. A DWORD count is never let through as a negative int,
-//   which the kernel would take for a stop.
-// - FF_GAIN is set at acquisition, to full unless the application set less: some drivers start
-//   at 0 and play nothing.
+// - Start is one EV_FF write of the iteration count, stop one of 0, and only for an effect this
+//   driver started (the kernel stops an effect itself when it is erased): a wheel hears each
+//   command once. INFINITE iterations of an effect of infinite length are sent as 1 (it plays for
+//   ever anyway, and older hid-pidff crams the count into an 8-bit loop count with a kernel
+//   warning); of a finite one as the largest count the kernel's int holds. A DWORD count is never
+//   let through as a negative int, which the kernel would take for a stop.
+// - FF_GAIN and FF_AUTOCENTER are written when the device layer sets them, which it does after
+//   every exclusive acquisition: some drivers start at gain 0 and play nothing.
 // - The node's effect slots (EVIOCGEFFECTS) are counted here, so running out answers NoRoom
 //   without asking the kernel; its ENOSPC answers the same.
 // - ENODEV from any call means the node is gone: every call answers Lost until an acquire finds
 //   the device again (a wheel base that rebooted comes back as a new node with the same
 //   identity), or answers Unplugged when it is not there. Looking opens every event node, and
-//   the report acquires again every 16 ms while the wheel is away, so an acquire looks at most
-//   once a second and answers Lost in between.
+//   the report acquires again every 16 ms while the wheel is away, so an acquire looks only when
+//   /dev/input changed (inotify), or once a second in case the watch missed it.
 // - Every effect is removed (EVIOCRMFF) when unloaded, at reset and when the driver goes.
 #include "platform/linux/evdev/node_driver.h"
 
@@ -90,10 +91,15 @@ DriverStatus NodeDriver::acquire(bool exclusive) {
         const DriverStatus status = take(exclusive);
         if (status != DriverStatus::Lost) return status;
     }
+    if (!watch_) watch_ = FileDescriptor(kernel_, kernel_.watchDirectory(kInputDirectory));
+    bool changed = false;
+    char events[4096];  // holds several inotify events: their names are short
+    while (watch_ && kernel_.read(watch_.get(), events, sizeof events) > 0) changed = true;
     const std::int64_t now = kernel_.monotonicNanoseconds();
-    if (now < nextScanNanoseconds_) return DriverStatus::Lost;
+    if (!changed && now < nextScanNanoseconds_) return DriverStatus::Lost;
     nextScanNanoseconds_ = now + kScanIntervalNanoseconds;
     if (!reopen()) return DriverStatus::Unplugged;
+    watch_.reset();
     const DriverStatus status = take(exclusive);
     return status == DriverStatus::Lost ? DriverStatus::Unplugged : status;
 }
@@ -104,8 +110,6 @@ DriverStatus NodeDriver::take(bool exclusive) {
         if (result < 0) return failure(result);
         grabbed_ = true;
     }
-    if (capabilities_.effects.has(FF_GAIN))
-        return writeForceFeedback(FF_GAIN, unsignedKernelUnits(gain_));
     return DriverStatus::Ok;
 }
 
@@ -116,7 +120,10 @@ bool NodeDriver::reopen() {
     fd_ = std::move(fd);
     capabilities_ = std::move(controller.capabilities);
     layout_ = inputLayout(capabilities_);
-    for (Effect& effect : effects_) effect.kernelId = -1;  // they died with the old node
+    for (Effect& effect : effects_) {  // they died with the old node
+        effect.kernelId = -1;
+        effect.playing = false;
+    }
     grabbed_ = false;
     lost_ = false;
     return true;
@@ -173,6 +180,7 @@ DriverStatus NodeDriver::upload(Effect& effect) {
 
 DriverStatus NodeDriver::remove(Effect& effect) {
     effect.used = false;
+    effect.playing = false;
     if (effect.kernelId < 0) return DriverStatus::Ok;
     const int result = kernel_.ioctl(fd_.get(), EVIOCRMFF, valueArgument(effect.kernelId));
     effect.kernelId = -1;
@@ -226,14 +234,19 @@ DriverStatus NodeDriver::start(wheel::EffectHandle handle, std::uint32_t iterati
     }
     int count = static_cast<int>(std::clamp<std::uint32_t>(iterations, 1, INT_MAX));
     if (iterations == INFINITE && effect->record.replay.length == 0) count = 1;
-    return writeForceFeedback(effect->kernelId, count);
+    const DriverStatus status = writeForceFeedback(effect->kernelId, count);
+    effect->playing = status == DriverStatus::Ok;
+    return status;
 }
 
 DriverStatus NodeDriver::stop(wheel::EffectHandle handle) {
     if (lost_) return DriverStatus::Lost;
     Effect* effect = effectOf(handle);
     if (effect == nullptr) return DriverStatus::Failed;
-    return effect->kernelId < 0 ? DriverStatus::Ok : writeForceFeedback(effect->kernelId, 0);
+    if (!effect->playing) return DriverStatus::Ok;
+    const DriverStatus status = writeForceFeedback(effect->kernelId, 0);
+    if (status == DriverStatus::Ok) effect->playing = false;
+    return status;
 }
 
 DriverStatus NodeDriver::unload(wheel::EffectHandle handle) {
@@ -247,11 +260,11 @@ DriverStatus NodeDriver::unload(wheel::EffectHandle handle) {
 }
 
 DriverStatus NodeDriver::setGain(std::uint32_t gain) {
-    gain_ = std::min<std::uint32_t>(gain, DI_FFNOMINALMAX);
+    gain = std::min<std::uint32_t>(gain, DI_FFNOMINALMAX);
     if (lost_) return DriverStatus::Lost;
     if (!capabilities_.effects.has(FF_GAIN))
-        return gain_ == DI_FFNOMINALMAX ? DriverStatus::Ok : DriverStatus::Unsupported;
-    return writeForceFeedback(FF_GAIN, unsignedKernelUnits(gain_));
+        return gain == DI_FFNOMINALMAX ? DriverStatus::Ok : DriverStatus::Unsupported;
+    return writeForceFeedback(FF_GAIN, unsignedKernelUnits(gain));
 }
 
 DriverStatus NodeDriver::setAutocenter(bool on) {
@@ -263,11 +276,14 @@ DriverStatus NodeDriver::setAutocenter(bool on) {
 DriverStatus NodeDriver::stopAll() {
     if (lost_) return DriverStatus::Lost;
     DriverStatus status = DriverStatus::Ok;
-    for (const Effect& effect : effects_) {
-        if (!effect.used || effect.kernelId < 0) continue;
+    for (Effect& effect : effects_) {
+        if (!effect.used || !effect.playing) continue;
         const DriverStatus stopped = writeForceFeedback(effect.kernelId, 0);
         if (stopped == DriverStatus::Lost) return stopped;
-        if (stopped != DriverStatus::Ok) status = stopped;
+        if (stopped == DriverStatus::Ok)
+            effect.playing = false;
+        else
+            status = stopped;
     }
     return status;
 }

@@ -39,6 +39,7 @@ class NodeDriver final : public wheel::Driver {
     /// after the node was reopened), record then holds what to upload.
     struct Effect {
         bool used = false;
+        bool playing = false;  ///< started by this driver and not stopped or erased since
         int kernelId = -1;
         ff_effect record{};
     };
@@ -57,10 +58,10 @@ class NodeDriver final : public wheel::Driver {
     InputLayout layout_;
     const wheel::DriverInfo info_;
     std::vector<Effect> effects_;
-    std::uint32_t gain_ = DI_FFNOMINALMAX;
     bool grabbed_ = false;
     bool lost_ = false;
-    std::int64_t nextScanNanoseconds_ = 0;  ///< while lost: when an acquire may look again
+    FileDescriptor watch_;                  ///< while lost: changes in /dev/input
+    std::int64_t nextScanNanoseconds_ = 0;  ///< while lost: when an acquire must look anyway
 };
 
 }  // namespace evdev

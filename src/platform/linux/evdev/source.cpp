@@ -12,7 +12,6 @@
 namespace evdev {
 namespace {
 
-constexpr const char* kInputDirectory = "/dev/input";
 constexpr int kDriverOpenFlags = O_RDWR | O_NONBLOCK | O_CLOEXEC;
 
 // The event nodes' numbers, ascending: event2 before event10, as the kernel created them.

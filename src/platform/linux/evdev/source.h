@@ -15,6 +15,9 @@
 
 namespace evdev {
 
+/// Where the kernel's event nodes appear.
+inline constexpr const char* kInputDirectory = "/dev/input";
+
 /// One game-controller node as a scan found it.
 struct Controller {
     std::string path;

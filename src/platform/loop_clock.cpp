@@ -1,4 +1,4 @@
-#include "app/loop_clock.h"
+#include "platform/loop_clock.h"
 
 namespace torvane {
 

@@ -1,4 +1,4 @@
-#include "app/version.h"
+#include "observe/version.h"
 
 // TORVANE_VERSION, written by the build (cmake/version.cmake) from the project version and the
 // checkout's description.
