@@ -36,6 +36,15 @@ Sent lastSent(const EffectSet& set, std::string& clips) {
     // clang-format on
 }
 
+// An effect set on the virtual wheel, its five effects created.
+struct Wheel {
+    Wheel() { set.create(out); }
+    fake::Rig rig;
+    platform::ComPtr<IDirectInputDevice8W> device = rig.openDevice();
+    std::ostringstream out;
+    EffectSet set{device.get(), out};
+};
+
 TEST(ForceSynthesis, SendsTheseRecords) {
     // Frame: aligningTorque, engineHz, engineGain, roadGain, curbPulse, tireSlip, tractionSlip,
     // speed, verticalAccel, curb, offroad. Sent: constant force; engine, road and curb magnitude
@@ -61,11 +70,8 @@ TEST(ForceSynthesis, SendsTheseRecords) {
         {{-1, 0, 1, 1, 1, 0, 0, 0, 0, true, false}, 5.0, {-3500, 3500, 125000, 3500, 28571, 3500, 18181, 875}, "01000"},
         // clang-format on
     };
-    fake::Rig rig;
-    platform::ComPtr<IDirectInputDevice8W> device = rig.openDevice();
-    std::ostringstream out;
-    EffectSet set(device.get(), out);
-    set.create(out);
+    Wheel wheel;
+    EffectSet& set = wheel.set;
     for (const auto& c : cases) {
         set.apply(c.frame, c.gain);
         std::string clips;
@@ -97,11 +103,8 @@ TEST(ForceSynthesis, TuningScalesWithinTheHardMaximum) {
         {-1e-300, 0.1, {1, 1, 1, 1, 1, 5}, {-2000}, "00000"},   // above 0.2 counts as 0.2
         // clang-format on
     };
-    fake::Rig rig;
-    platform::ComPtr<IDirectInputDevice8W> device = rig.openDevice();
-    std::ostringstream out;
-    EffectSet set(device.get(), out);
-    set.create(out);
+    Wheel wheel;
+    EffectSet& set = wheel.set;
     for (const auto& c : cases) {
         set.apply({c.torque, 61.5, 0.3, 0.12, 0.8, 0, 0, 27.4, 1.6, true, false}, c.gain, c.tuning);
         std::string clips;
@@ -134,11 +137,8 @@ TEST(ForceSynthesis, SmoothingFollowsTimeAndRestartsAfterAStop) {
         {144, Apply, 0, 3500}, {148, Apply, 20, 0}, {5000, Apply, 20, 3500},  // off, on, settled
         // clang-format on
     };
-    fake::Rig rig;
-    platform::ComPtr<IDirectInputDevice8W> device = rig.openDevice();
-    std::ostringstream out;
-    EffectSet set(device.get(), out);
-    set.create(out);
+    Wheel wheel;
+    EffectSet& set = wheel.set;
     std::string clips;
     for (const auto& s : steps) {
         if (s.action == Stop) set.stop();
