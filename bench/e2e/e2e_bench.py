@@ -1,13 +1,16 @@
-#!/usr/bin/env python3
 """End-to-end benchmark of the shipped program: the default loop and --low-latency side by side.
 
     e2e_bench.py --program build/linux-release/torvane-bridge
     e2e_bench.py --wine build/windows/torvane-bridge.exe
-    e2e_bench.py --program ... --wine ... --seconds 10 --idle-seconds 5
+    e2e_bench.py --program ... --wine ... --seconds 10 --idle-seconds 5 --load 4
 
-For each binary and each loop it starts the program on its virtual wheel with a trace, leaves it
-idle (no telemetry), then sends tagged telemetry at 60 Hz, 250 Hz and 1 kHz, ends it with Ctrl+C
-and prints, per phase and side by side:
+For each binary it runs three columns: the default loop; --low-latency as an unprivileged user
+(--user, default nobody), who gets no raised priority; and --low-latency as root, which gets
+real-time priority. Under Wine the user column is left out. With --load N each column runs again
+beside N busy processes (a game's threads; two per core is the usual figure). Each run starts the
+program on its virtual wheel with a trace, leaves it idle (no telemetry), sends tagged telemetry
+at 60 Hz, 250 Hz and 1 kHz, then the worked example unchanged at 250 Hz and the first seconds of
+the sample lap, ends it with Ctrl+C and prints, per phase and side by side:
 
 - latency: from the moment a datagram is handed to the socket to the time stamp of the first pass
   that plays it or a newer one (a pass takes its time stamp, then reads the socket and calls
@@ -16,7 +19,9 @@ and prints, per phase and side by side:
   clock: CLOCK_MONOTONIC for the Linux binary, CLOCK_MONOTONIC_RAW under Wine, where the program's
   steady clock is the performance counter. The run checks that relation and prints it. A pass
   held up between its time stamp and its read gives a negative latency: the "min" row shows it.
-  The sender keeps its datagrams at least half a period apart even when it runs late.
+  The sender keeps its datagrams at least half a period apart even when it runs late, and reads
+  its clock and sends at SCHED_FIFO 20, so that a load cannot come between the two.
+- effect calls per second: the effects each pass handed to the wheel (the trace's sent column).
 - report interval: the gaps between the raw-input datagrams arriving on 127.0.0.1:8767, as the
   kernel time-stamps them.
 - passes per second while telemetry plays (trace lines), and wake-ups per second when idle (the
@@ -24,7 +29,8 @@ and prints, per phase and side by side:
 - CPU time in % of one core (the kernel's run time of every thread of the program, in ns from
   schedstat: the figure behind /proc/PID/stat's utime+stime, without its 10 ms ticks; under Wine
   the Wine server and Wine's other processes separately).
-- the machine's load (/proc/loadavg) before and after each binary.
+- the priority the program said it got, and the machine's load (/proc/loadavg) before and after
+  each binary.
 
 Each program run gets its own network namespace (`unshare -n`, so the fixed ports never meet
 another program's; needs root) and, under Wine, its own Wine server started inside it.
@@ -46,7 +52,13 @@ REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 TELEMETRY = ("127.0.0.1", 8766)
 REPORTS = ("127.0.0.1", 8767)
 RATES = (60, 250, 1000)
-MODES = (("default loop", []), ("--low-latency", ["--low-latency"]))
+UNCHANGED_RATE = 250  # the worked example, the same datagram every time
+LAP = os.path.join(REPO, "samples", "lap.jsonl")
+# (column, options, as the unprivileged user): the default loop; --low-latency as a user who may
+# not raise its priority (it gets none: "without"); --low-latency as root (real-time priority).
+MODES = (("default loop", [], False), ("--low-latency, user", ["--low-latency"], True),
+         ("--low-latency, root", ["--low-latency"], False))
+SENT_LETTERS = "cersd"  # the trace's sent column: one letter per effect handed to the wheel
 SO_TIMESTAMPNS = getattr(socket, "SO_TIMESTAMPNS", 35)  # Linux; Python names it only lately
 
 # Tags: at the default gain of 0.1 the constant force is trunc(aligningTorque * 1000). A torque
@@ -63,6 +75,19 @@ def datagram(tag):
 
 
 DATAGRAMS = [datagram(tag) for tag in TAGS]
+WORKED_EXAMPLE = (b'{"aligningTorque":-0.42,"engineHz":61.5,"engineGain":0.3,"roadGain":0.12,'
+                  b'"curbPulse":0.8,"speed":27.4,"verticalAccel":1.6,"curb":true}')
+
+
+def lap_datagrams():
+    """The sample lap as (t in s, datagram)."""
+    found = []
+    with open(LAP, "rb") as f:
+        for line in f:
+            line = line.strip()
+            if line:
+                found.append((json.loads(line)["t"], line))
+    return found
 
 
 # ---------------------------------------------------------------------------------------------
@@ -232,6 +257,9 @@ def measure(spec):
         clock = time.CLOCK_MONOTONIC  # glibc's steady_clock
     handle, trace_path = tempfile.mkstemp(suffix=".csv")
     os.close(handle)
+    user = spec.get("user")
+    if user is not None:
+        os.chown(trace_path, user[0], user[1])  # the program writes it as that user
     listener = ReportListener()
     sender = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
     out, err = [], []
@@ -242,7 +270,10 @@ def measure(spec):
                                                         time.CLOCK_MONOTONIC_RAW)}
         process = subprocess.Popen(command + ["--virtual-wheel", "--trace", trace_path]
                                    + spec["options"], stdin=subprocess.DEVNULL,
-                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                   user=user[0] if user else None,
+                                   group=user[1] if user else None,
+                                   extra_groups=[] if user else None)
         for stream, lines in ((process.stdout, out), (process.stderr, err)):
             threading.Thread(target=read_lines, args=(stream, lines), daemon=True).start()
         deadline = time.monotonic() + 60
@@ -254,6 +285,15 @@ def measure(spec):
         result["clock_bracket"] = {str(c): [before[c], after[c]] for c in before}
         pid = find_wine_program(process.pid, spec["binary"]) if wine else process.pid
         time.sleep(1.0)  # let the start settle
+        # The sender reads its clock and sends at once: at a real-time priority above the
+        # program's, a load cannot come between the two and count against the program. (Its
+        # children, none here, would not inherit it.)
+        try:
+            os.sched_setscheduler(0, os.SCHED_FIFO | os.SCHED_RESET_ON_FORK,
+                                  os.sched_param(20))
+            result["sender_fifo"] = True
+        except OSError:
+            result["sender_fifo"] = False
 
         def sample():
             server, others = wine_processes(pid) if wine else ([], [])
@@ -261,6 +301,7 @@ def measure(spec):
             return {"program": {pid: cpu_ns(pid)}, "server": {p: cpu_ns(p) for p in server},
                     "others": {p: cpu_ns(p) for p in others},
                     "switches": voluntary_switches(pid), "mono": time.monotonic_ns(),
+                    "clock": time.clock_gettime_ns(clock),
                     "real": time.time_ns()}
 
         def used(start, end):
@@ -271,6 +312,7 @@ def measure(spec):
             result["phases"].append({
                 "name": name, "rate": rate, "seconds": seconds, "sends": sends,
                 "real": [start["real"], end["real"]],
+                "mono": [start["clock"], end["clock"]],
                 "cpu": {k: used(start[k], end[k]) / 1e9 / seconds * 100
                         for k in ("program", "server", "others")},
                 "wakeups": (end["switches"] - start["switches"]) / seconds})
@@ -300,6 +342,23 @@ def measure(spec):
                 next_send = max(next_send + period, time.monotonic_ns() + period // 2)
             phase(f"{rate} Hz", rate, start, sample(), sends)
             time.sleep(0.4)  # the telemetry goes stale: the effects stop between phases
+        # Untagged phases: only the passes, the effect calls and the CPU time count.
+        lap = lap_datagrams()
+        for name, rate, schedule in (
+                (f"unchanged {UNCHANGED_RATE} Hz", UNCHANGED_RATE,
+                 [(i / UNCHANGED_RATE, WORKED_EXAMPLE)
+                  for i in range(int(spec["seconds"] * UNCHANGED_RATE))]),
+                ("sample lap", 100, [(t, d) for t, d in lap if t < spec["seconds"]])):
+            start = sample()
+            begin = time.monotonic_ns()
+            for at, message in schedule:
+                pause = begin + int(at * 1e9) - time.monotonic_ns()
+                if pause > 0:
+                    time.sleep(pause / 1e9)
+                sender.sendto(message, TELEMETRY)
+            phase(name, rate, start, sample(), [])
+            result["phases"][-1]["untagged"] = True
+            time.sleep(0.4)
         process.send_signal(signal.SIGINT)
         result["exit_code"] = process.wait(timeout=60)
     finally:
@@ -315,6 +374,7 @@ def measure(spec):
         result["trace"] = f.read().splitlines()
     os.unlink(trace_path)
     result["version"] = next((line for line in result["trace"][:1]), "")
+    result["priority"] = next((line for line in out if line.startswith("Low latency:")), "")
     result["clock"] = clock
     print(json.dumps(result))
 
@@ -337,15 +397,17 @@ def summary(values):
 
 
 def parse_trace(lines):
-    """(clock_start_ns, [(time_ns since the loop start, constant)]) of the passes that played."""
+    """(clock_start_ns, [(time_ns since the loop start, constant, effects sent)]) of the passes
+    that played. Traces from before the sent column count all five effects as sent."""
     start = int(lines[0].rsplit("clock_start_ns=", 1)[1])
     rows = []
     for line in lines[2:]:
         fields = line.split(",")
-        if len(fields) == 11 and fields[9] == "1" and fields[1]:
+        if len(fields) in (11, 12) and fields[9] == "1" and fields[1]:
             whole, _, fraction = fields[0].partition(".")
             time_ns = int(whole) * 1_000_000 + int((fraction + "000")[:3]) * 1000
-            rows.append((time_ns, int(fields[1])))
+            sent = len(fields[11]) if len(fields) == 12 else len(SENT_LETTERS)
+            rows.append((time_ns, int(fields[1]), sent))
     return start, rows
 
 
@@ -353,7 +415,7 @@ def played_sequence(rows):
     """The datagram each played pass applied: the first number at or after the previous one whose
     tag is the pass's constant (the program plays the newest datagram, never an older one)."""
     last, played = 0, []
-    for time_ns, constant in rows:
+    for time_ns, constant, _ in rows:
         index = TAG_INDEX.get(constant)
         if index is None:
             played.append((time_ns, None))
@@ -366,6 +428,8 @@ def played_sequence(rows):
 def figures(result):
     start, rows = parse_trace(result["trace"])
     played = [(start + t, s) for t, s in played_sequence(rows) if s is not None]
+    # Pass times on the host's monotonic clock and effect calls, for the untagged phases.
+    calls = [(start + t, n) for t, _, n in rows]
     phases = []
     arrivals = result["arrivals"]
     for phase in result["phases"]:
@@ -374,13 +438,22 @@ def figures(result):
         stamps = [a for a in arrivals if low <= a <= high]
         figure["report_ms"] = summary([(b - a) / 1e6 for a, b in zip(stamps, stamps[1:])])
         sends = phase["sends"]
-        if not sends:
+        if "untagged" in phase:
+            # The trace's times are on the program's clock; the phase's on the host's real-time
+            # clock: the mono/real pair of each sample relates them.
+            low_mono, high_mono = phase["mono"]
+            mine = [n for t, n in calls if low_mono <= t <= high_mono]
+            figure["passes"] = len(mine) / phase["seconds"]
+            figure["effect_calls"] = sum(mine) / phase["seconds"]
+        elif not sends:
             figure["wakeups"] = phase["wakeups"]
         else:
             first, last = sends[0][0], sends[-1][0]
             mine = [(t, s) for t, s in played if first <= s <= last]
             window = (sends[-1][1] - sends[0][1]) / 1e9
             figure["passes"] = sum(1 for t, _ in mine if t <= sends[-1][1]) / window
+            figure["effect_calls"] = sum(n for t, n in calls
+                                         if sends[0][1] <= t <= sends[-1][1]) / window
             figure["played_pct"] = 100.0 * len({s for _, s in mine}) / len(sends)
             latencies, cursor = [], 0
             for seq, sent in sends:
@@ -395,6 +468,7 @@ def figures(result):
     bracket = result["clock_bracket"][str(result["clock"])]
     return {"phases": phases, "clock_ok": bracket[0] <= start <= bracket[1],
             "exit_code": result["exit_code"], "version": result["version"],
+            "priority": result["priority"], "sender_fifo": result.get("sender_fifo"),
             "clock_offsets_ms": {c: ((b[0] - start) / 1e6, (b[1] - start) / 1e6)
                                  for c, b in result["clock_bracket"].items()}}
 
@@ -408,9 +482,9 @@ def loadavg():
         return " ".join(f.read().split()[:3])
 
 
-def run_one(args, binary, wine, options):
+def run_one(args, binary, wine, options, user):
     spec = {"binary": binary, "wine": wine, "options": options, "seconds": args.seconds,
-            "idle_seconds": args.idle_seconds,
+            "idle_seconds": args.idle_seconds, "user": user,
             "wine_prefix": args.wine_prefix or os.path.join(os.path.dirname(binary),
                                                             "wine-prefix")}
     command = [sys.executable, os.path.abspath(__file__), "--measure", json.dumps(spec)]
@@ -419,10 +493,29 @@ def run_one(args, binary, wine, options):
     if not args.shared_network:
         command = ["unshare", "-n", "--"] + command
     done = subprocess.run(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                          timeout=args.seconds * 3 + args.idle_seconds + 900)
+                          timeout=args.seconds * 6 + args.idle_seconds + 900)
     if done.returncode != 0:
         raise RuntimeError(f"the measurement failed with status {done.returncode}")
     return figures(json.loads(done.stdout.decode().strip().splitlines()[-1]))
+
+
+class Load:
+    """count busy processes (a game's threads, say) for as long as the block runs."""
+
+    def __init__(self, count):
+        self.count = count
+        self.processes = []
+
+    def __enter__(self):
+        self.processes = [subprocess.Popen([sys.executable, "-c", "while True: pass"])
+                          for _ in range(self.count)]
+        time.sleep(0.5 if self.count else 0)  # let them reach the run queue
+        return self
+
+    def __exit__(self, *_):
+        for process in self.processes:
+            process.kill()
+            process.wait()
 
 
 def cell(values, digits=2):
@@ -431,9 +524,15 @@ def cell(values, digits=2):
     return " / ".join(f"{v:.{digits}f}" for v in values)
 
 
-def print_table(title, runs, wine):
+def print_table(columns, wine):
+    """columns: (name, run) pairs, side by side."""
     width = 40
-    print(f"{title:<{width}}" + "".join(f"{name:>24}" for name, _ in MODES))
+    column = max(24, max(len(name) for name, _ in columns) + 2)
+    print(f"{'':<{width}}" + "".join(f"{name:>{column}}" for name, _ in columns))
+    runs = [run for _, run in columns]
+    print(f"  {'priority':<{width - 2}}" + "".join(
+        f"{run['priority'].replace('Low latency: ', '')[:column - 2] or '-':>{column}}"
+        for run in runs))
     names = [p["name"] for p in runs[0]["phases"]]
     for index, name in enumerate(names):
         phases = [run["phases"][index] for run in runs]
@@ -448,7 +547,9 @@ def print_table(title, runs, wine):
             rows.append(("datagrams played / superseded, %",
                          [f"{p['played_pct']:.0f} / {100 - p['played_pct']:.0f}"
                           for p in phases]))
+        if "passes" in phases[0]:
             rows.append(("passes per second", [f"{p['passes']:.0f}" for p in phases]))
+            rows.append(("effect calls per second", [f"{p['effect_calls']:.0f}" for p in phases]))
         else:
             rows.append(("wake-ups (voluntary switches) per s",
                          [f"{p['wakeups']:.0f}" for p in phases]))
@@ -461,7 +562,14 @@ def print_table(title, runs, wine):
             rows.append(("  Wine's other processes, %",
                          [f"{p['cpu']['others']:.2f}" for p in phases]))
         for label, values in rows:
-            print(f"  {label:<{width - 2}}" + "".join(f"{v:>24}" for v in values))
+            print(f"  {label:<{width - 2}}" + "".join(f"{v:>{column}}" for v in values))
+
+
+def unprivileged(name):
+    """(uid, gid) of the user name."""
+    import pwd
+    entry = pwd.getpwnam(name)
+    return entry.pw_uid, entry.pw_gid
 
 
 def main():
@@ -469,8 +577,14 @@ def main():
     parser.add_argument("--program", help="the Linux binary")
     parser.add_argument("--wine", metavar="EXE", help="the Windows .exe, run under Wine")
     parser.add_argument("--wine-prefix", help="Wine prefix (default: wine-prefix beside EXE)")
-    parser.add_argument("--seconds", type=float, default=10.0, help="per rate (default 10)")
+    parser.add_argument("--seconds", type=float, default=10.0, help="per phase (default 10)")
     parser.add_argument("--idle-seconds", type=float, default=5.0, help="idle phase (default 5)")
+    parser.add_argument("--load", type=int, default=0, metavar="N",
+                        help="run every column also with N busy processes (two per core: "
+                             "twice the core count)")
+    parser.add_argument("--user", default="nobody",
+                        help="the unprivileged user of the '--low-latency, user' column "
+                             "(default nobody; Linux binary only)")
     parser.add_argument("--shared-network", action="store_true",
                         help="use the machine's loopback instead of a private namespace")
     parser.add_argument("--nice", type=int, default=0,
@@ -486,32 +600,43 @@ def main():
     if not binaries:
         parser.error("give --program, --wine or both")
     print(f"machine: {os.cpu_count()} cores, {os.uname().release}"
-          + (f"; measured at nice {args.nice}" if args.nice else ""))
+          + (f"; measured at nice {args.nice}" if args.nice else "")
+          + (f"; loaded: {args.load} busy processes" if args.load else ""))
+    loads = [0, args.load] if args.load else [0]
     status = 0
     for binary, wine in binaries:
         load_before = loadavg()
+        columns = []
         try:
-            runs = [run_one(args, binary, wine, options) for _, options in MODES]
-        except (RuntimeError, subprocess.TimeoutExpired, ValueError) as failure:
+            for load in loads:
+                for name, options, as_user in MODES:
+                    if as_user and wine:
+                        continue  # the Wine prefix belongs to root; and see docs/performance.md
+                    user = unprivileged(args.user) if as_user else None
+                    with Load(load):
+                        run = run_one(args, binary, wine, options, user)
+                    columns.append((name + (", loaded" if load else ""), run))
+        except (RuntimeError, subprocess.TimeoutExpired, ValueError, KeyError) as failure:
             print(f"{binary}: {failure}")
             status = 1
             continue
         print()
         print(f"{'Wine' if wine else 'Linux'}: {binary}")
-        print(f"  {runs[0]['version'].lstrip('# ')}")
+        print(f"  {columns[0][1]['version'].lstrip('# ')}")
         print(f"  load average before: {load_before}, after: {loadavg()}")
         clock = "CLOCK_MONOTONIC_RAW" if wine else "CLOCK_MONOTONIC"
-        for (name, _), run in zip(MODES, runs):
+        for name, run in columns:
             offsets = run["clock_offsets_ms"]
             print(f"  {name}: exit code {run['exit_code']}; clock_start_ns "
                   f"{'lies' if run['clock_ok'] else 'does NOT lie'} between the host's {clock} "
                   f"readings at the start and at \"Bridge active\" (ms from it, "
                   f"CLOCK_MONOTONIC: {cell(offsets[str(time.CLOCK_MONOTONIC)], 1)}, "
-                  f"CLOCK_MONOTONIC_RAW: {cell(offsets[str(time.CLOCK_MONOTONIC_RAW)], 1)})")
+                  f"CLOCK_MONOTONIC_RAW: {cell(offsets[str(time.CLOCK_MONOTONIC_RAW)], 1)})"
+                  f"; sender {'at' if run['sender_fifo'] else 'NOT at'} SCHED_FIFO 20")
             if not run["clock_ok"] or run["exit_code"] != 0:
                 status = 1
         print()
-        print_table("", runs, wine)
+        print_table(columns, wine)
     return status
 
 

@@ -17,6 +17,7 @@
 #include "observe/monitor.h"
 #include "observe/trace.h"
 #include "observe/version.h"
+#include "platform/loop_priority.h"
 #include "platform/resources.h"
 #include "platform/streams.h"
 #include "platform/text.h"
@@ -88,6 +89,7 @@ int runNetworkBridge(const BridgeOptions& options, IDirectInputDevice8W& device,
 
     effects.emplace(&device, loopErr);
     effects->create(environment.out);
+    effects->sendOnlyChanges(options.lowLatency);
 
     MainLoop loop(options, device, *effects, receiver, reporter, environment.running);
     const std::int64_t lastReportTime = environment.clock.now();
@@ -102,7 +104,17 @@ int runNetworkBridge(const BridgeOptions& options, IDirectInputDevice8W& device,
         loop.watchSettings(*watcher, loopErr);
         watcher->start();
     }
+    // The loop runs on this thread: with "--low-latency" it asks for a class that runs it as soon
+    // as a datagram arrives, and gives it back when the loop ends. Asked last, so that the
+    // threads that write the trace and the console (started before) keep the ordinary class.
+    std::optional<platform::LoopPriority> priority;
+    if (options.lowLatency) {
+        priority.emplace();
+        environment.out << priority->line();
+        environment.out.flush();
+    }
     loop.run(environment.clock);
+    priority.reset();
 
     loop.stopEffects(environment.clock);
     device.Unacquire();

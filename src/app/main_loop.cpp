@@ -78,6 +78,10 @@ void MainLoop::run(LoopClock& clock) {
     std::int64_t lastWokenPass = std::numeric_limits<std::int64_t>::min() / 2;
     bool woken = false;
     coarseTimer_ = clock.coarse();
+    // With "--low-latency" this thread may run in a real-time or raised class, ahead of the game.
+    // It still cannot starve the machine: every pass ends in a wait on the system (the 4 ms
+    // pace, or the wait for telemetry or the next pass's time, and the 1 ms spacing of woken
+    // passes), so between passes the cores belong to everyone else.
     while (running_.load()) {
         const std::int64_t now = clock.now();
         if (woken) lastWokenPass = now;

@@ -99,6 +99,9 @@ void EffectSet::start() {
     for (unsigned i = 0; i < std::size(effects); ++i) {
         const unsigned bit = 1u << i;
         if (effects[i] == nullptr || (playing_ & bit) != 0) continue;
+        // A start may follow a stop, a loss or a failure: what the wheel holds is unknown, so
+        // every effect gets its parameters again in this apply.
+        forgetAccepted();
         // An effect that is already playing is left alone: starting it again would restart it.
         const HRESULT result = effects[i]->Start(1, 0);
         if (SUCCEEDED(result)) {
@@ -115,8 +118,25 @@ void EffectSet::start() {
     }
 }
 
-void EffectSet::noteResult(HRESULT result) {
-    if (deviceDroppedEffects(result)) markUnloaded();
+bool EffectSet::noteResult(HRESULT result) {
+    if (deviceDroppedEffects(result)) {
+        markUnloaded();
+        return false;
+    }
+    return SUCCEEDED(result);
+}
+
+bool EffectSet::update(unsigned index, IDirectInputEffect* effect, DWORD recordSize, LPVOID record,
+                       LONG magnitude, DWORD period) {
+    AcceptedParameters& last = accepted_[index];
+    if (changesOnly_ && !shouldSend(last, magnitude, period, now_)) return false;
+    const DIEFFECT description = describe(recordSize, record);
+    if (noteResult(effect->SetParameters(&description, DIEP_TYPESPECIFICPARAMS))) {
+        last = {true, magnitude, period, now_};
+    } else {
+        forgetAccepted();  // a refused call: the next apply sends everything again
+    }
+    return true;
 }
 
 void EffectSet::reportPlaying() {

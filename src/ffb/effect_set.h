@@ -2,9 +2,12 @@
 // telemetry frame and the user gain onto their parameters.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <iosfwd>
 
 #include "ffb/force_tuning.h"
+#include "ffb/send_decision.h"
 #include "platform/platform.h"
 #include "telemetry/telemetry_frame.h"
 
@@ -19,9 +22,9 @@ struct SentEffect {
     /// damper's coefficient.
     LONG magnitude = 0;
     DWORD periodMicroseconds = 0;  ///< the waves only; 0 for the constant force and the damper
-    /// The strength before the gain lay outside its limit, or the hard maximum limited the result.
-    bool clipped = false;
-    bool sent = false;  ///< the effect exists and received these values
+    bool clipped = false;  ///< the strength before the gain lay outside its limit and was limited
+    bool sent = false;     ///< the effect exists and received these values
+    bool sentNow = false;  ///< the last apply handed them to the wheel (else it holds them)
 };
 
 /// What the set last sent, kept for the monitor and the trace: plain values, no history.
@@ -57,6 +60,12 @@ class EffectSet {
     void apply(const TelemetryFrame& frame, double gain, const ForceTuning& tuning = {},
                std::int64_t nowNs = 0);
 
+    /// With on, apply sends an effect's parameters only when they differ from the last ones it
+    /// accepted, or when the keep-alive is due (nowNs being the clock reading); after a start, a
+    /// re-acquire or a failed call it sends everything again. Off (the default), every apply
+    /// sends all five.
+    void sendOnlyChanges(bool on) { changesOnly_ = on; }
+
     /// Sends one periodic effect's magnitude (fraction of full scale) and frequency (Hz); returns
     /// what it sent (not sent when field is empty).
     SentEffect setPeriodic(IDirectInputEffect* field, double magnitude, double frequency);
@@ -71,6 +80,7 @@ class EffectSet {
     void markUnloaded() {
         playing_ = 0;
         smoothing_.reset();  // a dropped effect plays nothing: the force rises again from 0
+        forgetAccepted();
     }
 
     const SentEffects& lastSent() const { return sent_; }
@@ -81,8 +91,16 @@ class EffectSet {
     void start();
 
     /// Looks at the result of an effect call: a device that is no longer acquired has dropped
-    /// every effect.
-    void noteResult(HRESULT result);
+    /// every effect. True when the effect accepted the call.
+    bool noteResult(HRESULT result);
+
+    /// Hands one effect (index in creation order) its type-specific record unless only changes
+    /// are sent and magnitude and period are what it last accepted, with no keep-alive due.
+    /// Returns whether it sent them.
+    bool update(unsigned index, IDirectInputEffect* effect, DWORD recordSize, LPVOID record,
+                LONG magnitude, DWORD period);
+
+    void forgetAccepted() { accepted_ = {}; }
 
     /// Writes one line when effects first cannot be started and one when all play again.
     void reportPlaying();
@@ -106,6 +124,9 @@ class EffectSet {
     bool startFailing_ = false;  // the "could not start" line is out, "playing again" is not
     SentEffects sent_{};
     LowPass smoothing_;  // of the constant force; restarts from 0 after every stop
+    bool changesOnly_ = false;
+    std::int64_t now_ = 0;  // the clock reading of the apply in progress
+    std::array<AcceptedParameters, 5> accepted_{};
 };
 
 }  // namespace torvane

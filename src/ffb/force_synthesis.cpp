@@ -1,6 +1,7 @@
 // The mapping of one telemetry frame, the user gain and the tuning onto the five effects. Every
 // update recomputes every parameter from the frame and sends all of them; the only memory between
-// calls is the opt-in smoothing of the constant force.
+// calls is the opt-in smoothing of the constant force (and, with only changes sent, what
+// each effect last accepted).
 
 #include <cmath>
 
@@ -57,6 +58,7 @@ double raiseToMinimum(double force, double minimum) {
 
 void EffectSet::apply(const TelemetryFrame& frame, double gain, const ForceTuning& tuning,
                       std::int64_t nowNs) {
+    now_ = nowNs;
     start();
     // The command line already holds the gain to 0..0.35; holding it here too keeps the wheel
     // safe whatever a caller passes.
@@ -73,8 +75,8 @@ void EffectSet::apply(const TelemetryFrame& frame, double gain, const ForceTunin
     if (constantForce_ != nullptr) {
         DICONSTANTFORCE force{};
         force.lMagnitude = sent_.constantForce.magnitude;
-        const DIEFFECT description = describe(sizeof force, &force);
-        noteResult(constantForce_->SetParameters(&description, DIEP_TYPESPECIFICPARAMS));
+        sent_.constantForce.sentNow =
+            update(0, constantForce_, sizeof force, &force, force.lMagnitude, 0);
     }
 
     const double engine = frame.engineGain * 2.2;
@@ -107,8 +109,8 @@ void EffectSet::apply(const TelemetryFrame& frame, double gain, const ForceTunin
         condition.lNegativeCoefficient = condition.lPositiveCoefficient;
         condition.dwPositiveSaturation = DI_FFNOMINALMAX;
         condition.dwNegativeSaturation = DI_FFNOMINALMAX;
-        const DIEFFECT description = describe(sizeof condition, &condition);
-        noteResult(damper_->SetParameters(&description, DIEP_TYPESPECIFICPARAMS));
+        sent_.damper.sentNow =
+            update(4, damper_, sizeof condition, &condition, condition.lPositiveCoefficient, 0);
     }
     reportPlaying();
 }
@@ -119,9 +121,12 @@ SentEffect EffectSet::setPeriodic(IDirectInputEffect* field, double magnitude, d
     periodic.dwMagnitude = static_cast<DWORD>(toUnits(magnitude, 0.0, 1.0));
     periodic.dwPeriod = static_cast<DWORD>(kMicrosecondsPerSecond /
                                            limit(frequency, kLowestFrequency, kHighestFrequency));
-    const DIEFFECT description = describe(sizeof periodic, &periodic);
-    noteResult(field->SetParameters(&description, DIEP_TYPESPECIFICPARAMS));
-    return {static_cast<LONG>(periodic.dwMagnitude), periodic.dwPeriod, false, true};
+    const auto magnitudeUnits = static_cast<LONG>(periodic.dwMagnitude);
+    // The waves are the set's second to fourth effects.
+    const unsigned index = field == engineSine_ ? 1 : field == roadSine_ ? 2 : 3;
+    const bool sentNow =
+        update(index, field, sizeof periodic, &periodic, magnitudeUnits, periodic.dwPeriod);
+    return {magnitudeUnits, periodic.dwPeriod, false, true, sentNow};
 }
 
 }  // namespace torvane

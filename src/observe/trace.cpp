@@ -13,7 +13,7 @@ namespace {
 
 constexpr std::string_view kColumns =
     "time_ms,constant,engine_magnitude,engine_period_us,road_magnitude,road_period_us,"
-    "curb_magnitude,curb_period_us,damper,playing,wheel_x\n";
+    "curb_magnitude,curb_period_us,damper,playing,wheel_x,sent\n";
 
 // The longest line: a 64-bit time, eight 32-bit values, the flag, an axis and the separators.
 using Line = FixedText<192>;
@@ -44,6 +44,18 @@ void putValue(Line& line, const torvane::SentEffect& effect, bool period) {
 void putWave(Line& line, const torvane::SentEffect& wave) {
     putValue(line, wave, false);
     putValue(line, wave, true);
+}
+
+/// ",letters": the effects whose parameters this pass handed to the wheel, in creation order.
+void putSent(Line& line, const torvane::SentEffects& sent) {
+    line.put(',');
+    const std::pair<const torvane::SentEffect*, char> letters[] = {{&sent.constantForce, 'c'},
+                                                                   {&sent.engineSine, 'e'},
+                                                                   {&sent.roadSine, 'r'},
+                                                                   {&sent.curbSquare, 's'},
+                                                                   {&sent.damper, 'd'}};
+    for (const auto& [effect, letter] : letters)
+        if (effect->sentNow) line.put(letter);
 }
 
 }  // namespace
@@ -100,6 +112,11 @@ void Trace::observe(const PassRecord& pass) {
             line.put(",,,,,,,,,0,");
         }
         if (pass.stateRead) line.putInteger(pass.wheelX);
+        if (pass.applied) {
+            putSent(line, pass.effects);
+        } else {
+            line.put(',');
+        }
         line.put('\n');
         append(line.view());
     }

@@ -32,7 +32,7 @@ REPORT = re.compile(rb'\{"type":"raw-input","axes":\{"x":(-?\d+),"y":-?\d+,"z":-
                     rb'"ry":-?\d+,"rz":-?\d+,"slider0":-?\d+,"slider1":-?\d+\},'
                     rb'"buttons":\[(\d+(,\d+)*)?\]\}')
 COLUMNS = ("time_ms,constant,engine_magnitude,engine_period_us,road_magnitude,road_period_us,"
-           "curb_magnitude,curb_period_us,damper,playing,wheel_x")
+           "curb_magnitude,curb_period_us,damper,playing,wheel_x,sent")
 
 
 class Failure(Exception):
@@ -118,8 +118,8 @@ class Bridge:
         self.clock_start_ns = int(header.group(1))
         check(lines[1] == COLUMNS, f"trace columns: {lines[1]}")
         rows = [line.split(",") for line in lines[2:]]
-        check(all(len(r) == 11 for r in rows), "a trace line without 11 fields")
-        return [[float(r[0])] + [int(v) if v else None for v in r[1:]] for r in rows]
+        check(all(len(r) == 12 for r in rows), "a trace line without 12 fields")
+        return [[float(r[0])] + [int(v) if v else None for v in r[1:11]] + [r[11]] for r in rows]
 
 
 class Peer:
@@ -184,6 +184,13 @@ def case_worked_example(command, *options, stop=signal.SIGINT):
     expected = [-420 * sign, 660, 16260, 176, 13890, 800, 9585, 250]
     check(applied[-1][1:9] == expected, f"sent {applied[-1][1:9]}, expected {expected}")
     check(all(r[1:9] == expected for r in applied[5:]), "the parameters changed while steady")
+    # The default loop sends all five on every pass; "--low-latency" only the keep-alives (five
+    # every 100 ms) once the values stand.
+    low = "--low-latency" in options
+    sends = sum(len(r[11]) for r in applied[1:])
+    most = (applied[-1][0] - applied[0][0]) / 100 * 5 + 5 if low else (len(applied) - 1) * 5
+    check(applied[0][11] == "cersd" and sends <= most and (low or sends == most),
+          f"{sends} effect updates in {len(applied)} passes, expected at most {most}")
     check(rows[-1][9] == 0, f"the trace does not end stopped: {rows[-1]}")
     # It stops once the newest datagram is 100 ms old (within a few passes, generously for a
     # loaded machine), on the program's clock, which the trace's header ties to ours.

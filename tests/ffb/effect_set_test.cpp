@@ -192,5 +192,38 @@ TEST(EffectSet, ReportsEachEffectAndRunsWithThoseThatExist) {
     }
 }
 
+// "--low-latency" sends an effect's parameters only when they changed, when the 100 ms keep-alive
+// is due, or after a start, a loss or a failed call.
+TEST(EffectSet, SendsOnlyChangesAndKeepAlivesWhenAsked) {
+    constexpr std::int64_t kMs = 1'000'000, kT = 5'000 * kMs;
+    const AcceptedParameters last{true, 660, 16260, kT};
+    EXPECT_FALSE(shouldSend(last, 660, 16260, kT + 100 * kMs - 1));
+    EXPECT_TRUE(shouldSend(last, 660, 16260, kT + 100 * kMs));  // the keep-alive
+    EXPECT_TRUE(shouldSend(last, 661, 16260, kT) && shouldSend(last, 660, 16261, kT));
+    EXPECT_TRUE(shouldSend({}, 660, 16260, kT));  // after a start, a loss or a failed call
+
+    Wheel wheel;
+    wheel.set.sendOnlyChanges(true);
+    TelemetryFrame frame{-0.42, 61.5, 0.3, 0.12, 0.8, 0.05, 0.02, 27.4, 1.6, true, false};
+    // Which effects (0 constant force .. 4 damper) an apply at now sent, after "start" if it did.
+    auto sentBy = [&](std::int64_t now) {
+        wheel.rig.journal.clear();
+        wheel.set.apply(frame, 0.1, {}, now);
+        std::string sent = wheel.rig.calls(Method::Start).empty() ? "" : "start ";
+        for (const wheel::JournalEntry& e : wheel.rig.calls(Method::SetParameters))
+            sent += static_cast<char>('0' + e.effect);
+        return sent;
+    };
+    EXPECT_EQ(sentBy(kT), "start 01234");
+    std::string steady;  // an unchanged stream, a pass every 4 ms: only the keep-alives
+    for (std::int64_t t = kT + 4 * kMs; t <= kT + 200 * kMs; t += 4 * kMs) steady += sentBy(t);
+    EXPECT_EQ(steady, "0123401234");
+    frame.aligningTorque = 0.5;  // a change goes out in the same pass, alone
+    EXPECT_EQ(sentBy(kT + 204 * kMs), "0");
+    EXPECT_TRUE(wheel.set.lastSent().constantForce.sentNow && !wheel.set.lastSent().damper.sentNow);
+    wheel.set.markUnloaded();  // a re-acquired wheel has lost its effects: start, send everything
+    EXPECT_EQ(sentBy(kT + 208 * kMs), "start 01234");
+}
+
 }  // namespace
 }  // namespace torvane

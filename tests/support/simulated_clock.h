@@ -1,6 +1,6 @@
 // A LoopClock on simulated time: reading it does not advance it, sleeping and waiting do,
-// instantly. A test acts between passes through onSleep (send a datagram, clear the running
-// flag...).
+// instantly. A test acts between passes through onSleep and onWait (send a datagram, clear the
+// running flag...).
 #pragma once
 
 #include <algorithm>
@@ -25,8 +25,12 @@ class SimulatedClock final : public torvane::LoopClock {
         ++sleeps;
         if (onSleep) onSleep(*this);
     }
+    /// Called after each wait with how long it paused (0 for a deadline already passed).
+    std::function<void(SimulatedClock&, std::int64_t paused)> onWait;
     bool waitUntil(std::int64_t deadline, SOCKET) override {
+        const std::int64_t from = time;
         time = std::max(time, deadline);
+        if (onWait) onWait(*this, time - from);
         return false;
     }
 };
