@@ -69,13 +69,14 @@ class LoopPriority {
   private:
     std::string line_;
     // What to give back: on Linux the thread's scheduling policy and nice value; on Windows the
-    // process's priority class, the thread's priority, the "Games" task and avrt.dll.
-    int savedPolicy_ = 0;
-    int savedPriority_ = 0;
-    int savedNice_ = 0;
-    unsigned long savedClass_ = 0;
-    void* task_ = nullptr;
-    void* library_ = nullptr;
+    // process's priority class, the thread's priority, the "Games" task and avrt.dll. Each target
+    // uses only its own.
+    [[maybe_unused]] int savedPolicy_ = 0;
+    [[maybe_unused]] int savedPriority_ = 0;
+    [[maybe_unused]] int savedNice_ = 0;
+    [[maybe_unused]] unsigned long savedClass_ = 0;
+    [[maybe_unused]] void* task_ = nullptr;
+    [[maybe_unused]] void* library_ = nullptr;
 };
 
 }  // namespace platform

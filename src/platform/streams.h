@@ -29,7 +29,7 @@ class Utf8ConsoleOutput {
     void restore();
 
   private:
-    unsigned previous_ = 0;  ///< the code page to restore; 0 for none
+    [[maybe_unused]] unsigned previous_ = 0;  ///< the code page to restore; 0 for none (Windows)
 };
 
 /// Ends the process at once with code, running no exit handlers and flushing no stream: for when
