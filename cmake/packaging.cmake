@@ -1,8 +1,9 @@
 # What `cmake --install` puts where, and the packages CPack makes of it:
-#   Linux:   bin/torvane-bridge, share/doc/torvane-bridge/ (README.md, docs/, samples/) and the
-#            udev rule in lib/udev/rules.d/; packaged as a .deb (cpack -G DEB).
-#   Windows: one folder holding torvane-bridge.exe, README.txt (CRLF), docs/ and samples/;
-#            packaged as a .zip (cpack -G ZIP).
+#   Linux:   bin/torvane-bridge, share/doc/torvane-bridge/ (README.md, docs/, samples/, the
+#            trace plot script in tools/) and the udev rule in lib/udev/rules.d/; packaged as a
+#            .deb (cpack -G DEB).
+#   Windows: one folder holding torvane-bridge.exe, README.txt (CRLF, opening with a Windows
+#            quick start), docs/, samples/ and tools/; packaged as a .zip (cpack -G ZIP).
 # Each package gets a .sha256 file beside it. docs/ and samples/ are installed when they exist at
 # configure time.
 if(WIN32)
@@ -15,12 +16,16 @@ include(GNUInstallDirs)
 install(TARGETS torvane-bridge RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 if(WIN32)
-  # Notepad and every Windows editor read a .txt with CRLF line ends.
+  # Notepad and every Windows editor read a .txt with CRLF line ends. A Windows user reads first
+  # what applies to them: the README itself begins with the Linux build machine's commands.
+  file(READ ${PROJECT_SOURCE_DIR}/packaging/windows/quick-start.txt TORVANE_QUICK_START)
   file(READ ${PROJECT_SOURCE_DIR}/README.md TORVANE_README)
+  string(PREPEND TORVANE_README "${TORVANE_QUICK_START}")
   string(REPLACE "\r\n" "\n" TORVANE_README "${TORVANE_README}")
   string(REPLACE "\n" "\r\n" TORVANE_README "${TORVANE_README}")
   file(WRITE ${PROJECT_BINARY_DIR}/README.txt "${TORVANE_README}")
-  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/README.md)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/README.md
+    ${PROJECT_SOURCE_DIR}/packaging/windows/quick-start.txt)
   install(FILES ${PROJECT_BINARY_DIR}/README.txt DESTINATION ${CMAKE_INSTALL_DOCDIR})
 else()
   install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
@@ -32,6 +37,8 @@ endif()
 if(EXISTS ${PROJECT_SOURCE_DIR}/samples/lap.jsonl)
   install(FILES samples/lap.jsonl DESTINATION ${CMAKE_INSTALL_DOCDIR}/samples)
 endif()
+# The script that draws a trace, beside the sample lap that makes one.
+install(PROGRAMS tools/plot_trace.py DESTINATION ${CMAKE_INSTALL_DOCDIR}/tools)
 
 set(TORVANE_PACKAGE_MAINTAINER "torvane-bridge maintainers <maintainers@torvane-bridge.invalid>"
   CACHE STRING "Maintainer named in the packages")
@@ -67,6 +74,8 @@ else()
   # The C and C++ runtimes the binary links (libc6, libstdc++6, libgcc-s1), with the versions
   # its symbols need, as dpkg-shlibdeps (package dpkg-dev) reads them.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # Only tools/plot_trace.py, in the documentation, needs them.
+  set(CPACK_DEBIAN_PACKAGE_SUGGESTS "python3, python3-matplotlib")
   set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     ${PROJECT_SOURCE_DIR}/packaging/linux/postinst ${PROJECT_SOURCE_DIR}/packaging/linux/postrm)
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

@@ -5,24 +5,46 @@ Usage: plot_trace.py TRACE.csv [PICTURE.png]    (default: the trace's name with 
        plot_trace.py --overlay TRACE.csv OTHER.csv PICTURE.png
 
 Four panels against time: the aligning-torque force (the constant force), the strengths of the
-engine, road and curb vibrations, the damper coefficient, and the rim's X axis, all in
-DirectInput units; shaded where the effects were stopped. With --overlay, the constant force of
-two traces of the same telemetry (say, without and with "--smooth") in one panel over the whole
-run and in one over the half second around the first trace's largest step, each labelled with its
-file name. Needs matplotlib (Debian: python3-matplotlib).
+engine, road and curb vibrations and the damper, in percent of the wheel's full scale (on the
+virtual wheel 100 % is 8 N·m), and the rim's angle in degrees (the X axis's ends taken as the
+virtual wheel's end stops at ±450°); shaded where the effects were stopped. With --overlay, the
+constant force of two traces of the same telemetry (say, without and with "--smooth") in one
+panel over the whole run and in one over the half second around the first trace's largest step,
+each labelled with its file name. Needs matplotlib (Debian: python3-matplotlib).
 """
 import os
 import csv
 import math
+import re
 import sys
-
-import matplotlib
-
-matplotlib.use("Agg")  # no display needed
-import matplotlib.pyplot as plt  # noqa: E402
 
 COLUMNS = ("time_ms", "constant", "engine_magnitude", "road_magnitude", "curb_magnitude",
            "damper", "playing", "wheel_x")
+FULL_SCALE = 10000.0  # DirectInput's units at full scale, for forces and axes alike
+LOCK_DEGREES = 450.0  # the virtual wheel's end stops, where its X axis reads +-10000
+FORCE_LABEL = "% of full scale\n(virtual wheel: 100 % = 8 N·m)"
+
+
+
+def load_matplotlib():
+    """pyplot, drawing without a display; exits with a line saying what to install if missing."""
+    try:
+        import matplotlib
+    except ImportError:
+        sys.exit("plot_trace: needs matplotlib: install python3-matplotlib "
+                 "(sudo apt-get install python3-matplotlib) or pip install matplotlib")
+    matplotlib.use("Agg")
+    import matplotlib.pyplot as plt
+    return plt
+
+
+def percent(values):
+    return [v * 100.0 / FULL_SCALE for v in values]
+
+
+def outside_legend(panel):
+    """The legend right of the panel, where it hides no curve."""
+    panel.legend(loc="upper left", bbox_to_anchor=(1.005, 1.0), fontsize="small", borderaxespad=0)
 
 
 def read_trace(path):
@@ -31,6 +53,11 @@ def read_trace(path):
         lines = file.readlines()
     comments = [line for line in lines if line.startswith("#")]
     title = comments[0].lstrip("# ").strip() if comments else ""
+    # The loop's start on the monotonic clock lines traces up with other logs; to a reader of the
+    # picture it is noise.
+    title = re.sub(r",?\s*clock_start_ns=\S*", "", title)
+    # So is the checkout's description after the version, such as "(v0.2.0-3-gabc1234)".
+    title = re.sub(r"\s*\([^)]*\)", "", title)
     columns = {name: [] for name in COLUMNS}
     rows = csv.reader(line for line in lines if not line.startswith("#"))
     header = next(rows, None)
@@ -63,35 +90,40 @@ def stopped_spans(times, playing):
 
 
 def plot(trace_path, picture_path):
+    plt = load_matplotlib()
     title, c = read_trace(trace_path)
     seconds = [t / 1000.0 for t in c["time_ms"]]
     figure, axes = plt.subplots(4, 1, sharex=True, figsize=(11, 8), constrained_layout=True)
     force, vibrations, damper, rim = axes
 
-    force.plot(seconds, c["constant"], color="tab:blue", linewidth=1)
+    force.plot(seconds, percent(c["constant"]), color="tab:blue", linewidth=1)
     force.axhline(0, color="grey", linewidth=0.5)
-    force.set_ylabel("aligning torque\n(constant force)")
+    force.set_ylabel("aligning torque,\n" + FORCE_LABEL)
     for name, color in (("engine_magnitude", "tab:orange"), ("road_magnitude", "tab:green"),
                         ("curb_magnitude", "tab:red")):
-        vibrations.plot(seconds, c[name], color=color, linewidth=1, label=name.split("_")[0])
-    vibrations.set_ylabel("vibration\nstrength")
-    vibrations.legend(loc="upper right", fontsize="small", ncol=3)
-    damper.plot(seconds, c["damper"], color="tab:purple", linewidth=1)
-    damper.set_ylim(0, 900)  # the most the bridge sends is 875, at gain 0.35
-    damper.set_ylabel("damper\ncoefficient")
+        vibrations.plot(seconds, percent(c[name]), color=color, linewidth=1,
+                        label=name.split("_")[0])
+    vibrations.set_ylabel("vibrations,\n% of full scale")
+    outside_legend(vibrations)
+    damper.plot(seconds, percent(c["damper"]), color="tab:purple", linewidth=1)
+    damper.set_ylim(0, 9)  # the most the bridge sends is 8.75 %, at gain 0.35
+    damper.set_ylabel("damper,\n% of full scale")
     # The rim is read every 16 ms, not on every pass: join the readings.
-    readings = [(s, x) for s, x in zip(seconds, c["wheel_x"]) if not math.isnan(x)]
+    readings = [(s, x * LOCK_DEGREES / FULL_SCALE) for s, x in zip(seconds, c["wheel_x"])
+                if not math.isnan(x)]
     rim.plot([s for s, _ in readings], [x for _, x in readings], color="black", linewidth=1)
     # At the usual gains the rim turns a small part of its range: scale to what it did.
-    reach = max([abs(x) for _, x in readings] + [500.0]) * 1.15
+    reach = max([abs(x) for _, x in readings] + [20.0]) * 1.15
     rim.set_ylim(-reach, reach)
-    rim.set_ylabel("rim X axis")
+    rim.set_ylabel("rim angle, degrees\n(X axis; ±450° at its ends)")
     rim.set_xlabel("time (s)")
 
     for start, end in stopped_spans(seconds, c["playing"]):
         for panel in axes:
             panel.axvspan(start, end, color="grey", alpha=0.2, linewidth=0)
-    axes[0].set_title((title + "\n" if title else "") + "shaded: effects stopped", fontsize="medium")
+    name = os.path.basename(trace_path)
+    axes[0].set_title(f"{name}" + (f" ({title})" if title else "") +
+                      "; shaded: effects stopped", fontsize="medium")
     for panel in axes:
         panel.grid(True, linewidth=0.3)
     figure.savefig(picture_path, dpi=100)
@@ -99,11 +131,13 @@ def plot(trace_path, picture_path):
 
 
 def overlay(trace_path, other_path, picture_path):
+    plt = load_matplotlib()
     traces = []
     for path in (trace_path, other_path):
         _, c = read_trace(path)
         # Only what was sent: a stop has no force to show.
-        points = [(t / 1000.0, f) for t, f in zip(c["time_ms"], c["constant"]) if not math.isnan(f)]
+        points = [(t / 1000.0, f * 100.0 / FULL_SCALE) for t, f in zip(c["time_ms"], c["constant"])
+                  if not math.isnan(f)]
         if not points:
             raise ValueError(f"{path}: no constant force was sent")
         traces.append((os.path.splitext(os.path.basename(path))[0], points))
@@ -123,9 +157,9 @@ def overlay(trace_path, other_path, picture_path):
     close.set_title(f"the half second around {centre:.2f} s", fontsize="medium")
     for panel in (whole, close):
         panel.axhline(0, color="grey", linewidth=0.5)
-        panel.set_ylabel("DirectInput units")
+        panel.set_ylabel(FORCE_LABEL)
         panel.grid(True, linewidth=0.3)
-        panel.legend(loc="best", fontsize="small")
+        outside_legend(panel)
     close.set_xlabel("time (s)")
     figure.savefig(picture_path, dpi=100)
     plt.close(figure)

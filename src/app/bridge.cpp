@@ -1,5 +1,6 @@
 #include "app/bridge.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -129,12 +130,13 @@ int runNetworkBridge(const BridgeOptions& options, IDirectInputDevice8W& device,
 // matches; the tries before print nothing.
 const ControllerInfo* waitForController(IDirectInput8W& directInput, const BridgeOptions& options,
                                         std::vector<ControllerInfo>& controllers,
-                                        const BridgeEnvironment& environment) {
+                                        const BridgeEnvironment& environment,
+                                        bool announceFallback) {
     std::ostringstream quiet;
     if (selectController(controllers, options.deviceIndex, options.nameFilter, quiet, quiet) !=
         nullptr)
         return selectController(controllers, options.deviceIndex, options.nameFilter,
-                                environment.out, environment.err);
+                                environment.out, environment.err, announceFallback);
     environment.err << "Waiting for a force-feedback wheel... (Ctrl+C to stop)\n";
     environment.err.flush();
     constexpr std::int64_t kListIntervalNs = 1'000'000'000;
@@ -151,7 +153,7 @@ const ControllerInfo* waitForController(IDirectInput8W& directInput, const Bridg
             continue;
         printControllerList(controllers, environment.out);
         return selectController(controllers, options.deviceIndex, options.nameFilter,
-                                environment.out, environment.err);
+                                environment.out, environment.err, announceFallback);
     }
     return nullptr;
 }
@@ -210,13 +212,28 @@ int runBridge(int argc, const WCHAR* const* argv, const BridgeEnvironment& envir
     }
     std::vector<ControllerInfo> controllers = enumerateControllers(*directInput);
     printControllerList(controllers, out);
+    // Whoever asks for the virtual wheel gets it: that the default name filter does not match it
+    // is no news, while a filter someone chose deserves the line.
+    const bool filterChosen =
+        std::find(options.given.begin(), options.given.end(), "--device") != options.given.end() ||
+        fromFile.nameFilter != BridgeOptions{}.nameFilter;
+    const bool announceFallback = !options.virtualWheel || filterChosen;
     const ControllerInfo* chosen = nullptr;
     if (options.wait) {
-        chosen = waitForController(*directInput, options, controllers, environment);
+        chosen =
+            waitForController(*directInput, options, controllers, environment, announceFallback);
         if (chosen == nullptr) return kExitOk;  // Ctrl+C while waiting
     } else {
-        chosen = selectController(controllers, options.deviceIndex, options.nameFilter, out, err);
-        if (chosen == nullptr) return kExitNoController;
+        chosen = selectController(controllers, options.deviceIndex, options.nameFilter, out, err,
+                                  announceFallback);
+        if (chosen == nullptr) {
+            if (options.deviceIndex < 0 && !options.virtualWheel &&
+                environment.noControllerHint != nullptr) {
+                const std::string hint = environment.noControllerHint();
+                if (!hint.empty()) err << hint << '\n';
+            }
+            return kExitNoController;
+        }
     }
 
     platform::ComPtr<IDirectInputDevice8W> device;

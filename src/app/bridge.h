@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <iosfwd>
+#include <string>
 #include <vector>
 
 #include "controller/discovery.h"
@@ -46,6 +47,10 @@ struct BridgeEnvironment {
     /// Where a settings file is looked for when "--config" names none, in order; empty for
     /// nowhere (the program passes settingsCandidates of its surroundings).
     std::vector<platform::WideString> settingsCandidates{};
+    /// One more line after the system's DirectInput found no force-feedback controller: where it
+    /// looked and where to read on (the program passes platform::noControllerHint); null or
+    /// empty for none.
+    std::string (*noControllerHint)() = nullptr;
 };
 
 /// Runs the whole program after the console control handler is installed: the command line (a

@@ -54,6 +54,7 @@ extern "C" int wmain(int argc, WCHAR* argv[]) {
     environment.virtualWheel = &virtualWheel;
     environment.rimProbe = &rim;
     environment.loopErr = &loopErr;
+    environment.noControllerHint = platform::noControllerHint;
     environment.settingsCandidates =
         torvane::settingsCandidates(platform::executableFolder(), platform::kWindows,
                                     platform::environmentVariable(TORVANE_WIDE("APPDATA")),

@@ -5,6 +5,7 @@
 #include <sstream>
 #include <string_view>
 
+#include "app/test_signal.h"
 #include "ffb/effect_set.h"
 #include "platform/text.h"
 #include "telemetry/number_scan.h"
@@ -108,6 +109,79 @@ const OptionName* findOption(WideView argument) {
     return nullptr;
 }
 
+/// The white space that the C runtime's number conversions skip in the "C" locale.
+bool isConversionSpace(WCHAR unit) {
+    return unit == ' ' || (unit >= '\t' && unit <= '\r');
+}
+
+/// Whether the whole text (white space around it allowed) is one decimal number; value gets it.
+bool readWholeNumber(const platform::WideString& text, double& value) {
+    std::string ascii;
+    for (const WCHAR unit : text) {
+        if (unit == 0 || unit >= 0x80) return false;
+        ascii.push_back(static_cast<char>(unit));
+    }
+    const NumberScan scan = scanDouble(ascii, HexNumbers::Rejected);
+    std::size_t end = scan.consumed;
+    while (end < ascii.size() && isConversionSpace(static_cast<WCHAR>(ascii[end]))) ++end;
+    value = scan.value;
+    return scan.consumed > 0 && end == ascii.size();
+}
+
+/// Whether the whole text (white space around it allowed) is a whole number in the 32-bit range.
+bool isWholeIndex(const platform::WideString& text) {
+    std::size_t i = 0;
+    while (i < text.size() && isConversionSpace(text[i])) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    const std::int64_t limit = negative ? -std::int64_t{std::numeric_limits<std::int32_t>::min()}
+                                        : std::int64_t{std::numeric_limits<std::int32_t>::max()};
+    const std::size_t digits = i;
+    std::int64_t magnitude = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        magnitude = magnitude * 10 + (text[i] - '0');
+        if (magnitude > limit) return false;  // read as the limit, not as written
+    }
+    if (i == digits) return false;
+    while (i < text.size() && isConversionSpace(text[i])) ++i;
+    return i == text.size();
+}
+
+std::string showNumber(double value) {
+    std::ostringstream text;
+    text << value;
+    return text.str();
+}
+
+// The values "--gain", "--device-index" and "--test-mode" take are read as they always were; a
+// value that is not used as written is named, with what is used instead.
+void checkGain(const platform::WideString& value, double gain, std::vector<std::string>& problems) {
+    double written = 0.0;
+    if (readWholeNumber(value, written) && written >= 0.0 && written <= kMaxGain) return;
+    std::string used = "using " + showNumber(gain);
+    if (gain == 0.0) used += " (no force)";
+    problems.push_back(
+        ignoredValueLine("--gain", value, "a number from 0 to " + showNumber(kMaxGain), used));
+}
+
+void checkDeviceIndex(const platform::WideString& value, std::int32_t index,
+                      std::vector<std::string>& problems) {
+    if (isWholeIndex(value)) return;
+    problems.push_back(ignoredValueLine("--device-index", value, "a whole number",
+                                        "using " + std::to_string(index)));
+}
+
+void checkTestMode(const platform::WideString& value, const std::string& mode,
+                   std::vector<std::string>& problems) {
+    std::string known;
+    for (const std::string_view name : kTestModes) {
+        if (name == mode) return;
+        known.append(known.empty() ? "" : ", ").append(name);
+    }
+    problems.push_back(
+        ignoredValueLine("--test-mode", value, "one of " + known, "nothing will play"));
+}
+
 void applyFlag(Option option, BridgeOptions& options) {
     switch (option) {
         case Option::Diagnose:
@@ -159,12 +233,15 @@ void applyValue(const OptionName& name, const platform::WideString& value,
     switch (name.option) {
         case Option::TestMode:
             options.testMode = toLowerAscii(toUtf8(value));
+            checkTestMode(value, options.testMode, options.problems);
             break;
         case Option::Gain:
             options.gain = readGainValue(value);
+            checkGain(value, options.gain, options.problems);
             break;
         case Option::DeviceIndex:
             options.deviceIndex = readIndexValue(value);
+            checkDeviceIndex(value, options.deviceIndex, options.problems);
             break;
         case Option::Device:
             options.nameFilter = toLowerAscii(toUtf8(value));
@@ -192,9 +269,12 @@ void noteGiven(const OptionName& name, BridgeOptions& options) {
     options.given.push_back(option);
 }
 
-/// The white space that the C runtime's number conversions skip in the "C" locale.
-bool isConversionSpace(WCHAR unit) {
-    return unit == ' ' || (unit >= '\t' && unit <= '\r');
+// Enough to recognise a typo; a pasted page is not echoed whole.
+std::string shownText(const platform::WideString& value) {
+    constexpr std::size_t kShown = 40;
+    std::string shown = toUtf8(value.substr(0, kShown));
+    if (value.size() > kShown) shown += "...";
+    return shown;
 }
 
 }  // namespace
@@ -207,7 +287,13 @@ BridgeOptions parseBridgeOptions(int argc, const WCHAR* const* argv, const Bridg
     for (int i = 1; i < argc; ++i) {
         if (argv[i] == nullptr) continue;
         const OptionName* found = findOption(WideView(argv[i]));
-        if (found == nullptr) continue;  // stray words and unknown options are ignored
+        if (found == nullptr) {
+            // Stray words and unknown options are skipped, but never in silence: a mistyped
+            // option would otherwise look like a run without it.
+            options.problems.push_back("Ignored unknown argument \"" +
+                                       shownText(platform::WideString(argv[i])) + "\".");
+            continue;
+        }
         if (!found->takesValue) {
             applyFlag(found->option, options);
             noteGiven(*found, options);
@@ -215,7 +301,11 @@ BridgeOptions parseBridgeOptions(int argc, const WCHAR* const* argv, const Bridg
         }
         // The value is the next argument whatever it looks like; an option with nothing after it
         // is dropped as a whole.
-        if (i + 1 >= argc) break;
+        if (i + 1 >= argc) {
+            options.problems.push_back("Ignored " + narrowName(found->name) +
+                                       ": a value must follow it.");
+            break;
+        }
         ++i;
         if (argv[i] == nullptr) continue;
         applyValue(*found, platform::WideString(argv[i]), base, options);
@@ -243,38 +333,23 @@ double readGainValue(const platform::WideString& text) {
 void readCheckedValue(std::string_view option, const platform::WideString& text, double lo,
                       double hi, double fallback, double& result,
                       std::vector<std::string>& problems) {
-    std::string ascii;
-    for (const WCHAR unit : text) {
-        if (unit == 0 || unit >= 0x80) {
-            ascii.clear();  // not a number at all
-            break;
-        }
-        ascii.push_back(static_cast<char>(unit));
-    }
-    const NumberScan scan = scanDouble(ascii, HexNumbers::Rejected);
-    std::size_t end = scan.consumed;
-    while (end < ascii.size() && isConversionSpace(static_cast<WCHAR>(ascii[end]))) ++end;
+    double value = 0.0;
     // Not a number, trailing text, NaN and the infinities all fail here.
-    if (scan.consumed > 0 && end == ascii.size() && scan.value >= lo && scan.value <= hi) {
-        result = scan.value + 0.0;  // -0 counts as 0
+    if (readWholeNumber(text, value) && value >= lo && value <= hi) {
+        result = value + 0.0;  // -0 counts as 0
         return;
     }
     result = fallback;
-    std::ostringstream expected, used;
-    expected << "a number from " << lo << " to " << hi;
-    used << fallback;
-    problems.push_back(ignoredValueLine(option, text, expected.str(), used.str()));
+    problems.push_back(ignoredValueLine(option, text,
+                                        "a number from " + showNumber(lo) + " to " + showNumber(hi),
+                                        "using " + showNumber(fallback)));
 }
 
 std::string ignoredValueLine(std::string_view option, const platform::WideString& value,
-                             std::string_view expected, std::string_view used) {
-    // Enough to recognise the typo; a pasted page is not echoed whole.
-    constexpr std::size_t kShown = 40;
-    std::string shown = toUtf8(value.substr(0, kShown));
-    if (value.size() > kShown) shown += "...";
+                             std::string_view expected, std::string_view instead) {
     std::string line = "Ignored ";
-    line.append(option).append(" \"").append(shown).append("\": expected ");
-    line.append(expected).append("; using ").append(used).append(".");
+    line.append(option).append(" \"").append(shownText(value)).append("\": expected ");
+    line.append(expected).append("; ").append(instead).append(".");
     return line;
 }
 

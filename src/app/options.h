@@ -35,8 +35,8 @@ struct BridgeOptions {
     /// "--steering", "--engine", "--road", "--curb", "--damper", "--min-force", "--smooth"
     ForceTuning tuning{};
 
-    /// One line each (without its line feed) for option values that were not used, in the order
-    /// given; the caller prints them on the error stream.
+    /// One line each (without its line feed) for arguments skipped and option values not used as
+    /// written, in the order given; the caller prints them on the error stream.
     std::vector<std::string> problems{};
 
     /// The options the command line gave ("--gain", ...), each once, in the order first given:
@@ -45,8 +45,9 @@ struct BridgeOptions {
 };
 
 /// Parses the wide argument vector of the entry point; argv[0], the program path, is skipped.
-/// Unrecognised or incomplete arguments are skipped silently. Starts from base (the defaults, or
-/// what a settings file made of them): a tuning value that cannot be used keeps base's value.
+/// Unrecognised or incomplete arguments are skipped, and values that are not used as written
+/// ("--gain 0,5") are read as ever; each gets a line in problems. Starts from base (the defaults,
+/// or what a settings file made of them): a tuning value that cannot be used keeps base's value.
 BridgeOptions parseBridgeOptions(int argc, const WCHAR* const* argv,
                                  const BridgeOptions& base = BridgeOptions{});
 
@@ -61,10 +62,11 @@ void readCheckedValue(std::string_view option, const platform::WideString& text,
                       double hi, double fallback, double& result,
                       std::vector<std::string>& problems);
 
-/// The line for an option value that is not used: Ignored --smooth "500": expected a number from
-/// 0 to 50; using 0. The value is shown as given, up to a bounded length.
+/// The line for an option value that is not used as written: Ignored --smooth "500": expected a
+/// number from 0 to 50; using 0. (instead: "using 0"). The value is shown as given, up to a
+/// bounded length.
 std::string ignoredValueLine(std::string_view option, const platform::WideString& value,
-                             std::string_view expected, std::string_view used);
+                             std::string_view expected, std::string_view instead);
 
 /// The index as "--device-index" reads it: white space, sign, decimal digits; 0 without digits;
 /// saturated at the 32-bit limits.

@@ -33,18 +33,41 @@ BOOL CALLBACK addController(LPCDIDEVICEINSTANCEW instance, LPVOID context) {
     return DIENUM_CONTINUE;
 }
 
+bool nameContains(const ControllerInfo& controller, const std::string& nameFilter) {
+    return toLowerAscii(toUtf8(controller.productName)).find(nameFilter) != std::string::npos;
+}
+
 // The first force-feedback controller whose lowercased name contains the filter, else the first
-// force-feedback controller, else none.
+// force-feedback controller (matched false), else none.
 const ControllerInfo* chooseByName(const std::vector<ControllerInfo>& controllers,
-                                   const std::string& nameFilter) {
+                                   const std::string& nameFilter, bool& matched) {
     const ControllerInfo* firstWithForceFeedback = nullptr;
+    matched = false;
     for (const ControllerInfo& controller : controllers) {
         if (!controller.forceFeedback) continue;
-        if (toLowerAscii(toUtf8(controller.productName)).find(nameFilter) != std::string::npos)
+        if (nameContains(controller, nameFilter)) {
+            matched = true;
             return &controller;
+        }
         if (firstWithForceFeedback == nullptr) firstWithForceFeedback = &controller;
     }
     return firstWithForceFeedback;
+}
+
+// With two wheels attached, driving the other one unannounced is the worst outcome of a typo.
+void reportFallback(const std::vector<ControllerInfo>& controllers, const std::string& nameFilter,
+                    const ControllerInfo& chosen, std::ostream& out, std::ostream& err) {
+    bool namedWithoutForceFeedback = false;
+    for (const ControllerInfo& controller : controllers)
+        namedWithoutForceFeedback =
+            namedWithoutForceFeedback || nameContains(controller, nameFilter);
+    // The listing on out comes first on a console that shows both streams.
+    out.flush();
+    err << (namedWithoutForceFeedback ? "No force-feedback controller name contains \""
+                                      : "No controller name contains \"")
+        << nameFilter << "\"; using [" << (&chosen - controllers.data()) << "] "
+        << toUtf8(chosen.productName) << ".\n";
+    err.flush();
 }
 
 }  // namespace
@@ -75,7 +98,8 @@ void printControllerList(const std::vector<ControllerInfo>& controllers, std::os
 
 const ControllerInfo* selectController(const std::vector<ControllerInfo>& controllers,
                                        std::int32_t deviceIndex, const std::string& nameFilter,
-                                       std::ostream& out, std::ostream& err) {
+                                       std::ostream& out, std::ostream& err,
+                                       bool announceFallback) {
     const ControllerInfo* chosen = nullptr;
     if (deviceIndex >= 0) {
         const auto index = static_cast<std::size_t>(deviceIndex);
@@ -85,12 +109,15 @@ const ControllerInfo* selectController(const std::vector<ControllerInfo>& contro
         }
         chosen = &controllers[index];
     } else {
-        chosen = chooseByName(controllers, nameFilter);
+        bool matched = false;
+        chosen = chooseByName(controllers, nameFilter, matched);
         if (chosen == nullptr) {
             err << "No DirectInput force-feedback controller was found. Put the wheel base in PC "
                    "mode.\n";
             return nullptr;
         }
+        if (!matched && announceFallback)
+            reportFallback(controllers, nameFilter, *chosen, out, err);
     }
     out << "Selected: " << toUtf8(chosen->productName) << "\n";
     return chosen;

@@ -33,10 +33,12 @@ std::vector<ControllerInfo> enumerateControllers(IDirectInput8W& directInput);
 void printControllerList(const std::vector<ControllerInfo>& controllers, std::ostream& out);
 
 /// The controller to drive: by index when deviceIndex >= 0, else the first force-feedback one
-/// whose lowercased name contains nameFilter, else the first force-feedback one. Prints the
-/// "Selected: " line on out, or a failure line on err and returns nullptr.
+/// whose lowercased name contains nameFilter, else the first force-feedback one, which a line on
+/// err announces unless announceFallback is false. Prints the "Selected: " line on out, or a
+/// failure line on err and returns nullptr.
 const ControllerInfo* selectController(const std::vector<ControllerInfo>& controllers,
                                        std::int32_t deviceIndex, const std::string& nameFilter,
-                                       std::ostream& out, std::ostream& err);
+                                       std::ostream& out, std::ostream& err,
+                                       bool announceFallback = true);
 
 }  // namespace torvane

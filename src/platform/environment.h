@@ -3,6 +3,8 @@
 // alone (a program started from Explorer, whose window closes as soon as it ends).
 #pragma once
 
+#include <string>
+
 #include "platform/platform.h"
 
 namespace platform {
@@ -25,5 +27,10 @@ unsigned consoleProcessCount();
 
 /// Whether standard input is a console (and not a file, a pipe or nothing).
 bool standardInputIsConsole();
+
+/// Where the system's DirectInput looked for controllers and what kept any from it, with where to
+/// read on, as one line for a run that found no wheel; empty where the system has nothing to add
+/// (Windows: DirectInput lists what its drivers present).
+std::string noControllerHint();
 
 }  // namespace platform

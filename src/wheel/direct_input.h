@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/platform.h"
@@ -21,6 +22,9 @@ class DriverSource {
     virtual void listDevices(std::vector<DriverInfo>& out) = 0;
     /// A driver for the controller with that instance GUID; nullptr when it is not known here.
     virtual std::unique_ptr<Driver> openDevice(REFGUID instance) = 0;
+    /// For a user who expected a wheel: where the last listing looked and what kept controllers
+    /// from it, as one line without its line feed; empty when there is nothing to say.
+    virtual std::string noneFoundHint() const { return {}; }
 };
 
 /// A new IDirectInput8W (one reference) over source. Devices it creates record their calls in

@@ -42,11 +42,13 @@ TEST(Options, ParsesTheCommandLine) {
         {"flags, one given twice", TORVANE_WIDE("--diagnose|--test|--invert|--test"), {.diagnose = true, .test = true, .invert = true}},
         // "--test-mode" alone stores the mode but leaves test mode off.
         {"values, lowercased where they are text", TORVANE_WIDE("--test-mode|CURB|--gain|0.25|--device-index|2|--device|\u00C9CRAN MoZa"), {.testMode = "curb", .gain = 0.25, .deviceIndex = 2, .nameFilter = "\xC3\x89" "cran moza"}},
-        {"only exact names count; anything else is skipped", TORVANE_WIDE("--GAIN|0.3|--Test|--gai|--tests|-t|--gain=0.3|--device-||--invert"), {.invert = true}},
-        {"a value option given last is dropped", TORVANE_WIDE("--gain"), {}},
+        {"only exact names count; anything else is skipped", TORVANE_WIDE("--GAIN|0.3|--Test|--gai|--tests|-t|--gain=0.3|--device-||--invert"),
+         {.invert = true, .problems = {"Ignored unknown argument \"--GAIN\".", "Ignored unknown argument \"0.3\".", "Ignored unknown argument \"--Test\".", "Ignored unknown argument \"--gai\".", "Ignored unknown argument \"--tests\".",
+                                       "Ignored unknown argument \"-t\".", "Ignored unknown argument \"--gain=0.3\".", "Ignored unknown argument \"--device-\".", "Ignored unknown argument \"\"."}}},
+        {"a value option given last is dropped", TORVANE_WIDE("--gain"), {.problems = {"Ignored --gain: a value must follow it."}}},
         {"the last value wins, an empty one too", TORVANE_WIDE("--gain|0.2|--gain|0.3|--device|x|--device|"), {.gain = 0.3, .nameFilter = ""}},
         {"a value is taken whatever it looks like", TORVANE_WIDE("--device|--invert"), {.nameFilter = "--invert"}},
-        {"the opt-in options", TORVANE_WIDE("--virtual-wheel|--monitor|--trace|out.csv|--low-latency|--version|--Help"), {.virtualWheel = true, .monitor = true, .tracePath = TORVANE_WIDE("out.csv"), .lowLatency = true, .version = true}},
+        {"the opt-in options", TORVANE_WIDE("--virtual-wheel|--monitor|--trace|out.csv|--low-latency|--version|--Help"), {.virtualWheel = true, .monitor = true, .tracePath = TORVANE_WIDE("out.csv"), .lowLatency = true, .version = true, .problems = {"Ignored unknown argument \"--Help\"."}}},
         {"the tuning options, white space around a value allowed", TORVANE_WIDE("--steering|0.5|--engine|0|--road|2|--curb|1.5|--damper| 0.4 |--min-force|3e-2|--smooth|-0"), {.tuning = {0.5, 0, 2, 1.5, 0.4, 0.03, 0}}},
         // A typo must not silence an effect: the default stays, and the value is named.
         {"a tuning value that is no number in range keeps the default", TORVANE_WIDE("--curb|0.5|--curb|1,5|--min-force|nan|--smooth|50.01|--engine|inf|--road||--damper|0x1|--steering|-0.1|--smooth|12.5"),

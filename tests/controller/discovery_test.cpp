@@ -38,8 +38,8 @@ TEST(ControllerSelection, ChoosesByIndexOrNameAndNeverWithoutForceFeedback) {
         const char* controllers;
         std::int32_t deviceIndex;
         const char* nameFilter;
-        int expectedIndex;  // -1: selection fails with expectedError
-        const char* expectedError;
+        int expectedIndex;          // -1: selection fails with expectedError
+        const char* expectedError;  // nullptr: none
     } cases[] = {
         // clang-format off
         {"no controller, by name", "", -1, "fanatec", -1, kNoController},
@@ -47,14 +47,17 @@ TEST(ControllerSelection, ChoosesByIndexOrNameAndNeverWithoutForceFeedback) {
         {"index of a controller without force feedback", "oF", 0, "fanatec", -1, kBadIndex},
         {"only non-force-feedback controllers", "f", -1, "fanatec", -1, kNoController},
         {"name match ignores ASCII case", "OF", -1, "fanatec", 1, nullptr},
-        {"a match without force feedback: the first with it", "fO", -1, "fanatec", 1, nullptr},
+        {"a match without force feedback: the first with it, announced", "fO", -1, "fanatec", 1,
+         "No force-feedback controller name contains \"fanatec\"; using [1] Other Wheel.\n"},
         {"of two matches the earlier wins", "OFF", -1, "csl", 1, nullptr},
         {"an index ignores a filter that matches another", "OF", 0, "fanatec", 0, nullptr},
         {"an empty filter chooses the first with force feedback", "oF", -1, "", 1, nullptr},
         {"any negative index selects by name", "OF", -3, "fanatec", 1, nullptr},
-        {"no match: the first with force feedback", "oOF", -1, "zzz", 1, nullptr},
+        {"no match: the first with force feedback, announced", "oOF", -1, "zzz", 1,
+         "No controller name contains \"zzz\"; using [1] Other Wheel.\n"},
         // The filter was lowercased byte-wise; non-ASCII capitals in names are not folded.
-        {"non-ASCII capitals must match exactly", "WU", -1, "\u00fcber", 0, nullptr},
+        {"non-ASCII capitals must match exactly", "WU", -1, "\u00fcber", 0,
+         "No controller name contains \"\u00fcber\"; using [0] Wheel.\n"},
         {"non-ASCII text matches byte for byte", "WU", -1, "\u00DCber", 1, nullptr},
         // clang-format on
     };
@@ -70,7 +73,7 @@ TEST(ControllerSelection, ChoosesByIndexOrNameAndNeverWithoutForceFeedback) {
             EXPECT_EQ(out.str(), "");
         } else {
             ASSERT_EQ(chosen, &list[static_cast<std::size_t>(c.expectedIndex)]);
-            EXPECT_EQ(err.str(), "");
+            EXPECT_EQ(err.str(), c.expectedError != nullptr ? c.expectedError : "");
             EXPECT_EQ(out.str(), "Selected: " + toUtf8(chosen->productName) + "\n");
         }
     }

@@ -408,6 +408,19 @@ def case_no_wheel_ends_at_once(command):
     check(time.monotonic() - start < 30, "took too long")
 
 
+def case_warnings(command):
+    """Mistakes on the command line are named on the error stream; the run goes on as before."""
+    bridge = Bridge(command, "--virtual-whel", "--gain", "0,5", "--device", "Logitech",
+                    trace=False)
+    bridge.wait_for_output("Bridge active. Gain=0 ")
+    bridge.interrupt()
+    for line in ('Ignored unknown argument "--virtual-whel".',
+                 'Ignored --gain "0,5": expected a number from 0 to 0.35; using 0 (no force).',
+                 'No controller name contains "logitech"; using [0] Torvane Virtual Wheel.'):
+        check(bridge.err.count(line) == 1, f"not one {line!r}{bridge.text()}")
+    check("Selected: Torvane Virtual Wheel" in bridge.out, f"no selection{bridge.text()}")
+
+
 def case_hostile(command):
     rng = random.Random(8766)
     hostile = [bytes(rng.getrandbits(8) for _ in range(rng.randrange(1, 600))) for _ in range(200)]

@@ -1,7 +1,9 @@
 // DirectInput8Create: wheel/direct_input over the registered device backends.
 #include <algorithm>
+#include <string>
 #include <vector>
 
+#include "platform/environment.h"
 #include "platform/linux/device_backend.h"
 
 namespace platform {
@@ -25,11 +27,23 @@ class RegisteredBackends final : public wheel::DriverSource {
                 return driver;
         return nullptr;
     }
+    std::string noneFoundHint() const override {
+        std::string hint;
+        for (const DeviceBackend* backend : backends()) {
+            const std::string line = backend->noneFoundHint();
+            if (!line.empty()) hint += (hint.empty() ? "" : " ") + line;
+        }
+        return hint;
+    }
 };
 
 RegisteredBackends allBackends;
 
 }  // namespace
+
+std::string noControllerHint() {
+    return allBackends.noneFoundHint();
+}
 
 void registerDeviceBackend(DeviceBackend* backend) {
     if (backend != nullptr) backends().push_back(backend);

@@ -40,4 +40,8 @@ bool standardInputIsConsole() {
     return input != nullptr && input != INVALID_HANDLE_VALUE && GetConsoleMode(input, &mode) != 0;
 }
 
+std::string noControllerHint() {
+    return {};
+}
+
 }  // namespace platform

@@ -145,9 +145,11 @@ def replug():
 def grab_held():
     fcntl.ioctl(os.open(Wheel().node, os.O_RDWR), EVIOCGRAB, 1)
     run = bridge(effects=None)
-    check(run.process.wait(timeout=30) == 5 and run.err == [
-        "Could not acquire the controller. Close Fanatec Control Panel or other FFB applications "
-        "and retry.\n"], f"exit code {run.process.returncode}, {run.err}")
+    # The default name filter matches no test wheel: the line before says which one is used.
+    check(run.process.wait(timeout=30) == 5 and wait_for(lambda: len(run.err) == 2, 5) and
+          run.err[0].startswith('No controller name contains "fanatec"; using [') and
+          run.err[1] == "Could not acquire the controller. Close Fanatec Control Panel or other "
+          "FFB applications and retry.\n", f"exit code {run.process.returncode}, {run.err}")
 
 
 def no_access():
@@ -158,6 +160,13 @@ def no_access():
     run.interrupt()
     check(f"Cannot open {closed.node} (Kernel Test Wheel): permission denied. " in run.err[0] and
           "  [0] Open Wheel FFB=1\n" in run.out, f"{run.out} {run.err}")
+    os.chmod(wheel.node, 0o600)  # now no wheel at all: the hint says where it looked
+    run = Process(program, user="nobody")
+    hint = re.compile(r"Looked in /dev/input/event\* \(\d+ nodes\); 2 that may be game "
+                      r"controllers were refused \(see above\)\. Read \"Wheels on Linux\" in the "
+                      r"README, or try --virtual-wheel\.\n")
+    check(run.process.wait(timeout=30) == 3 and
+          wait_for(lambda: any(hint.fullmatch(line) for line in run.err), 5), f"{run.err}")
 
 
 def refused(*options):

@@ -53,10 +53,13 @@ bool mayBeGameController(Kernel& kernel, int number, RefusedNode& refused) {
 
 }  // namespace
 
-std::vector<Controller> scanControllers(Kernel& kernel, std::vector<RefusedNode>* refused) {
+std::vector<Controller> scanControllers(Kernel& kernel, std::vector<RefusedNode>* refused,
+                                        std::size_t* nodeCount) {
     std::vector<Controller> found;
     std::vector<GUID> firstGuids;  // each controller's GUID at ordinal 0, to count namesakes
-    for (int number : eventNumbers(kernel)) {
+    const std::vector<int> numbers = eventNumbers(kernel);
+    if (nodeCount != nullptr) *nodeCount = numbers.size();
+    for (int number : numbers) {
         Controller controller;
         controller.path = std::string(kInputDirectory) + "/event" + std::to_string(number);
         FileDescriptor fd(kernel, kernel.open(controller.path, kDriverOpenFlags));
@@ -94,8 +97,9 @@ FileDescriptor openController(Kernel& kernel, REFGUID instance, Controller& cont
 
 void EvdevSource::listDevices(std::vector<wheel::DriverInfo>& out) {
     std::vector<RefusedNode> refused;
-    for (const Controller& controller : scanControllers(kernel_, &refused))
+    for (const Controller& controller : scanControllers(kernel_, &refused, &lastNodeCount_))
         out.push_back(controller.info);
+    lastRefusedCount_ = refused.size();
     for (const RefusedNode& node : refused) {
         if (!reported_.insert(node.path).second) continue;
         errors_ << "Cannot open " << node.path;
@@ -103,6 +107,25 @@ void EvdevSource::listDevices(std::vector<wheel::DriverInfo>& out) {
         errors_ << ": permission denied. Grant access with a udev rule that adds "
                    "TAG+=\"uaccess\" for the device, or add your user to the input group.\n";
     }
+}
+
+std::string EvdevSource::noneFoundHint() const {
+    std::string line = "Looked in " + std::string(kInputDirectory) + "/event*";
+    if (lastNodeCount_ == 0) {
+        line += ": no nodes there.";
+    } else {
+        line += " (" + std::to_string(lastNodeCount_) +
+                (lastNodeCount_ == 1 ? " node); " : " nodes); ");
+        if (lastRefusedCount_ == 0) {
+            line += "none that may be a game controller was refused.";
+        } else {
+            line += std::to_string(lastRefusedCount_) +
+                    (lastRefusedCount_ == 1 ? " that may be a game controller was"
+                                            : " that may be game controllers were") +
+                    " refused (see above).";
+        }
+    }
+    return line + " Read \"Wheels on Linux\" in the README, or try --virtual-wheel.";
 }
 
 std::unique_ptr<wheel::Driver> EvdevSource::openDevice(REFGUID instance) {

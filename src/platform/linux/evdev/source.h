@@ -32,8 +32,10 @@ struct RefusedNode {
 };
 
 /// The game controllers among the /dev/input/event* nodes, in numeric order. Nodes the user may
-/// not open go to refused when sysfs says they could be game controllers (or cannot say).
-std::vector<Controller> scanControllers(Kernel& kernel, std::vector<RefusedNode>* refused);
+/// not open go to refused when sysfs says they could be game controllers (or cannot say);
+/// nodeCount, when given, receives how many event nodes there were.
+std::vector<Controller> scanControllers(Kernel& kernel, std::vector<RefusedNode>* refused,
+                                        std::size_t* nodeCount = nullptr);
 
 /// Opens, for driving, the node that now has that instance GUID, and fills controller; an empty
 /// file descriptor when no node has it.
@@ -47,11 +49,15 @@ class EvdevSource final : public wheel::DriverSource {
 
     void listDevices(std::vector<wheel::DriverInfo>& out) override;
     std::unique_ptr<wheel::Driver> openDevice(REFGUID instance) override;
+    /// Looked in /dev/input/event* (N nodes); what could not be opened; where to read on.
+    std::string noneFoundHint() const override;
 
   private:
     Kernel& kernel_;
     std::ostream& errors_;
     std::set<std::string> reported_;
+    std::size_t lastNodeCount_ = 0;
+    std::size_t lastRefusedCount_ = 0;
 };
 
 }  // namespace evdev
