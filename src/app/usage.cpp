@@ -39,8 +39,9 @@ void printUsage(std::ostream& out) {
            "off)\n"
            "  --trace FILE        write what was sent to the wheel, one CSV line per pass "
            "(default: no trace)\n"
-           "  --low-latency       wake on telemetry instead of sleeping 4 ms per pass (default: "
-           "off)\n"
+           "  --low-latency       wake on telemetry instead of sleeping 4 ms per pass, at a "
+           "raised\n"
+           "                      priority, sending the wheel only what changed (default: off)\n"
            "  --steering NUMBER   strength of the steering force, 0 to 2 (default: "
         << defaults.tuning.steering
         << ")\n"
