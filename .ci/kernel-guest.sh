@@ -62,7 +62,8 @@ mkdir -p /root/dev/pts /root/dev/shm
 mount -t devpts devpts /root/dev/pts
 mount -t tmpfs tmpfs /root/dev/shm
 mount -t tmpfs tmpfs /root/run
-mount -t tmpfs tmpfs /root/tmp
+# /tmp stays the host's under the overlay (writes land in the tmpfs above it): a checkout, and so
+# the build this job runs, may live there.
 mount -t 9p -o trans=virtio,version=9p2000.L,msize=512000 results "/root${results}"
 chroot /root /bin/sh -c "cd /tmp && HOME=/root /bin/sh '${job}' >'${results}/job.log' 2>&1; echo \$? >'${results}/exit-code'"
 sync
