@@ -128,23 +128,35 @@ bool readWholeNumber(const platform::WideString& text, double& value) {
     return scan.consumed > 0 && end == ascii.size();
 }
 
-/// Whether the whole text (white space around it allowed) is a whole number in the 32-bit range.
-bool isWholeIndex(const platform::WideString& text) {
+/// The index as "--device-index" reads it, and whether the text was exactly that: one whole
+/// number (white space around it allowed) within the 32-bit range.
+struct IndexScan {
+    std::int32_t value = 0;
+    bool asWritten = false;
+};
+
+IndexScan scanIndex(const platform::WideString& text) {
     std::size_t i = 0;
     while (i < text.size() && isConversionSpace(text[i])) ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    // The magnitude saturates at the limit of its sign, so any number of digits is safe.
     const std::int64_t limit = negative ? -std::int64_t{std::numeric_limits<std::int32_t>::min()}
                                         : std::int64_t{std::numeric_limits<std::int32_t>::max()};
     const std::size_t digits = i;
     std::int64_t magnitude = 0;
+    bool saturated = false;
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
         magnitude = magnitude * 10 + (text[i] - '0');
-        if (magnitude > limit) return false;  // read as the limit, not as written
+        if (magnitude > limit) {
+            magnitude = limit;  // read as the limit, not as written
+            saturated = true;
+        }
     }
-    if (i == digits) return false;
+    const bool anyDigits = i > digits;
     while (i < text.size() && isConversionSpace(text[i])) ++i;
-    return i == text.size();
+    return {static_cast<std::int32_t>(negative ? -magnitude : magnitude),
+            anyDigits && !saturated && i == text.size()};
 }
 
 std::string showNumber(double value) {
@@ -164,11 +176,11 @@ void checkGain(const platform::WideString& value, double gain, std::vector<std::
         ignoredValueLine("--gain", value, "a number from 0 to " + showNumber(kMaxGain), used));
 }
 
-void checkDeviceIndex(const platform::WideString& value, std::int32_t index,
+void checkDeviceIndex(const platform::WideString& value, const IndexScan& index,
                       std::vector<std::string>& problems) {
-    if (isWholeIndex(value)) return;
+    if (index.asWritten) return;
     problems.push_back(ignoredValueLine("--device-index", value, "a whole number",
-                                        "using " + std::to_string(index)));
+                                        "using " + std::to_string(index.value)));
 }
 
 void checkTestMode(const platform::WideString& value, const std::string& mode,
@@ -239,10 +251,12 @@ void applyValue(const OptionName& name, const platform::WideString& value,
             options.gain = readGainValue(value);
             checkGain(value, options.gain, options.problems);
             break;
-        case Option::DeviceIndex:
-            options.deviceIndex = readIndexValue(value);
-            checkDeviceIndex(value, options.deviceIndex, options.problems);
+        case Option::DeviceIndex: {
+            const IndexScan index = scanIndex(value);
+            options.deviceIndex = index.value;
+            checkDeviceIndex(value, index, options.problems);
             break;
+        }
         case Option::Device:
             options.nameFilter = toLowerAscii(toUtf8(value));
             break;
@@ -354,22 +368,7 @@ std::string ignoredValueLine(std::string_view option, const platform::WideString
 }
 
 std::int32_t readIndexValue(const platform::WideString& text) {
-    std::size_t i = 0;
-    while (i < text.size() && isConversionSpace(text[i])) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    // The magnitude saturates at the limit of its sign, so any number of digits is safe.
-    const std::int64_t limit = negative ? -std::int64_t{std::numeric_limits<std::int32_t>::min()}
-                                        : std::int64_t{std::numeric_limits<std::int32_t>::max()};
-    std::int64_t magnitude = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        magnitude = magnitude * 10 + (text[i] - '0');
-        if (magnitude > limit) magnitude = limit;
-    }
-    return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
+    return scanIndex(text).value;
 }
 
 }  // namespace torvane
