@@ -95,13 +95,12 @@ bool EffectSet::createPeriodic(REFGUID type, IDirectInputEffect*& field) {
 void EffectSet::start() {
     IDirectInputEffect* const effects[] = {constantForce_, engineSine_, roadSine_, curbSquare_,
                                            damper_};
+    bool starting = false;
     bool failed = false;
     for (unsigned i = 0; i < std::size(effects); ++i) {
         const unsigned bit = 1u << i;
         if (effects[i] == nullptr || (playing_ & bit) != 0) continue;
-        // A start may follow a stop, a loss or a failure: what the wheel holds is unknown, so
-        // every effect gets its parameters again in this apply.
-        forgetAccepted();
+        starting = true;
         // An effect that is already playing is left alone: starting it again would restart it.
         const HRESULT result = effects[i]->Start(1, 0);
         if (SUCCEEDED(result)) {
@@ -111,6 +110,9 @@ void EffectSet::start() {
         }
         noteResult(result);
     }
+    // A start may follow a stop, a loss or a failure: what the wheel holds is unknown, so every
+    // effect gets its parameters again in this apply.
+    if (starting) forgetAccepted();
     started_ = true;
     if (failed && !startFailing_) {
         err_ << "Could not start the force-feedback effects; retrying.\n";

@@ -66,9 +66,10 @@ class EffectSet {
     /// sends all five.
     void sendOnlyChanges(bool on) { changesOnly_ = on; }
 
-    /// Sends one periodic effect's magnitude (fraction of full scale) and frequency (Hz); returns
-    /// what it sent (not sent when field is empty).
-    SentEffect setPeriodic(IDirectInputEffect* field, double magnitude, double frequency);
+    /// Sends one periodic effect (index in creation order) its magnitude (fraction of full scale)
+    /// and frequency (Hz); returns what it sent (not sent when field is empty).
+    SentEffect setPeriodic(unsigned index, IDirectInputEffect* field, double magnitude,
+                           double frequency);
 
     /// Stops every effect and sends the stop-all command, if they are started; else does nothing.
     /// Returns whether it stopped anything.

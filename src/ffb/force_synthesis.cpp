@@ -82,21 +82,23 @@ void EffectSet::apply(const TelemetryFrame& frame, double gain, const ForceTunin
     const double engine = frame.engineGain * 2.2;
     const double engineMagnitude =
         strengthen(gain * limit(engine, 0.0, 1.0), tuning.engine, capped);
-    sent_.engineSine = setPeriodic(engineSine_, engineMagnitude, limit(frame.engineHz, 8.0, 180.0));
+    sent_.engineSine =
+        setPeriodic(1, engineSine_, engineMagnitude, limit(frame.engineHz, 8.0, 180.0));
     sent_.engineSine.clipped = outside(engine, 0.0, 1.0) || capped;
 
     double road = std::abs(frame.verticalAccel) * 0.035 + frame.roadGain;
     if (frame.offroad) road += 0.18;
     const double roadMagnitude = strengthen(gain * limit(road, 0.0, 1.0), tuning.road, capped);
     sent_.roadSine =
-        setPeriodic(roadSine_, roadMagnitude, limit(frame.speed, 0.0, 90.0) * 1.35 + 35.0);
+        setPeriodic(2, roadSine_, roadMagnitude, limit(frame.speed, 0.0, 90.0) * 1.35 + 35.0);
     sent_.roadSine.clipped = outside(road, 0.0, 1.0) || capped;
 
     // Sent with zero magnitude off the curb rather than stopped, so it never needs restarting.
     const double pulse = std::abs(frame.curbPulse);
     const double curb =
         strengthen(frame.curb ? gain * limit(pulse, 0.1, 1.0) : 0.0, tuning.curb, capped);
-    sent_.curbSquare = setPeriodic(curbSquare_, curb, limit(frame.speed, 0.0, 70.0) * 1.8 + 55.0);
+    sent_.curbSquare =
+        setPeriodic(3, curbSquare_, curb, limit(frame.speed, 0.0, 70.0) * 1.8 + 55.0);
     sent_.curbSquare.clipped = (frame.curb && outside(pulse, 0.1, 1.0)) || capped;
 
     // A fixed strength before the gain: only the hard maximum can clip it.
@@ -115,15 +117,14 @@ void EffectSet::apply(const TelemetryFrame& frame, double gain, const ForceTunin
     reportPlaying();
 }
 
-SentEffect EffectSet::setPeriodic(IDirectInputEffect* field, double magnitude, double frequency) {
+SentEffect EffectSet::setPeriodic(unsigned index, IDirectInputEffect* field, double magnitude,
+                                  double frequency) {
     if (field == nullptr) return {};
     DIPERIODIC periodic{};
     periodic.dwMagnitude = static_cast<DWORD>(toUnits(magnitude, 0.0, 1.0));
     periodic.dwPeriod = static_cast<DWORD>(kMicrosecondsPerSecond /
                                            limit(frequency, kLowestFrequency, kHighestFrequency));
     const auto magnitudeUnits = static_cast<LONG>(periodic.dwMagnitude);
-    // The waves are the set's second to fourth effects.
-    const unsigned index = field == engineSine_ ? 1 : field == roadSine_ ? 2 : 3;
     const bool sentNow =
         update(index, field, sizeof periodic, &periodic, magnitudeUnits, periodic.dwPeriod);
     return {magnitudeUnits, periodic.dwPeriod, false, true, sentNow};
