@@ -15,7 +15,8 @@ constexpr std::string_view kColumns =
     "time_ms,constant,engine_magnitude,engine_period_us,road_magnitude,road_period_us,"
     "curb_magnitude,curb_period_us,damper,playing,wheel_x,sent\n";
 
-// The longest line: a 64-bit time, eight 32-bit values, the flag, an axis and the separators.
+// The longest line: a 64-bit time, eight 32-bit values, the flag, an axis, the letters of the
+// effects sent and the separators.
 using Line = FixedText<192>;
 
 /// Nanoseconds as milliseconds with exactly three decimals (truncated to whole microseconds).

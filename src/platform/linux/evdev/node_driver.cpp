@@ -239,14 +239,18 @@ DriverStatus NodeDriver::start(wheel::EffectHandle handle, std::uint32_t iterati
     return status;
 }
 
+DriverStatus NodeDriver::halt(Effect& effect) {
+    if (!effect.playing) return DriverStatus::Ok;
+    const DriverStatus status = writeForceFeedback(effect.kernelId, 0);
+    if (status == DriverStatus::Ok) effect.playing = false;
+    return status;
+}
+
 DriverStatus NodeDriver::stop(wheel::EffectHandle handle) {
     if (lost_) return DriverStatus::Lost;
     Effect* effect = effectOf(handle);
     if (effect == nullptr) return DriverStatus::Failed;
-    if (!effect->playing) return DriverStatus::Ok;
-    const DriverStatus status = writeForceFeedback(effect->kernelId, 0);
-    if (status == DriverStatus::Ok) effect->playing = false;
-    return status;
+    return halt(*effect);
 }
 
 DriverStatus NodeDriver::unload(wheel::EffectHandle handle) {
@@ -277,13 +281,10 @@ DriverStatus NodeDriver::stopAll() {
     if (lost_) return DriverStatus::Lost;
     DriverStatus status = DriverStatus::Ok;
     for (Effect& effect : effects_) {
-        if (!effect.used || !effect.playing) continue;
-        const DriverStatus stopped = writeForceFeedback(effect.kernelId, 0);
+        if (!effect.used) continue;
+        const DriverStatus stopped = halt(effect);
         if (stopped == DriverStatus::Lost) return stopped;
-        if (stopped == DriverStatus::Ok)
-            effect.playing = false;
-        else
-            status = stopped;
+        if (stopped != DriverStatus::Ok) status = stopped;
     }
     return status;
 }

@@ -50,6 +50,8 @@ class NodeDriver final : public wheel::Driver {
     Effect* effectOf(wheel::EffectHandle handle);
     wheel::DriverStatus upload(Effect& effect);
     wheel::DriverStatus remove(Effect& effect);
+    /// The stop command (an EV_FF write of 0), for an effect this driver has playing; else nothing.
+    wheel::DriverStatus halt(Effect& effect);
     wheel::DriverStatus writeForceFeedback(int code, int value);
 
     Kernel& kernel_;
