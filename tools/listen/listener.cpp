@@ -31,6 +31,13 @@ std::optional<std::string_view> DatagramListener::receive() {
     return std::string_view(buffer_.data(), static_cast<std::size_t>(received));
 }
 
+bool DatagramListener::sendTo(unsigned short port, std::string_view text) {
+    const sockaddr_in address = platform::loopbackAddress(port);
+    return sendto(socket_.get(), text.data(), static_cast<int>(text.size()), 0,
+                  reinterpret_cast<const sockaddr*>(&address),
+                  static_cast<int>(sizeof address)) == static_cast<int>(text.size());
+}
+
 std::string printableLine(std::string_view datagram) {
     std::string line(datagram);
     for (char& c : line)

@@ -15,13 +15,18 @@ inline constexpr unsigned short kRawInputListenPort = 8767;
 
 enum class ListenerOpenResult { Opened, NetworkUnavailable, BindFailed };
 
-/// One UDP socket bound to 127.0.0.1:port that never blocks.
+/// One UDP socket bound to 127.0.0.1:port (port 0: one the system chooses) that never blocks.
 class DatagramListener {
   public:
     ListenerOpenResult open(unsigned short port = kRawInputListenPort);
     /// The next waiting datagram (valid until the next call), or nothing when none is waiting.
     /// Empty, oversized (over 8191 bytes) and failed receives count as none.
     std::optional<std::string_view> receive();
+    /// Sends text from this socket to 127.0.0.1:port (a game that answers to the sender's
+    /// address); true when all of it was sent.
+    bool sendTo(unsigned short port, std::string_view text);
+    /// The socket, for waiting until a datagram arrives.
+    SOCKET handle() const { return socket_.get(); }
 
   private:
     platform::WinsockSession network_;
