@@ -5,6 +5,7 @@
 // bytes, the player's car only). Offsets from the game maker's published F1 25 UDP
 // specification. A message goes out for each Motion packet, with the newest of the other two,
 // so the adapter stops when the game stops handing the player the car.
+#include <algorithm>
 #include <cmath>
 
 #include "tools/adapt/game_packet.h"
@@ -50,6 +51,8 @@ constexpr unsigned kRidged = 11;
 constexpr double kFullScaleG = 4.0;    // F1 cars corner at 4 to 5 g
 constexpr double kSlipAtLimit = 0.12;  // rad, about 7°: a slick's peak slip angle
 constexpr double kMaxG = 20.0;
+constexpr double kMaxSpeed = 200.0;  // m/s
+constexpr double kMaxRpm = 30000.0;
 constexpr double kMaxSuspensionSpeed = 10.0;
 constexpr double kMaxSlip = 10.0;
 constexpr std::size_t kFrontLeft = 2, kFrontRight = 3, kRearLeft = 0, kRearRight = 1;
@@ -71,9 +74,9 @@ PacketReading GameReader::readF1(std::string_view bytes) {
 
     if (id == kCarTelemetryId) {
         const std::size_t car = kHeaderSize + kCarTelemetryDataSize * player;
-        f1_.speed = packet.u16(car + kSpeedKmh) / 3.6;
+        f1_.speed = std::min(kMaxSpeed, packet.u16(car + kSpeedKmh) / 3.6);
         f1_.throttle = packet.f32(car + kThrottle, 0.0, 1.0);
-        f1_.rpm = packet.u16(car + kEngineRpm);
+        f1_.rpm = std::min(kMaxRpm, static_cast<double>(packet.u16(car + kEngineRpm)));
         for (std::size_t wheel = 0; wheel < 4; ++wheel)
             f1_.surface[wheel] = packet.u8(car + kSurfaceType + wheel);
         return {PacketVerdict::Kept, {}};

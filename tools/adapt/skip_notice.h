@@ -24,9 +24,10 @@ class SkipNotice {
     /// since the last line.
     std::optional<std::string> due(double now, std::string_view format) {
         if (pending_ == 0 || (told_ && now - lastTold_ < kInterval)) return std::nullopt;
-        std::string line = "torvane-adapt: skipped " + std::to_string(pending_) + " packet" +
-                           (pending_ == 1 ? "" : "s") + " that match no " + std::string(format) +
-                           " layout (the last of " + std::to_string(lastSize_) + " bytes)";
+        std::string line =
+            "torvane-adapt: skipped " + std::to_string(pending_) +
+            (pending_ == 1 ? " packet that matches no " : " packets that match no ") +
+            std::string(format) + " layout (the last of " + std::to_string(lastSize_) + " bytes)";
         pending_ = 0;
         told_ = true;
         lastTold_ = now;
