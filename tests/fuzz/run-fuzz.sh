@@ -10,35 +10,30 @@ if [[ $# -ne 2 ]]; then
     exit 2
 fi
 build_dir=$1
-seconds=$2
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-
-# fuzz NAME CORPUS SECONDS: one fuzzer's bounded run.
-fuzz() {
-    local fuzzer="$build_dir/tests/fuzz/$1" work status=0
+quarter=$(($2 / 4 > 5 ? $2 / 4 : 5))
+for run in "telemetry_frame_fuzz telemetry $2" "forza_packet_fuzz forza $quarter" \
+    "f1_packet_fuzz f1 $quarter" "assetto_packet_fuzz assetto $quarter"; do
+    read -r name corpus seconds <<<"$run"
+    fuzzer="$build_dir/tests/fuzz/$name"
     if [[ ! -x "$fuzzer" ]]; then
-        echo "$0: no fuzzer at $fuzzer (cmake --build $build_dir --target $1)" >&2
+        echo "$0: no fuzzer at $fuzzer (cmake --build $build_dir --target $name)" >&2
         exit 2
     fi
     work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
     mkdir -p "$work/corpus" "$work/artifacts"
-    cp "$here/corpus/$2/"* "$work/corpus/"
-    "$fuzzer" "$work/corpus" -max_total_time="$3" -max_len=8191 -timeout=10 -rss_limit_mb=2048 \
+    cp "$here/corpus/$corpus/"* "$work/corpus/"
+    status=0
+    "$fuzzer" "$work/corpus" -max_total_time="$seconds" -max_len=8191 -timeout=10 -rss_limit_mb=2048 \
         -print_final_stats=1 -artifact_prefix="$work/artifacts/" || status=$?
     if [[ $status -ne 0 ]] || compgen -G "$work/artifacts/*" > /dev/null; then
         keep="$build_dir/fuzz-artifacts"
         mkdir -p "$keep"
         cp "$work/artifacts/"* "$keep/" 2>/dev/null || true
-        rm -rf "$work"
-        echo "$0: $1 failed (exit $status); reproducers kept in $keep" >&2
+        echo "$0: $name failed (exit $status); reproducers kept in $keep" >&2
         exit 1
     fi
     rm -rf "$work"
-    echo "$0: $1: no failure in $3 s"
-}
-
-fuzz telemetry_frame_fuzz telemetry "$seconds"
-game_seconds=$((seconds / 4 > 5 ? seconds / 4 : 5))
-for game in forza f1 assetto; do
-    fuzz "${game}_packet_fuzz" "$game" "$game_seconds"
+    echo "$0: $name: no failure in $seconds s"
 done
