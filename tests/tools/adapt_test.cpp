@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "tools/adapt/game_reader.h"
-#include "tools/adapt/skip_notice.h"
 
 namespace torvane::tools {
 namespace {
@@ -130,19 +129,6 @@ TEST(GameReader, ReadsOnlyTheDocumentedSizesAndLayouts) {
     for (const auto& c : cases)
         EXPECT_EQ(GameReader(c.of.game, {}).read(packet(c.of, c.set)).verdict, c.verdict)
             << c.of.size;
-}
-
-TEST(SkipNotice, TellsTheFirstAtOnceThenAtMostOnceAMinute) {
-    SkipNotice notice;
-    notice.count(100);
-    EXPECT_EQ(notice.due(0.5, "f1"),
-              "torvane-adapt: skipped 1 packet that matches no f1 layout (the last of 100 bytes)");
-    notice.count(7);
-    notice.count(9);
-    EXPECT_FALSE(notice.due(60.4, "f1"));
-    EXPECT_EQ(notice.due(60.5, "f1"),
-              "torvane-adapt: skipped 2 packets that match no f1 layout (the last of 9 bytes)");
-    EXPECT_FALSE(notice.due(200.0, "f1"));
 }
 
 }  // namespace

@@ -169,6 +169,7 @@ int run(const AdaptOptions& options) {
         return std::chrono::duration<double>(Clock::now() - start).count();
     };
     double lastMessage = -1.0;
+    std::optional<torvane::TelemetryFrame> pending;  // the newest frame not yet sent
     double lastFrame = -kAssettoSilence;
     double lastHandshake = -kAssettoRetry;
     long long packets = 0;
@@ -179,7 +180,12 @@ int run(const AdaptOptions& options) {
             game.sendTo(options.port, assettoRequest(AssettoOperation::Handshake));
             lastHandshake = now;
         }
-        timer.waitReadable(game.handle(), kWait);
+        // With a frame waiting for the gap between messages, wake when the gap has passed.
+        const double gapLeft = pending ? kShortestMessageGap - (now - lastMessage) : 0.0;
+        timer.waitReadable(game.handle(),
+                           pending ? std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                         std::chrono::duration<double>(gapLeft))
+                                   : kWait);
         for (int n = 0; n < kMostPacketsPerWait; ++n) {
             const std::optional<std::string_view> packet = game.receive();
             if (!packet) break;
@@ -198,11 +204,17 @@ int run(const AdaptOptions& options) {
             }
             if (reading.verdict != PacketVerdict::Frame) continue;
             lastFrame = now;
-            // One message per game packet at most, and never two within a millisecond, so
-            // neither the game nor anyone else on the port can make the adapter flood the bridge.
-            if (now - lastMessage < kShortestMessageGap) continue;
-            if (bridge.send(formatTelemetryLine(now, reading.frame))) ++messages;
+            pending = reading.frame;
+        }
+        // The newest frame of the packets just read goes out: one message per game packet at
+        // most, and never two within a millisecond, so neither the game nor anyone else on the
+        // port can make the adapter flood the bridge; packets that came together send only the
+        // newest, which is the one the bridge would play.
+        now = seconds();
+        if (pending && now - lastMessage >= kShortestMessageGap) {
+            if (bridge.send(formatTelemetryLine(now, *pending))) ++messages;
             lastMessage = now;
+            pending.reset();
         }
         if (const std::optional<std::string> line = skipped.due(seconds(), options.game.name))
             std::cerr << *line << std::endl;
