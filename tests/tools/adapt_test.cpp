@@ -63,8 +63,6 @@ TEST(GameReader, MapsEachDocumentedFieldToTheBridgesMessage) {
         {.of = kDash, .set = {{20, 9.80665}}, .key = &F::aligningTorque, .want = -0.5},
         {.of = kDash, .set = {{20, -19.6133}, {164, 0.5}, {168, -0.5}}, .key = &F::aligningTorque, .want = 0.6},
         {.of = kSled, .set = {{20, 9.80665}}, .key = &F::aligningTorque, .want = -1, .settings = {.strength = 2}},
-        {.of = kDash, .set = {{164, -0.5}, {168, 0.3}}, .key = &F::tireSlip, .want = 0.4},
-        {.of = kDash, .set = {{92, 0.2}, {96, -0.4}}, .key = &F::tractionSlip, .want = 0.3},
         {.of = kDash, .set = {{148, 0.2}, {152, -0.4}, {160, 0.2}}, .key = &F::roadGain, .want = 0.2},
         {.of = kDash, .set = {{116, 1, 'i'}, {124, 1, 'i'}}, .key = &F::curbPulse, .want = 0.7},
         {.of = kDash, .set = {{24, 5}}, .key = &F::verticalAccel, .want = 4.5},
@@ -79,8 +77,6 @@ TEST(GameReader, MapsEachDocumentedFieldToTheBridgesMessage) {
         {.of = kTelemetry, .set = {{kCar + 59, 7, 'b'}}, .flag = &F::offroad, .want = 1},
         {.of = kTelemetry, .set = {{kCar + 56, 9, 'b'}, {kCar + 57, 11, 'b'}}, .key = &F::roadGain, .want = 0.175},
         {.of = kMotionEx, .set = {{29 + 24, 0.5}, {29 + 28, -0.5}}, .key = &F::roadGain, .want = 0.25},
-        {.of = kMotionEx, .set = {{29 + 88, 0.06}, {29 + 92, -0.04}}, .key = &F::tireSlip, .want = 0.05},
-        {.of = kMotionEx, .set = {{29 + 64, 0.1}, {29 + 68, -0.3}}, .key = &F::tractionSlip, .want = 0.2},
         {.of = kMotion, .set = {{kCar + 36, 2}}, .key = &F::aligningTorque, .want = -0.5},
         {.of = kMotion, .set = {{29 + 36, 2}}, .key = &F::aligningTorque, .want = 0},  // another car's
         {.of = kMotion, .set = {{kCar + 44, 0.5}}, .key = &F::verticalAccel, .want = 4.41299},
@@ -88,8 +84,6 @@ TEST(GameReader, MapsEachDocumentedFieldToTheBridgesMessage) {
         {.of = kCarInfo, .set = {{68, 7200}}, .key = &F::engineHz, .want = 120},
         {.of = kCarInfo, .set = {{56, 0.5}}, .key = &F::engineGain, .want = 0.225},
         {.of = kCarInfo, .set = {{28, 0.5}}, .key = &F::verticalAccel, .want = 4.41299},
-        {.of = kCarInfo, .set = {{100, 2}, {104, -4}}, .key = &F::tireSlip, .want = 3},
-        {.of = kCarInfo, .set = {{140, 0.1}, {144, -0.3}}, .key = &F::tractionSlip, .want = 0.2},
         {.of = kCarInfo, .set = {{212, 40}, {216, 20}}, .key = &F::aligningTorque, .want = -1},  // automatic
         {.of = kCarInfo, .set = {{212, -6}, {216, -6}}, .key = &F::aligningTorque, .want = 0.4},  // least scale
         {.of = kCarInfo, .set = {{212, 40}, {216, 20}}, .key = &F::aligningTorque, .want = -0.5, .settings = {.mzScale = 120}},

@@ -42,6 +42,7 @@ constexpr int kMostPacketsPerWait = 256;       // then the console and the hands
 constexpr double kShortestMessageGap = 0.001;  // s: never more than 1000 messages a second
 constexpr double kAssettoSilence = 2.0;        // s without car info before asking again
 constexpr double kAssettoRetry = 1.0;          // s between two handshakes
+constexpr double kQuiet = 1.0;  // s without a frame after which the game counts as stopped
 
 // Assetto Corsa's operations, sent as three little-endian ints: identifier, version, operation.
 enum class AssettoOperation : std::uint8_t { Handshake = 0, SubscribeUpdate = 1, Dismiss = 3 };
@@ -174,6 +175,7 @@ int run(const AdaptOptions& options) {
     double lastHandshake = -kAssettoRetry;
     long long packets = 0;
     long long messages = 0;
+    bool driving = false;  // frames came within the last second
     while (torvane::runningFlag().load()) {
         double now = seconds();
         if (assetto && now - lastFrame >= kAssettoSilence && now - lastHandshake >= kAssettoRetry) {
@@ -215,6 +217,15 @@ int run(const AdaptOptions& options) {
             if (bridge.send(formatTelemetryLine(now, *pending))) ++messages;
             lastMessage = now;
             pending.reset();
+        }
+        // Say when the game starts and stops sending, so that a player can tell whether the
+        // game's settings work without watching the wheel.
+        if (driving != (messages > 0 && seconds() - lastFrame < kQuiet)) {
+            driving = !driving;
+            std::cout << (driving ? "torvane-adapt: the game is sending; playing it to the bridge"
+                                  : "torvane-adapt: the game stopped sending (menus, pause or "
+                                    "closed); the bridge lets the wheel go")
+                      << std::endl;
         }
         if (const std::optional<std::string> line = skipped.due(seconds(), options.game.name))
             std::cerr << *line << std::endl;
