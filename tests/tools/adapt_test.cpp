@@ -52,8 +52,7 @@ TEST(GameReader, MapsEachDocumentedFieldToTheBridgesMessage) {
     const struct {
         Layout of;
         std::vector<Field> set;
-        double F::*key = nullptr;  // or:
-        bool F::*flag = nullptr;
+        double F::*key;
         double want = 0.0;
         AdaptSettings settings = {};
     } cases[] = {
@@ -74,7 +73,6 @@ TEST(GameReader, MapsEachDocumentedFieldToTheBridgesMessage) {
         {.of = kTelemetry, .set = {{kCar + 16, 11400, 'h'}}, .key = &F::engineHz, .want = 190},
         {.of = kTelemetry, .set = {{kCar + 2, 1}}, .key = &F::engineGain, .want = 0.35},
         {.of = kTelemetry, .set = {{kCar + 58, 1, 'b'}}, .key = &F::curbPulse, .want = 0.55},
-        {.of = kTelemetry, .set = {{kCar + 59, 7, 'b'}}, .flag = &F::offroad, .want = 1},
         {.of = kTelemetry, .set = {{kCar + 56, 9, 'b'}, {kCar + 57, 11, 'b'}}, .key = &F::roadGain, .want = 0.175},
         {.of = kMotionEx, .set = {{29 + 24, 0.5}, {29 + 28, -0.5}}, .key = &F::roadGain, .want = 0.25},
         {.of = kMotion, .set = {{kCar + 36, 2}}, .key = &F::aligningTorque, .want = -0.5},
@@ -99,7 +97,7 @@ TEST(GameReader, MapsEachDocumentedFieldToTheBridgesMessage) {
         PacketReading reading = reader.read(packet(c.of, c.set));
         if (c.of.id != 0) reading = reader.read(rest);
         ASSERT_EQ(reading.verdict, PacketVerdict::Frame);
-        EXPECT_NEAR(c.key ? reading.frame.*c.key : reading.frame.*c.flag, c.want, 1e-4);
+        EXPECT_NEAR(reading.frame.*c.key, c.want, 1e-4);
     }
 }
 

@@ -33,15 +33,36 @@ constexpr double kMaxSpeed = 200.0;
 constexpr double kMaxG = 20.0;
 constexpr double kMaxSlip = 100.0;
 
+constexpr std::size_t kNameLength = 50;
+
+/// A name of the handshake's answer: at most 50 characters of `width` bytes, up to a zero or
+/// the '%' the game ends names with; anything but printable ASCII shows as '?', so a hostile
+/// answer cannot steer the console.
+std::string nameAt(const GamePacket& packet, std::size_t offset, std::size_t width) {
+    std::string name;
+    for (std::size_t i = 0; i < kNameLength; ++i) {
+        const unsigned c = packet.unsignedAt(offset + i * width, width);
+        if (c == 0 || c == '%') break;
+        name += c >= 0x20 && c < 0x7f ? static_cast<char>(c) : '?';
+    }
+    return name;
+}
+
 }  // namespace
 
 PacketReading GameReader::readAssetto(std::string_view bytes) {
     const GamePacket packet(bytes);
     if (std::find(std::begin(kHandshakeAnswerSizes), std::end(kHandshakeAnswerSizes),
-                  packet.size()) != std::end(kHandshakeAnswerSizes))
-        return {PacketVerdict::Subscribe, {}};
+                  packet.size()) != std::end(kHandshakeAnswerSizes)) {
+        // Car and driver names, two ints, then track and configuration names.
+        const std::size_t width = packet.size() == kHandshakeAnswerSizes[0] ? 1 : 2;
+        return {PacketVerdict::Subscribe,
+                {},
+                "car " + nameAt(packet, 0, width) + ", track " +
+                    nameAt(packet, 2 * kNameLength * width + 8, width)};
+    }
     if (packet.size() != kCarInfoSize || packet.u8(kIdentifier) != 'a')
-        return {PacketVerdict::Skipped, {}};
+        return {PacketVerdict::Skipped, {}, {}};
 
     TelemetryFrame frame;
     // Front left plus front right: the torque both front tyres put into the steering. Positive
@@ -64,7 +85,7 @@ PacketReading GameReader::readAssetto(std::string_view bytes) {
     frame.tractionSlip = (std::abs(packet.f32(kSlipRatio + 8, -kMaxSlip, kMaxSlip)) +
                           std::abs(packet.f32(kSlipRatio + 12, -kMaxSlip, kMaxSlip))) /
                          2.0;
-    return {PacketVerdict::Frame, frame};
+    return {PacketVerdict::Frame, frame, {}};
 }
 
 }  // namespace torvane::tools

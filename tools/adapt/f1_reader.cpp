@@ -62,15 +62,16 @@ constexpr std::size_t kFrontLeft = 2, kFrontRight = 3, kRearLeft = 0, kRearRight
 PacketReading GameReader::readF1(std::string_view bytes) {
     const GamePacket packet(bytes);
     if (packet.size() < kHeaderSize || packet.u16(kPacketFormatAt) != kPacketFormat)
-        return {PacketVerdict::Skipped, {}};
+        return {PacketVerdict::Skipped, {}, {}};
     const unsigned id = packet.u8(kPacketIdAt);
     const unsigned player = packet.u8(kPlayerCarIndexAt);
     const std::size_t expected = id == kMotionId         ? kMotionSize
                                  : id == kCarTelemetryId ? kCarTelemetrySize
                                  : id == kMotionExId     ? kMotionExSize
                                                          : 0;
-    if (expected == 0) return {PacketVerdict::Kept, {}};  // a packet this adapter has no use for
-    if (packet.size() != expected || player >= kCars) return {PacketVerdict::Skipped, {}};
+    if (expected == 0)
+        return {PacketVerdict::Kept, {}, {}};  // a packet this adapter has no use for
+    if (packet.size() != expected || player >= kCars) return {PacketVerdict::Skipped, {}, {}};
 
     if (id == kCarTelemetryId) {
         const std::size_t car = kHeaderSize + kCarTelemetryDataSize * player;
@@ -79,7 +80,7 @@ PacketReading GameReader::readF1(std::string_view bytes) {
         f1_.rpm = std::min(kMaxRpm, static_cast<double>(packet.u16(car + kEngineRpm)));
         for (std::size_t wheel = 0; wheel < 4; ++wheel)
             f1_.surface[wheel] = packet.u8(car + kSurfaceType + wheel);
-        return {PacketVerdict::Kept, {}};
+        return {PacketVerdict::Kept, {}, {}};
     }
     if (id == kMotionExId) {
         for (std::size_t wheel = 0; wheel < 4; ++wheel) {
@@ -88,7 +89,7 @@ PacketReading GameReader::readF1(std::string_view bytes) {
             f1_.slipRatio[wheel] = packet.f32(kWheelSlipRatio + 4 * wheel, -kMaxSlip, kMaxSlip);
             f1_.slipAngle[wheel] = packet.f32(kWheelSlipAngle + 4 * wheel, -kMaxSlip, kMaxSlip);
         }
-        return {PacketVerdict::Kept, {}};
+        return {PacketVerdict::Kept, {}, {}};
     }
 
     const std::size_t car = kHeaderSize + kCarMotionSize * player;
@@ -118,7 +119,7 @@ PacketReading GameReader::readF1(std::string_view bytes) {
                                std::abs(f1_.suspensionVelocity[kFrontRight])) /
                               2.0;
     frame.roadGain = 0.05 + 0.25 * rough / 4.0 + std::min(0.3, 0.4 * frontBumps);
-    return {PacketVerdict::Frame, frame};
+    return {PacketVerdict::Frame, frame, {}};
 }
 
 }  // namespace torvane::tools

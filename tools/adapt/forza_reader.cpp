@@ -52,10 +52,10 @@ PacketReading GameReader::readForza(std::string_view bytes) {
     const std::size_t size = packet.size();
     if (size != kSledSize && size != kDashSize && size != kHorizonSize &&
         size != kMotorsport2023Size)
-        return {PacketVerdict::Skipped, {}};
+        return {PacketVerdict::Skipped, {}, {}};
     // In menus and with the race paused the game keeps sending, with IsRaceOn 0: send nothing
     // then, so the bridge lets the wheel go as it does when a game stops.
-    if (packet.s32(kIsRaceOn) == 0) return {PacketVerdict::Kept, {}};
+    if (packet.s32(kIsRaceOn) == 0) return {PacketVerdict::Kept, {}, {}};
 
     TelemetryFrame frame;
     const double rpm = packet.f32(kCurrentEngineRpm, 0.0, kMaxRpm);
@@ -92,7 +92,7 @@ PacketReading GameReader::readForza(std::string_view bytes) {
     }
     frame.verticalAccel =
         bumps_.filter(packet.f32(kAccelerationY, -kMaxAcceleration, kMaxAcceleration));
-    return {PacketVerdict::Frame, frame};
+    return {PacketVerdict::Frame, frame, {}};
 }
 
 }  // namespace torvane::tools

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "telemetry/telemetry_frame.h"
@@ -46,6 +47,7 @@ enum class PacketVerdict {
 struct PacketReading {
     PacketVerdict verdict = PacketVerdict::Skipped;
     TelemetryFrame frame;
+    std::string session;  ///< Assetto Corsa's answer: "car NAME, track NAME" in printable ASCII
 };
 
 /// Reads one format's packets. Keeps what a frame needs across packets: the F1 games spread a

@@ -201,8 +201,8 @@ int run(const AdaptOptions& options) {
                 reader.resetScale();
                 game.sendTo(options.port, assettoRequest(AssettoOperation::SubscribeUpdate));
                 lastFrame = now;
-                std::cout << "torvane-adapt: Assetto Corsa answered; subscribed to its updates"
-                          << std::endl;
+                std::cout << "torvane-adapt: Assetto Corsa answered (" << reading.session
+                          << "); subscribed to its updates" << std::endl;
             }
             if (reading.verdict != PacketVerdict::Frame) continue;
             lastFrame = now;
