@@ -1,8 +1,7 @@
 #!/usr/bin/env python3
-"""torvane-adapt between a game (this script, in the format's published layout) and torvane-bridge
-on its virtual wheel: a straight, a steady right-hand corner over a curb, grass at high revs,
-then silence, each read back from the trace as docs/adapters.md says; Forza's also go on to a
-dashboard through --forward.
+"""torvane-adapt between a game (this script, in the published layout) and torvane-bridge on its
+virtual wheel: a straight, a steady right-hand corner over a curb, grass at high revs, then
+silence, each read back from the trace as docs/adapters.md says; Forza's go on through --forward.
 
     adapt_e2e.py forza|f1|assetto BRIDGE ADAPT [-- LAUNCHER...]
 """
@@ -41,7 +40,7 @@ def assetto(rpm, g, curb, grass, tick):  # RTCarInfo, 328 bytes: curb and grass 
 def run(game, bridge_program, adapt_program, launcher):
     make, port, rate, options = {"forza": (forza, 5400, 60, ["--forward", "5401"]), "f1": (f1, 20777, 60, []),
                                  "assetto": (assetto, 9996, 120, ["--mz-scale", "120"])}[game]
-    sock, dashboard, forwarded = socket.socket(type=socket.SOCK_DGRAM), socket.socket(type=socket.SOCK_DGRAM), []
+    sock, dashboard, forwarded = socket.socket(type=2), socket.socket(type=2), []  # UDP
     dashboard.bind(("127.0.0.1", 5401))
     receiver = threading.Thread(target=lambda: forwarded.extend(iter(lambda: dashboard.recv(2048), b"")), daemon=True)
     receiver.start()
@@ -84,14 +83,14 @@ def run(game, bridge_program, adapt_program, launcher):
     rows = bridge.trace()
     windows = {name: [(t - bridge.clock_start_ns) / 1e6 for t in w] for name, w in windows.items()}
     part = {name: [r for r in rows if a + 150 <= r[0] <= b and r[9] == 1] for name, (a, b) in windows.items()}
-    check(all(len(p) >= 20 for p in part.values()), f"passes played: {[len(p) for p in part.values()]}")
+    check(all(len(p) >= 20 for p in part.values()), f"played: {[len(p) for p in part.values()]}")
     check(all(r[1] == 0 and r[6] == 0 for r in part["straight"]), f"straight: {part['straight'][-1]}")
     corner = [r[1] for r in part["corner"]]  # half of full force at gain 0.1
     check(corner.count(-500) >= len(corner) - 3, f"corner: {sorted(set(corner))}")
     quiet = max(r[4] for r in part["straight"])
     curb = {r[4 if game == "assetto" else 6] for r in part["corner"]}  # assetto: a bumpy road
     check(max(curb) >= (quiet + 150 if game == "assetto" else 699), f"curb: {sorted(curb)}")
-    check(max(r[4] for r in part["grass"]) >= quiet + 150, f"grass: road {part['grass'][-1]}, {quiet} before")
+    check(max(r[4] for r in part["grass"]) >= quiet + 150, f"grass: {part['grass'][-1]}, road {quiet} before")
     check(8333 in {r[3] for r in part["grass"]}, "7200 rpm: no engine period of 8333 us")
     late = [r for r in rows if r[0] > windows["grass"][1] + 300 and r[9] == 1]
     check(not late and rows[-1][9] == 0, f"still playing after the game stopped: {late[:2]}")

@@ -89,8 +89,7 @@ TEST(GameReader, MapsEachDocumentedFieldToTheBridgesMessage) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "offset " << c.set[0].at << " of " << c.of.size);
-        // A packet at rest first (the vertical acceleration's average starts there); F1 sends
-        // the frame with its next motion packet.
+        // At rest first (the bump filter's start); F1 sends with its next motion packet.
         GameReader reader(c.of.game, c.settings);
         const std::string rest = packet(c.of.game == kF1 ? kMotion : c.of, {});
         reader.read(rest);
