@@ -2,9 +2,7 @@
 """torvane-adapt between a game (this script, in the published layout) and torvane-bridge on its
 virtual wheel: a straight, a steady right-hand corner over a curb, grass at high revs, then
 silence, each read back from the trace as docs/adapters.md says; Forza's go on through --forward.
-
-    adapt_e2e.py forza|f1|assetto BRIDGE ADAPT [-- LAUNCHER...]
-"""
+Usage: adapt_e2e.py forza|f1|assetto BRIDGE ADAPT [-- LAUNCHER...]"""
 import signal
 import socket
 import struct
@@ -23,7 +21,7 @@ def forza(rpm, g, curb, grass, tick):  # Dash, 311 bytes
                         *([1] * curb + [0] * (4 - curb)), *[0.5 if grass else 0.02] * 4)]
 
 
-def f1(rpm, g, curb, grass, tick):  # F1 25: Car Telemetry, Motion Ex, Motion; the player in car 3
+def f1(rpm, g, curb, grass, tick):  # F1 25: Car Telemetry, Motion Ex, Motion; player in car 3
     head = [struct.pack("<HBBBBBQfIIBB", 2025, 25, 1, 0, 1, i, 7, 0, tick, tick, 3, 255) for i in (6, 13, 0)]
     surfaces = [7 if grass else 0] * 2 + [1] * curb + [0] * (2 - curb)  # RL, RR, FL, FR
     car = struct.pack("<HfffBbH38x4B", 108, 0.5, 0, 0, 0, 4, rpm, *surfaces)
@@ -34,7 +32,7 @@ def f1(rpm, g, curb, grass, tick):  # F1 25: Car Telemetry, Motion Ex, Motion; t
 def assetto(rpm, g, curb, grass, tick):  # RTCarInfo, 328 bytes: curb and grass only as bumps
     bump = (tick % 2) * 2 - 1 if curb or grass else 0
     return [struct.pack("<c3xi3f8xf24xf8xf140x2f108x", b"a", 328, 108, 67.1, 30, 1 + bump, 0.5, rpm,
-                        30 * g, 30 * g)]  # accG_vertical, gas, engineRPM, Mz front left, right
+                        30 * g, 30 * g)]  # speeds, accG_vertical, gas, engineRPM, front Mz
 
 
 def run(game, bridge_program, adapt_program, launcher):
@@ -42,22 +40,21 @@ def run(game, bridge_program, adapt_program, launcher):
                                  "assetto": (assetto, 9996, 120, ["--mz-scale", "120"])}[game]
     sock, dashboard, forwarded = socket.socket(type=2), socket.socket(type=2), []  # UDP
     dashboard.bind(("127.0.0.1", 5401))
-    receiver = threading.Thread(target=lambda: forwarded.extend(iter(lambda: dashboard.recv(2048), b"")), daemon=True)
-    receiver.start()
+    threading.Thread(target=lambda: forwarded.extend(iter(lambda: dashboard.recv(2048), b"")), daemon=True).start()
     bridge = Bridge(launcher + [bridge_program])
     bridge.wait_for_output("Bridge active.")
     adapter = subprocess.Popen(launcher + [adapt_program, game] + options, stdin=subprocess.DEVNULL,
                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     Bridge.running.append(adapter)
-    check(b"torvane-adapt: " in adapter.stdout.readline(), "the adapter did not start")
+    check(b"torvane-adapt: " in adapter.stdout.readline(), "adapter not started")
     address = ("127.0.0.1", port)
-    if game == "assetto":  # the game's side: answer the handshake, take the subscription
+    if game == "assetto":  # the game's side of the handshake
         sock.bind(address)
         sock.settimeout(60)
         request, address = sock.recvfrom(64)
-        sock.sendto(bytes(408), address)  # the names of car, driver, track; two ints
+        sock.sendto(bytes(408), address)  # the answer: names and two ints
         check(request + sock.recvfrom(64)[0] == struct.pack("<6i", 1, 1, 0, 1, 1, 1), "handshake")
-    sock.sendto(b"stray", address)  # counted and told at once; one more within the minute only counted
+    sock.sendto(b"stray", address)  # told at once; a second only counted
     sent, windows, tick = [b"stray"], {}, 0
     for name, state in DRIVE.items():
         start, end = bridge.clock(), time.monotonic() + 1.0
@@ -70,30 +67,30 @@ def run(game, bridge_program, adapt_program, launcher):
         windows[name] = (start, bridge.clock())
     sock.sendto(b"stray", address)
     sent.append(b"stray")
-    time.sleep(0.5)  # the game stopped: so must the adapter, and the bridge after it
+    time.sleep(0.5)  # the game stopped: so must the adapter and the bridge
     adapter.send_signal(signal.SIGINT)
     _, err = adapter.communicate(timeout=60)
-    check(game != "assetto" or sock.recvfrom(64)[0] == struct.pack("<3i", 1, 1, 3), "no dismissal")
+    check(game != "assetto" or sock.recv(64) == struct.pack("<3i", 1, 1, 3), "no dismissal")
     bridge.process.send_signal(signal.SIGINT)
-    check(bridge.finish() == 0, f"bridge exit code{bridge.text()}")
+    check(bridge.finish() == 0, f"bridge exit{bridge.text()}")
     told = f"skipped 1 packet that matches no {game} layout (the last of 5 bytes)".encode()
     check(adapter.returncode == 0 and err.count(b"skipped") == 2 and told in err and b" 2 skipped" in err, f"{err!r}")
-    check(game != "forza" or forwarded == sent, f"forwarded {len(forwarded)} of {len(sent)} packets")
+    check(game != "forza" or forwarded == sent, f"forwarded {len(forwarded)} of {len(sent)}")
 
     rows = bridge.trace()
     windows = {name: [(t - bridge.clock_start_ns) / 1e6 for t in w] for name, w in windows.items()}
     part = {name: [r for r in rows if a + 150 <= r[0] <= b and r[9] == 1] for name, (a, b) in windows.items()}
-    check(all(len(p) >= 20 for p in part.values()), f"played: {[len(p) for p in part.values()]}")
-    check(all(r[1] == 0 and r[6] == 0 for r in part["straight"]), f"straight: {part['straight'][-1]}")
-    corner = [r[1] for r in part["corner"]]  # half of full force at gain 0.1
+    check(all(len(p) >= 20 for p in part.values()), f"{[len(p) for p in part.values()]} passes")
+    check(all(r[1] == r[6] == 0 for r in part["straight"]), f"straight: {part['straight'][-1]}")
+    corner = [r[1] for r in part["corner"]]  # half force at gain 0.1
     check(corner.count(-500) >= len(corner) - 3, f"corner: {sorted(set(corner))}")
     quiet = max(r[4] for r in part["straight"])
     curb = {r[4 if game == "assetto" else 6] for r in part["corner"]}  # assetto: a bumpy road
     check(max(curb) >= (quiet + 150 if game == "assetto" else 699), f"curb: {sorted(curb)}")
     check(max(r[4] for r in part["grass"]) >= quiet + 150, f"grass: {part['grass'][-1]}, road {quiet} before")
-    check(8333 in {r[3] for r in part["grass"]}, "7200 rpm: no engine period of 8333 us")
+    check(8333 in {r[3] for r in part["grass"]}, "7200 rpm: no 8333 us engine period")
     late = [r for r in rows if r[0] > windows["grass"][1] + 300 and r[9] == 1]
-    check(not late and rows[-1][9] == 0, f"still playing after the game stopped: {late[:2]}")
+    check(not late and rows[-1][9] == 0, f"played on after the game stopped: {late[:2]}")
 
 
 if __name__ == "__main__":

@@ -1,6 +1,5 @@
-// Fuzzes one of torvane-adapt's game readers (TORVANE_GAME_FORMAT) with the input as one packet,
-// then as packets each after a two-byte little-endian length (so F1's three packets of a frame
-// meet in every order): every frame must be finite and bounded.
+// Fuzzes a game reader (TORVANE_GAME_FORMAT) with the input as one packet, then as packets each
+// after a two-byte little-endian length: every frame must be finite and bounded.
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -8,10 +7,11 @@
 #include "tools/adapt/game_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace torvane;
     const std::string_view input(reinterpret_cast<const char*>(data), size);
-    torvane::tools::GameReader reader(torvane::tools::GameFormat::TORVANE_GAME_FORMAT, {});
+    tools::GameReader reader(tools::GameFormat::TORVANE_GAME_FORMAT, {});
     const auto read = [&reader](std::string_view packet) {
-        const torvane::TelemetryFrame f = reader.read(packet).frame;  // all 0 unless a frame
+        const TelemetryFrame f = reader.read(packet).frame;  // all 0 unless a frame
         bool ok = std::abs(f.aligningTorque) <= 1.0 && f.engineGain >= 0.0 && f.roadGain >= 0.0 &&
                   f.curbPulse >= 0.0 && f.speed >= 0.0;
         for (const double value : {f.engineHz, f.engineGain, f.roadGain, f.curbPulse, f.tireSlip,
