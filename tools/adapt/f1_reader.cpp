@@ -2,9 +2,9 @@
 // starts with a 29-byte header (packet format, year, packet id, player's car index...), and the
 // fields a frame needs come in three packets of each frame: Motion (id 0, 1349 bytes, sent only
 // while the player is in control), Car Telemetry (id 6, 1352 bytes) and Motion Ex (id 13, 273
-// bytes, the player's car only). Offsets from the game maker's published F1 25 UDP
-// specification. A message goes out for each Motion packet, with the newest of the other two,
-// so the adapter stops when the game stops handing the player the car.
+// bytes, the player's car only). Offsets from the game maker's published F1 25 UDP document. A
+// message goes out for each Motion packet, with the newest of the other two, so the adapter
+// stops when the game stops handing the player the car.
 #include <algorithm>
 #include <cmath>
 
@@ -41,7 +41,7 @@ constexpr std::size_t kSuspensionVelocity = kHeaderSize + 16;  // 4 floats, RL, 
 constexpr std::size_t kWheelSlipRatio = kHeaderSize + 64;
 constexpr std::size_t kWheelSlipAngle = kHeaderSize + 80;  // radians
 
-// Surface types of the specification's appendix.
+// Surface types as the game maker's UDP document lists them in its appendix.
 constexpr unsigned kRumbleStrip = 1;
 constexpr unsigned kRock = 3;
 constexpr unsigned kGrass = 7;  // gravel 4, mud 5 and sand 6 lie between rock and grass
