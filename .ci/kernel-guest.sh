@@ -29,8 +29,10 @@ tree="$(mktemp -d)"
 trap 'rm -rf "${tree}"' EXIT
 mkdir -p "${tree}"/{bin,proc,sys,dev,lower,rw,root,modules}
 cp /bin/busybox "${tree}/bin/busybox"
+# USB/IP's virtual host controller and the HID drivers take the emulated USB PID wheel.
 for module in virtio_ring virtio_pci_modern_dev virtio_pci_legacy_dev virtio virtio_pci 9pnet \
-    9pnet_virtio netfs fscache 9p overlay evdev uinput; do
+    9pnet_virtio netfs fscache 9p overlay evdev uinput usb-common usbcore usbip-core vhci-hcd hid \
+    hid-generic usbhid; do
     file="$(find "/lib/modules/${version}" -name "${module}.ko*" | head -n 1)"
     [ -n "${file}" ] || continue # built in
     case "${file}" in

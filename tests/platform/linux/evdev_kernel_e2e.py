@@ -5,8 +5,11 @@ through /dev/uinput, logging every record that reaches it. Run as root where /de
 
     evdev_kernel_e2e.py BUILD-DIRECTORY [WINDOWS-EXE]
 
-With WINDOWS-EXE, the Windows build runs last under Wine's own DirectInput (dinput8, winebus's
-evdev backend) in the Wine prefix WINEPREFIX names (made on the host: see .ci/run).
+The USB HID PID cases drive tests/pid-wheel's emulated wheel base through usbhid and hid-pidff.
+With WINDOWS-EXE, the Windows build runs last under Wine's own DirectInput (dinput8): on the
+uinput wheel through winebus's evdev backend in the Wine prefix WINEPREFIX names, and on the PID
+wheel through its hidraw backend in the one TORVANE_HIDRAW_PREFIX names (both made on the host:
+see .ci/run).
 """
 import fcntl
 import os
@@ -14,10 +17,14 @@ import re
 import shutil
 import signal
 import socket
+import struct
 import subprocess
 import sys
 import threading
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../pid-wheel"))
+import pid_wheel as pid  # noqa: E402
 
 BUILD = sys.argv[1]
 EXE = sys.argv[2:]
@@ -78,8 +85,8 @@ class Wheel(Process):
                 if line.split()[1] == kind]
 
 
-def bridge(*options, user=None, program=(f"{BUILD}/torvane-bridge",), effects=ALL_FIVE):
-    run = Process([*program, *options], user=user)
+def bridge(*options, program=(f"{BUILD}/torvane-bridge",), effects=ALL_FIVE, **popen):
+    run = Process([*program, *options], **popen)
     wait_for(lambda: "Bridge active" in "".join(run.out) or run.process.poll() is not None, 90)
     check(f"FFB effects: {effects}\n" in run.out or not effects, f"{run.out} {run.err}")
     return run
@@ -203,13 +210,19 @@ def late_wheel():
     run.interrupt()
 
 
-def wine_directinput():
-    # winebus finds the wheel through udev (ID_INPUT_JOYSTICK), not by itself.
-    subprocess.run(["/lib/systemd/systemd-udevd", "--daemon"], check=True, capture_output=True)
-    wheel = Wheel()
+def udev_settled(**popen):
+    """winebus finds a wheel through udev (ID_INPUT_JOYSTICK, hidraw), not by itself; the Wine
+    server of the prefix in popen's environment is started here and stays."""
+    if not os.path.exists("/run/udev/control"):
+        subprocess.run(["/lib/systemd/systemd-udevd", "--daemon"], check=True, capture_output=True)
     for command in (["udevadm", "trigger"], ["udevadm", "settle"], ["wineserver", "-p"]):
         subprocess.run(command, check=True, timeout=60, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **popen)
+
+
+def wine_directinput():
+    wheel = Wheel()
+    udev_settled()
     wine = ["setarch", "x86_64", "-R", "wine", *EXE, "--device", "kernel test wheel"]
     with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as reports:
         reports.bind(("127.0.0.1", 8767))
@@ -234,13 +247,167 @@ def wine_directinput():
         check(f"  - {effect} (type" in "".join(diagnose.out), f"{effect}: {diagnose.out}")
 
 
+# The worked example on the PID wheel, in DirectInput units (-10000..10000, periods in ms) and
+# within one unit: hid-pidff truncates as it scales the kernel's units to the descriptor's (-419
+# for -420), the evdev driver rounds periods to whole ms (14 for 13.89 ms) and Wine's DirectInput
+# truncates them (13).
+PID_FORCES = [("constant", -420), ("damper", 250, 250), ("sine", 176, 14), ("sine", 660, 16),
+              ("square", 800, 10)]
+NEWER = WORKED_EXAMPLE.replace(b"-0.42", b"0.9")  # the constant 900
+
+
+def pid_forces(wheel):
+    """What the wheel's playing blocks hold, in PID_FORCES' form."""
+    forces = []
+    for kind, p in wheel.playing().values():
+        if kind == "constant" and "constant" in p:
+            forces.append((kind, p["constant"]["magnitude"]))
+        elif "periodic" in p:
+            forces.append((kind, p["periodic"]["magnitude"], p["periodic"]["period"]))
+        elif 0 in p:
+            forces.append((kind, p[0]["positive coefficient"], p[0]["negative coefficient"]))
+    return sorted(forces)
+
+
+def near_forces(got, want=PID_FORCES):
+    return len(got) == len(want) and all(
+        g[0] == w[0] and len(g) == len(w) and all(abs(a - b) <= 1 for a, b in zip(g[1:], w[1:]))
+        for g, w in zip(got, want))
+
+
+def stream(datagram):
+    """Sends datagram[0] every 20 ms until it is None."""
+    def run():
+        while data := datagram[0]:
+            send(data)
+    threading.Thread(target=run, daemon=True).start()
+    return datagram
+
+
+def pid_wheel(blocks=16):
+    wheel = pid.PidWheel(blocks)
+    Process.running.append(wheel)
+    wheel.plug()
+    check(pid.wait_node()[0], f"no event node for the PID wheel: {wheel.log}")
+    return wheel
+
+
+def refusals(wheel):
+    refused = [entry for entry in wheel.log if entry[3]]
+    check(not refused, f"the wheel refused {refused}")
+
+
+def pid_session(wheel, program=(f"{BUILD}/torvane-bridge",), **popen):
+    """The worked example, a button and the wheel turned, stale telemetry, Ctrl+C."""
+    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as reports:
+        reports.bind(("127.0.0.1", 8767))
+        run = bridge("--device", "pid test wheel", program=program, **popen)
+        check(any(line.endswith(" PID Test Wheel FFB=1\n") for line in run.out), f"{run.out}")
+        datagram = stream([WORKED_EXAMPLE])
+        check(wait_for(lambda: near_forces(pid_forces(wheel))), f"forces {pid_forces(wheel)}")
+        wheel.move(x=16384, **{"button 2": 1})  # three quarters of the travel: 5000
+        seen = lambda: re.search(rb'"x":(499\d|500\d),.*"buttons":\[1\]', reports.recv(4096))
+        check(wait_for(seen, 30), "no raw-input report of the button and the axis")
+        datagram[0] = None
+    check(wait_for(lambda: not wheel.playing(), 10) and wheel.force() == 0, "stale: still playing")
+    run.interrupt()
+    check(not wheel.effects, f"blocks left at exit: {list(wheel.effects)}")
+    refusals(wheel)
+    return run
+
+
+def pid_linux():
+    wheel = pid_wheel()
+    pid_session(wheel)
+    lengths = {entry[2]["duration"] for entry in wheel.log if entry[1] == "set effect"}
+    check(lengths == {65535}, f"durations {lengths}, not infinite")
+
+
+def pid_replug():
+    wheel = pid_wheel()
+    run = bridge("--device", "pid test wheel")
+    datagram = stream([WORKED_EXAMPLE])
+    check(wait_for(lambda: near_forces(pid_forces(wheel)[:1], PID_FORCES[:1])), f"{wheel.log}")
+    wheel.unplug()
+    time.sleep(0.3)
+    datagram[0] = NEWER
+    time.sleep(0.3)
+    wheel.plug()
+    _, appeared = pid.wait_node()
+    check(wait_for(lambda: pid_forces(wheel)[:1] in ([("constant", 899)], [("constant", 900)])),
+          f"no forces came back: {pid_forces(wheel)}")
+    block = next(n for n, (kind, _) in wheel.playing().items() if kind == "constant")
+    started = next(t for t, name, fields, _ in wheel.log if t > appeared and name == "operation"
+                   and fields["block"] == block and fields["operation"] == 1)
+    print(f"PID replug: the constant force played {(started - appeared) * 1000:.0f} ms after the "
+          "wheel's node appeared")
+    check(started - appeared < 1, f"{(started - appeared) * 1000:.0f} ms")
+    datagram[0] = None
+    run.interrupt()
+    refusals(wheel)
+
+
+def pid_four_blocks(program=(f"{BUILD}/torvane-bridge",), **popen):
+    wheel = pid_wheel(blocks=4)
+    if popen:
+        udev_settled(**popen)
+    run = bridge("--device", "pid test wheel", program=program, effects=ALL_FIVE[:-1] + "0",
+                 **popen)
+    send(WORKED_EXAMPLE)
+    check(wait_for(lambda: len(wheel.playing()) == 4), f"the others silent: {wheel.log}")
+    check(any(name == "block load" and fields["status"] == 2 for _, name, fields, _ in wheel.log),
+          "no Block Load full")
+    run.interrupt()
+    check(not wheel.effects, f"blocks left at exit: {list(wheel.effects)}")
+
+
+def pid_kernel_fault():
+    """hid-pidff sends the Set Effect an update needs with the type of the effect created last:
+    shown here, so that the cases above, which the wheel checked for it, mean something."""
+    wheel = pid_wheel()
+    node = os.open(pid.wait_node()[0], os.O_RDWR)
+
+    def upload(kind, effect_id, length, body):
+        record = bytearray(struct.pack("<HhHHHHH2x32s", kind, effect_id, 0x4000, 0, 0, length, 0,
+                                       body))
+        fcntl.ioctl(node, 0x40304580, record)  # EVIOCSFF
+        return struct.unpack_from("<h", record, 2)[0]
+    constant = upload(0x52, -1, 0, struct.pack("<h", -1000))  # FF_CONSTANT
+    upload(0x51, -1, 0, struct.pack("<HHh", 0x5A, 100, 1000))  # FF_PERIODIC, FF_SINE
+    upload(0x52, constant, 500, struct.pack("<h", -1000))  # a new length needs a Set Effect
+    os.close(node)
+    refused = [entry[3] for entry in wheel.log if entry[3]]
+    check(refused == ["type sine for the constant in block 1"], f"refused: {refused}")
+
+
+def wine_pid():
+    # winebus takes the wheel through hidraw in this prefix, so Wine's DirectInput writes the PID
+    # reports itself.
+    popen = {"env": dict(os.environ, WINEPREFIX=os.environ["TORVANE_HIDRAW_PREFIX"])}
+    wheel = pid_wheel()
+    udev_settled(**popen)
+    wine = ["setarch", "x86_64", "-R", "wine", *EXE]
+    pid_session(wheel, program=wine, **popen)
+    print("Wine's PID reports:", *(f"{name} {fields}" for _, name, fields, _ in wheel.log),
+          sep="\n  ")
+    Process.running.remove(wheel)
+    wheel.unplug()
+    pid_four_blocks(program=wine, **popen)
+
+
 failed = 0
 for name, case in (("worked example", worked_example), ("unplugged and back", replug),
                    ("grab held elsewhere", grab_held), ("node not open to the user", no_access),
                    ("damper refused", lambda: refused("--refuse-damper")),
                    ("four effect slots", lambda: refused("--slots", "4")),
-                   ("a wheel switched on after the bridge (--wait)", late_wheel)) + (
-                       (("the .exe on Wine's DirectInput", wine_directinput),) if EXE else ()):
+                   ("a wheel switched on after the bridge (--wait)", late_wheel),
+                   ("PID wheel: worked example, input, stale, Ctrl+C", pid_linux),
+                   ("PID wheel: unplugged and back", pid_replug), ("PID wheel: four blocks", pid_four_blocks),
+                   ("PID wheel: hid-pidff's Set Effect type", pid_kernel_fault)) + (
+                       (("the .exe on Wine's DirectInput", wine_directinput),
+                        ("the .exe on Wine's DirectInput, PID wheel over hidraw", wine_pid)) if EXE else ()):
+    if os.environ.get("TORVANE_KERNEL_CASES", "") not in name:  # a developer's choice of cases
+        continue
     try:
         case()
         print(f"ok: {name}")
@@ -248,6 +415,9 @@ for name, case in (("worked example", worked_example), ("unplugged and back", re
         failed += 1
         print(f"FAILED: {name}: {error}")
     for process in Process.running:
+        if isinstance(process, pid.PidWheel):
+            process.unplug()
+            continue
         process.process.kill()
         process.process.wait()
     Process.running = []
