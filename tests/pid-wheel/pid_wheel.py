@@ -50,7 +50,7 @@ REPORTS = {
                                ("positive saturation", 0x63, 16, 0, 10000),
                                ("negative saturation", 0x64, 16, 0, 10000),
                                ("dead band", 0x65, 16, 0, 10000))),
-    "periodic": (5, 2, 0x6E, (BLOCK, ("magnitude", 0x70, 16, -10000, 10000),
+    "periodic": (5, 2, 0x6E, (BLOCK, ("magnitude", 0x70, 16, 0, 10000),
                               ("offset", 0x6F, 16, -10000, 10000),
                               ("phase", 0x71, 16, 0, 35999, DEGREES),
                               ("period", 0x72, 16, 0, 65535, MS))),
@@ -108,7 +108,7 @@ def descriptor():
                 out += usage(each if each > 0xFFFF else 0xF0000 | each, page)
                 page = each >> 16 if each > 0xFFFF else 0x0F
             out += (item(0x14, low) + item(0x24, high) + item(0x64, unit[0], True) +
-                    item(0x54, unit[1] & 0xF, True) + item(0x74, bits) + item(0x94, 1) +
+                    item(0x54, unit[1]) + item(0x74, bits) + item(0x94, 1) +
                     item(main, 0x03 if name is None else 0x00 if inside and len(use[1]) > 1 else 0x02))
             if inside:
                 out += item(0xC0)
@@ -213,8 +213,8 @@ class Device:
             if control in ("stop all", "reset"):
                 for effect in self.effects.values():
                     effect.playing = False
-            if control == "reset":
-                self.effects, self.paused = {}, False
+            if control == "reset":  # the class's reset also enables the actuators
+                self.effects, self.paused, self.enabled = {}, False, True
             self.enabled = {"enable actuators": True, "disable actuators": False}.get(control, self.enabled)
             self.paused = {"pause": True, "continue": False}.get(control, self.paused)
         return None
@@ -311,6 +311,7 @@ class PidWheel(Device):
         """Sets input fields ("x", "button 2"...) and sends the input report."""
         with self.lock:
             self.input.update(values)
+            self.record("input", dict(values), None if self.pending else "none pending")
             self.dirty = True
             pending = self.pending.pop(0) if self.pending else None
         if pending is not None:
@@ -388,8 +389,10 @@ def wait_node(name="Torvane PID Test Wheel", seconds=30):
     while True:
         for node in os.listdir("/sys/class/input"):
             try:
-                with open(f"/sys/class/input/{node}/device/name") as text:
-                    if node.startswith("event") and text.read().strip() == name:
+                with open(f"/sys/class/input/{node}/device/name") as text, \
+                        open(f"/sys/class/input/{node}/device/capabilities/ff") as ff:
+                    # hid-pidff gives the node force feedback just after the node appears
+                    if node.startswith("event") and text.read().strip() == name and ff.read().strip() != "0":
                         return f"/dev/input/{node}", time.monotonic()
             except OSError:
                 pass

@@ -121,34 +121,6 @@ def worked_example():
     fcntl.ioctl(node, EVIOCGRAB, 1)  # raises unless the grab was released
 
 
-def replug():
-    wheel = Wheel()
-    run = bridge()
-    datagram = [WORKED_EXAMPLE]
-
-    def telemetry():
-        while data := datagram[0]:
-            send(data)
-    threading.Thread(target=telemetry, daemon=True).start()
-    check(wait_for(lambda: "-1376" in "".join(wheel.out)), f"{wheel.out}")
-    wheel.command("unplug")
-    time.sleep(0.3)
-    datagram[0] = WORKED_EXAMPLE.replace(b"-0.42", b"0.9")  # the newest values, before it returns
-    time.sleep(0.3)
-    wheel.command("plug")
-    back = lambda: [i for i, line in enumerate(wheel.out) if " created " in line][1:]
-    check(wait_for(lambda: back() and "0 1" in wheel.records("play", back()[0])),
-          f"no forces came back: {wheel.out}")
-    after = wheel.out[back()[0]:]
-    found = float(after[1].split()[0]) - float(after[0].split()[0])
-    print(f"replug: the wheel was acquired {found:.0f} ms after its node appeared")
-    check(found < 1000, f"the wheel was found {found:.0f} ms after its node appeared")
-    constant = next(line for line in after if " constant " in line)
-    check(constant.endswith(" constant 2949\n"), f"came back with {constant}")
-    datagram[0] = None
-    run.interrupt()
-
-
 def grab_held():
     fcntl.ioctl(os.open(Wheel().node, os.O_RDWR), EVIOCGRAB, 1)
     run = bridge(effects=None)
@@ -210,17 +182,24 @@ def late_wheel():
     run.interrupt()
 
 
-def udev_settled(**popen):
-    """winebus finds a wheel through udev (ID_INPUT_JOYSTICK, hidraw), not by itself; the Wine
-    server of the prefix in popen's environment is started here and stays."""
+def udevd():
+    """winebus finds a wheel through udev (ID_INPUT_JOYSTICK, hidraw), not by itself: udevd runs
+    from before the wheel is made."""
     if not os.path.exists("/run/udev/control"):
         subprocess.run(["/lib/systemd/systemd-udevd", "--daemon"], check=True, capture_output=True)
+
+
+def udev_settled(**popen):
+    """Once the wheel is there: udev's rules applied, and the Wine server of the prefix in popen's
+    environment started (it stays)."""
     for command in (["udevadm", "trigger"], ["udevadm", "settle"], ["wineserver", "-p"]):
-        subprocess.run(command, check=True, timeout=60, stdin=subprocess.DEVNULL,
+        # A Wine server that runs already answers 2.
+        subprocess.run(command, check=command[0] != "wineserver", timeout=60, stdin=subprocess.DEVNULL,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **popen)
 
 
 def wine_directinput():
+    udevd()
     wheel = Wheel()
     udev_settled()
     wine = ["setarch", "x86_64", "-R", "wine", *EXE, "--device", "kernel test wheel"]
@@ -316,9 +295,16 @@ def pid_session(wheel, program=(f"{BUILD}/torvane-bridge",), **popen):
     return run
 
 
+def print_reports(writer, wheel):
+    """What the wheel received, for docs/directinput-under-wine.md's comparison."""
+    print(f"PID reports from {writer}:", *(f"{name} {fields}" for _, name, fields, _ in wheel.log),
+          sep="\n  ")
+
+
 def pid_linux():
     wheel = pid_wheel()
     pid_session(wheel)
+    print_reports("hid-pidff", wheel)
     lengths = {entry[2]["duration"] for entry in wheel.log if entry[1] == "set effect"}
     check(lengths == {65535}, f"durations {lengths}, not infinite")
 
@@ -339,8 +325,10 @@ def pid_replug():
     block = next(n for n, (kind, _) in wheel.playing().items() if kind == "constant")
     started = next(t for t, name, fields, _ in wheel.log if t > appeared and name == "operation"
                    and fields["block"] == block and fields["operation"] == 1)
-    print(f"PID replug: the constant force played {(started - appeared) * 1000:.0f} ms after the "
-          "wheel's node appeared")
+    created = next(t for t, name, _, _ in wheel.log if t > appeared and name == "create")
+    # Under TCG a USB transfer takes about 25 ms here, and each effect takes four or more.
+    print(f"PID replug: {(created - appeared) * 1000:.0f} ms from the wheel's node to the first "
+          f"effect created, {(started - appeared) * 1000:.0f} ms to the constant force playing")
     check(started - appeared < 1, f"{(started - appeared) * 1000:.0f} ms")
     datagram[0] = None
     run.interrupt()
@@ -384,22 +372,20 @@ def wine_pid():
     # winebus takes the wheel through hidraw in this prefix, so Wine's DirectInput writes the PID
     # reports itself.
     popen = {"env": dict(os.environ, WINEPREFIX=os.environ["TORVANE_HIDRAW_PREFIX"])}
+    udevd()
     wheel = pid_wheel()
     udev_settled(**popen)
     wine = ["setarch", "x86_64", "-R", "wine", *EXE]
     pid_session(wheel, program=wine, **popen)
-    print("Wine's PID reports:", *(f"{name} {fields}" for _, name, fields, _ in wheel.log),
-          sep="\n  ")
+    print_reports("Wine's DirectInput", wheel)
     Process.running.remove(wheel)
     wheel.unplug()
     pid_four_blocks(program=wine, **popen)
 
 
 failed = 0
-for name, case in (("worked example", worked_example), ("unplugged and back", replug),
-                   ("grab held elsewhere", grab_held), ("node not open to the user", no_access),
+for name, case in (("worked example", worked_example), ("grab held elsewhere", grab_held), ("node not open to the user", no_access),
                    ("damper refused", lambda: refused("--refuse-damper")),
-                   ("four effect slots", lambda: refused("--slots", "4")),
                    ("a wheel switched on after the bridge (--wait)", late_wheel),
                    ("PID wheel: worked example, input, stale, Ctrl+C", pid_linux),
                    ("PID wheel: unplugged and back", pid_replug), ("PID wheel: four blocks", pid_four_blocks),
@@ -408,9 +394,10 @@ for name, case in (("worked example", worked_example), ("unplugged and back", re
                         ("the .exe on Wine's DirectInput, PID wheel over hidraw", wine_pid)) if EXE else ()):
     if os.environ.get("TORVANE_KERNEL_CASES", "") not in name:  # a developer's choice of cases
         continue
+    began = time.monotonic()
     try:
         case()
-        print(f"ok: {name}")
+        print(f"ok: {name} ({time.monotonic() - began:.0f} s)")
     except Exception as error:  # one line per failed case, and on to the next
         failed += 1
         print(f"FAILED: {name}: {error}")
