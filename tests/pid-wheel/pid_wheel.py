@@ -311,7 +311,7 @@ class PidWheel(Device):
         """Sets input fields ("x", "button 2"...) and sends the input report."""
         with self.lock:
             self.input.update(values)
-            self.record("input", dict(values), None if self.pending else "none pending")
+            self.record("input", dict(values))
             self.dirty = True
             pending = self.pending.pop(0) if self.pending else None
         if pending is not None:
@@ -390,10 +390,13 @@ def wait_node(name="Torvane PID Test Wheel", seconds=30):
         for node in os.listdir("/sys/class/input"):
             try:
                 with open(f"/sys/class/input/{node}/device/name") as text, \
-                        open(f"/sys/class/input/{node}/device/capabilities/ff") as ff:
-                    # hid-pidff gives the node force feedback just after the node appears
-                    if node.startswith("event") and text.read().strip() == name and ff.read().strip() != "0":
-                        return f"/dev/input/{node}", time.monotonic()
+                        open(f"/sys/class/input/{node}/device/capabilities/ev") as types:
+                    # hid-pidff gives the node force feedback (EV_FF) just after the node appears,
+                    # and its handlers a moment later.
+                    if node.startswith("event") and text.read().strip() == name and int(types.read(), 16) >> 0x15 & 1:
+                        found = time.monotonic()
+                        time.sleep(0.05)
+                        return f"/dev/input/{node}", found
             except OSError:
                 pass
         if time.monotonic() > deadline:
