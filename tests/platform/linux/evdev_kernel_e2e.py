@@ -307,6 +307,7 @@ def pid_four_blocks(program=(f"{BUILD}/torvane-bridge",), settle=False):
           "no Block Load full")
     run.interrupt()
     check(not wheel.effects, f"blocks left at exit: {list(wheel.effects)}")
+    refusals(wheel)
 
 
 def pid_kernel_fault():
