@@ -85,11 +85,12 @@ def item(prefix, value=0, unsigned=False):
 
 def usage(full, page):
     """The items naming usage `full` (page << 16 | id), with a Usage Page item if it changes."""
-    return (item(0x04, full >> 16, True) if full >> 16 != page else b"") + item(0x08, full & 0xFFFF, True)
+    page_item = item(0x04, full >> 16, True) if full >> 16 != page else b""
+    return page_item + item(0x08, full & 0xFFFF, True)
 
 
 def descriptor():
-    """The report descriptor: a joystick with a wheel, two pedals, 16 buttons and the PID reports."""
+    """The report descriptor: a joystick (a wheel, two pedals, 16 buttons) with the PID reports."""
     out = bytearray(item(0x04, 1) + item(0x08, 4) + item(0xA0, 1))  # Application: Joystick
     for report_id, kind, report_usage, fields in REPORTS.values():
         main = (0x80, 0x90, 0xB0)[kind - 1]
@@ -109,7 +110,7 @@ def descriptor():
                 page = each >> 16 if each > 0xFFFF else 0x0F
             out += (item(0x14, low) + item(0x24, high) + item(0x64, unit[0], True) +
                     item(0x54, unit[1]) + item(0x74, bits) + item(0x94, 1) +
-                    item(main, 0x03 if name is None else 0x00 if inside and len(use[1]) > 1 else 0x02))
+                    item(main, 3 if name is None else 0 if inside and len(use[1]) > 1 else 2))
             if inside:
                 out += item(0xC0)
         if report_usage:
@@ -159,7 +160,8 @@ class Device:
     """The PID state machine, apart from USB: what a report does and what the device answers."""
 
     def __init__(self, blocks):
-        self.blocks, self.effects, self.gain, self.enabled, self.paused = blocks, {}, 255, False, False
+        self.blocks, self.effects, self.gain = blocks, {}, 255
+        self.enabled, self.paused = False, False
         self.load = encode("block load", status=3)
         self.input = {"x": 0, "y": 0, "z": 0}
         self.log, self.lock = [], threading.Lock()
@@ -215,7 +217,8 @@ class Device:
                     effect.playing = False
             if control == "reset":  # the class's reset also enables the actuators
                 self.effects, self.paused, self.enabled = {}, False, True
-            self.enabled = {"enable actuators": True, "disable actuators": False}.get(control, self.enabled)
+            self.enabled = {"enable actuators": True, "disable actuators": False}.get(
+                control, self.enabled)
             self.paused = {"pause": True, "continue": False}.get(control, self.paused)
         return None
 
@@ -239,7 +242,7 @@ class Device:
 
     def force(self, at=None):
         """The force on the rim now (-10000..10000 before the device gain, then scaled by it): the
-        constant and periodic effects that play; conditions need the rim to move, and it does not."""
+        constant and periodic effects that play (conditions need a moving rim, and it is still)."""
         at = time.monotonic() if at is None else at
         total = 0.0
         with self.lock:
@@ -252,8 +255,10 @@ class Device:
                     total += gain * p["constant"]["magnitude"]
                 if effect.playing and "periodic" in p:
                     w = p["periodic"]
-                    cycle = ((at - effect.started) * 1000 / max(w["period"], 1) + w["phase"] / 36000) % 1
-                    wave = {"sine": math.sin(2 * math.pi * cycle), "square": 1 if cycle < 0.5 else -1,
+                    cycle = (at - effect.started) * 1000 / max(w["period"], 1) + w["phase"] / 36000
+                    cycle %= 1
+                    wave = {"sine": math.sin(2 * math.pi * cycle),
+                            "square": 1 if cycle < 0.5 else -1,
                             "triangle": 1 - 4 * abs(cycle - 0.5), "saw up": 2 * cycle - 1,
                             "saw down": 1 - 2 * cycle}[effect.type]
                     total += gain * (w["offset"] + w["magnitude"] * wave)
@@ -267,7 +272,7 @@ def usb_descriptors(report):
                          1, 2, 3, 1)
     interface = struct.pack("<BBBBBBBBB", 9, 4, 0, 0, 2, 3, 0, 0, 0)
     hid = struct.pack("<BBHBBBH", 9, 0x21, 0x0111, 0, 1, 0x22, len(report))
-    endpoints = struct.pack("<BBBBHB", 7, 5, 0x81, 3, 64, 1) + struct.pack("<BBBBHB", 7, 5, 0x01, 3, 64, 1)
+    endpoints = b"".join(struct.pack("<BBBBHB", 7, 5, address, 3, 64, 1) for address in (0x81, 1))
     body = interface + hid + endpoints
     config = struct.pack("<BBHBBBBB", 9, 2, 9 + len(body), 1, 1, 0, 0x80, 50) + body
     strings = [b"\x09\x04"] + ["Torvane".encode("utf-16-le"), "PID Test Wheel".encode("utf-16-le"),
@@ -338,7 +343,8 @@ class PidWheel(Device):
             return data
         try:
             while True:
-                command, seqnum, _, direction, endpoint, *rest = struct.unpack(">IIIII28s", read(48))
+                header = struct.unpack(">IIIII28s", read(48))
+                command, seqnum, _, direction, endpoint, *rest = header
                 if command == 2:  # CMD_UNLINK: the interrupt IN request held open, at close
                     target = struct.unpack(">I", rest[0][:4])[0]
                     with self.lock:
@@ -393,7 +399,8 @@ def wait_node(name="Torvane PID Test Wheel", seconds=30):
                         open(f"/sys/class/input/{node}/device/capabilities/ev") as types:
                     # hid-pidff gives the node force feedback (EV_FF) just after the node appears,
                     # and its handlers a moment later.
-                    if node.startswith("event") and text.read().strip() == name and int(types.read(), 16) >> 0x15 & 1:
+                    ff = int(types.read(), 16) >> 0x15 & 1
+                    if node.startswith("event") and text.read().strip() == name and ff:
                         found = time.monotonic()
                         time.sleep(0.05)
                         return f"/dev/input/{node}", found

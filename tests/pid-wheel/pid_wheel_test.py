@@ -41,11 +41,14 @@ def check_descriptor():
         assert len(got) == len(fields), name
         for (usages, bits, low, high, parent), (field, use, width, lo, hi, *_) in zip(got, fields):
             inside = isinstance(use, tuple)
-            want = tuple(u if u > 0xFFFF else 0xF0000 | u for u in (use[1] if inside else (use,) if use else ()))
-            assert (usages, bits, low, high) == (want, width, lo, hi), f"{name} {field}: {usages, bits, low, high}"
+            items = use[1] if inside else (use,) if use else ()
+            want = tuple(u if u > 0xFFFF else 0xF0000 | u for u in items)
+            got_field = (usages, bits, low, high)
+            assert got_field == (want, width, lo, hi), f"{name} {field}: {got_field}"
             # hid-pidff finds a report by its first field's collection, and an array by its own.
-            assert parent == (0xF0000 | use[0] if inside else 0xF0000 | report_usage if report_usage else 0x10004)
-            assert not inside or len(use[1]) == 1 or low == 1, f"{name} {field}: an array starts at 1"
+            collection = use[0] if inside else report_usage
+            assert parent == (0xF0000 | collection if collection else 0x10004), f"{name} {field}"
+            assert len(items) < 2 or low == 1, f"{name} {field}: an array starts at 1"
     assert not read, f"reports the table lacks: {read}"
     assert pid.REPORTS["create"][3][0][1] == pid.REPORTS["set effect"][3][1][1], "type lists differ"
 
@@ -85,7 +88,8 @@ def main():
         got = row["got"](device)
         if got != row["want"]:
             failed += 1
-            print(f"FAILED: after {[r.hex() for r in row['sent']]}: {got!r}, expected {row['want']!r}")
+            sent = [r.hex() for r in row["sent"]]
+            print(f"FAILED: after {sent}: {got!r}, expected {row['want']!r}")
     print(f"descriptor ok, {len(rows()) - failed} of {len(rows())} report cases ok")
     return 1 if failed else 0
 

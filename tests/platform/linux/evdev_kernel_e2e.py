@@ -186,7 +186,8 @@ def udev_settled():
     for command in (["udevadm", "trigger"], ["udevadm", "settle"], ["wineserver", "-p"]):
         # A Wine server that runs already answers 2.
         subprocess.run(command, check=command[0] != "wineserver", timeout=60,
-                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
 
 
 # The worked example on the PID wheel, in DirectInput units (-10000..10000, periods in ms) and
@@ -355,13 +356,16 @@ def wine_pid():
 
 
 failed = 0
-for name, case in (("worked example", worked_example), ("grab held elsewhere", grab_held), ("node not open to the user", no_access),
+for name, case in (("worked example", worked_example), ("grab held elsewhere", grab_held),
+                   ("node not open to the user", no_access),
                    ("damper refused", lambda: refused("--refuse-damper")),
                    ("a wheel switched on after the bridge (--wait)", late_wheel),
                    ("PID wheel: worked example, input, stale, Ctrl+C", pid_linux),
-                   ("PID wheel: unplugged and back", pid_replug), ("PID wheel: four blocks", pid_four_blocks),
+                   ("PID wheel: unplugged and back", pid_replug),
+                   ("PID wheel: four blocks", pid_four_blocks),
                    ("PID wheel: hid-pidff's Set Effect type", pid_kernel_fault)) + (
-                       (("PID wheel: the .exe on Wine's DirectInput over hidraw", wine_pid),) if EXE else ()):
+                       (("PID wheel: the .exe on Wine's DirectInput over hidraw", wine_pid),)
+                       if EXE else ()):
     if os.environ.get("TORVANE_KERNEL_CASES", "") not in name:
         continue
     began = time.monotonic()
