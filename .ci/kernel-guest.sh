@@ -29,8 +29,12 @@ tree="$(mktemp -d)"
 trap 'rm -rf "${tree}"' EXIT
 mkdir -p "${tree}"/{bin,proc,sys,dev,lower,rw,root,modules}
 cp /bin/busybox "${tree}/bin/busybox"
+# USB/IP's virtual host controller and the HID drivers take the emulated USB PID wheel.
 for module in virtio_ring virtio_pci_modern_dev virtio_pci_legacy_dev virtio virtio_pci 9pnet \
-    9pnet_virtio netfs fscache 9p overlay evdev uinput; do
+    9pnet_virtio netfs fscache 9p overlay evdev uinput usb-common usbcore usbip-core vhci-hcd hid \
+    hid-generic usbhid; do
+    options=""
+    [ "${module}" != vhci-hcd ] || options="nr_hcs=1" # one virtual controller is enough
     file="$(find "/lib/modules/${version}" -name "${module}.ko*" | head -n 1)"
     [ -n "${file}" ] || continue # built in
     case "${file}" in
@@ -38,7 +42,7 @@ for module in virtio_ring virtio_pci_modern_dev virtio_pci_legacy_dev virtio vir
         *.zst) zstd -qdc "${file}" ;;
         *) cat "${file}" ;;
     esac >"${tree}/modules/${module}.ko"
-    echo "${module}" >>"${tree}/modules/order"
+    echo "${module} ${options}" >>"${tree}/modules/order"
 done
 cat >"${tree}/init" <<'EOF'
 #!/bin/busybox sh
@@ -48,7 +52,9 @@ mount -t sysfs sysfs /sys
 mount -t devtmpfs devtmpfs /dev
 echo "guest: kernel $(uname -r) up"
 ip link set lo up
-for module in $(cat /modules/order); do insmod "/modules/${module}.ko" || echo "guest: insmod ${module} failed"; done
+while read -r module options; do
+    insmod "/modules/${module}.ko" ${options} || echo "guest: insmod ${module} failed"
+done </modules/order
 results="$(sed -n 's/.*torvane.results=\([^ ]*\).*/\1/p' /proc/cmdline)"
 job="$(sed -n 's/.*torvane.job=\([^ ]*\).*/\1/p' /proc/cmdline)"
 mount -t 9p -o trans=virtio,version=9p2000.L,ro,msize=512000,cache=loose hostroot /lower

@@ -1,12 +1,11 @@
 // uinput-wheel: a force-feedback wheel for black-box runs of the program on a real kernel.
 //
-//   uinput-wheel [--name TEXT] [--product N] [--slots N] [--refuse-damper] [--no-ff]
+//   uinput-wheel [--name TEXT] [--product N] [--refuse-damper] [--no-ff]
 //
 // Prints one line per record as uinput_wheel.h makes them ("TIME created NODE" first). Reads
-// commands on standard input until its end: "unplug", "plug", "key CODE VALUE", "abs CODE VALUE".
+// commands on standard input until its end: "key CODE VALUE", "abs CODE VALUE".
 #include <cstdlib>
 #include <iostream>
-#include <memory>
 #include <mutex>
 
 #include "uinput_wheel.h"
@@ -18,7 +17,6 @@ int main(int argc, char** argv) {
         if (option == "--no-ff") spec.forceFeedback = false;
         if (option == "--refuse-damper") spec.refusedType = FF_DAMPER;
         if (option == "--name") spec.name = value;
-        if (option == "--slots") spec.slots = std::atoi(value.c_str());
         if (option == "--product")
             spec.product = static_cast<std::uint16_t>(std::atoi(value.c_str()));
     }
@@ -27,19 +25,15 @@ int main(int argc, char** argv) {
         std::lock_guard<std::mutex> lock(output);
         std::cout << line << std::endl;
     };
-    std::unique_ptr<uinput::Wheel> wheel;
-    const auto plug = [&] {
-        wheel = std::make_unique<uinput::Wheel>(spec, print);
-        if (wheel->fd < 0) std::cerr << "uinput-wheel: " << wheel->error << std::endl;
-        if (wheel->fd < 0) std::exit(1);
-    };
-    plug();
+    uinput::Wheel wheel(spec, print);
+    if (wheel.fd < 0) {
+        std::cerr << "uinput-wheel: " << wheel.error << std::endl;
+        return 1;
+    }
     for (std::string verb; std::cin >> verb;) {
         int code = 0, value = 0;
         if (verb == "key" || verb == "abs") std::cin >> code >> value;
-        if (verb == "unplug") wheel.reset();
-        if (verb == "plug") plug();
-        if (wheel && (verb == "key" || verb == "abs"))
-            wheel->send(verb == "key" ? EV_KEY : EV_ABS, code, value);
+        if (verb == "key" || verb == "abs")
+            wheel.send(verb == "key" ? EV_KEY : EV_ABS, code, value);
     }
 }

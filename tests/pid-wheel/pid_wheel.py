@@ -1,0 +1,411 @@
+"""A USB HID PID wheel base in userspace, attached to the kernel through USB/IP (vhci-hcd), so
+usbhid and hid-pidff (or Wine's DirectInput over hidraw) drive it as a wheel on a USB port.
+
+It is strict where a careful wheel base is: a Set or Operation report for a block that was not
+created, a value outside its declared range, a Set Effect whose type is not the block's, a
+report of the wrong length: each is refused (the request stalls) and recorded as refused. It has
+a settable number of effect blocks and answers Block Load "full" when they are used up. Every
+report is recorded with its time in `log`; `force()` is what the rim feels now.
+
+    wheel = PidWheel(blocks=4); wheel.plug(); ...; wheel.unplug()
+"""
+import math
+import os
+import socket
+import struct
+import threading
+import time
+
+VHCI = "/sys/devices/platform/vhci_hcd.0"
+TYPES = ("constant", "ramp", "square", "sine", "triangle", "saw up", "saw down", "spring",
+         "damper", "inertia", "friction")
+TYPE_USAGES = (0x26, 0x27, 0x30, 0x31, 0x32, 0x33, 0x34, 0x40, 0x41, 0x42, 0x43)
+MS, DEGREES = (0x1003, -3), (0x14, -2)  # units as wheel bases declare them: ms, 1/100 degree
+BLOCK = ("block", 0x22, 8, 1, 40)
+# Report name: (report id, HID kind (1 input, 2 output, 3 feature), report usage, fields). A
+# field is (name, usage, bits, logical min, max[, unit]); one whose usage is a tuple
+# (collection usage, item usages) sits inside a logical collection of its own, and is an array
+# (value n: the n-th item) when it has more than one item.
+REPORTS = {
+    "input": (1, 1, None, (("x", 0x10030, 16, -32767, 32767), ("y", 0x10031, 16, 0, 32767),
+                           ("z", 0x10032, 16, 0, 32767), *((f"button {n}", 0x90000 + n, 1, 0, 1)
+                                                            for n in range(1, 17)))),
+    "set effect": (2, 2, 0x21, (BLOCK, ("type", (0x25, TYPE_USAGES), 8, 1, 11),
+                                ("duration", 0x50, 16, 0, 65535, MS),
+                                ("trigger repeat", 0x54, 16, 0, 65535, MS),
+                                ("sample period", 0x51, 16, 0, 65535, MS),
+                                ("start delay", 0xA7, 16, 0, 65535, MS),
+                                ("gain", 0x52, 8, 0, 255), ("trigger button", 0x53, 8, 0, 255),
+                                ("axis x", (0x55, (0x10030,)), 1, 0, 1),
+                                ("direction enable", 0x56, 1, 0, 1), (None, None, 6, 0, 0),
+                                ("direction", (0x57, (0xA0001,)), 16, 0, 35999, DEGREES))),
+    "envelope": (3, 2, 0x5A, (BLOCK, ("attack level", 0x5B, 16, 0, 10000),
+                              ("fade level", 0x5D, 16, 0, 10000),
+                              ("attack time", 0x5C, 16, 0, 65535, MS),
+                              ("fade time", 0x5E, 16, 0, 65535, MS))),
+    "condition": (4, 2, 0x5F, (BLOCK, ("offset", 0x23, 8, 0, 1),
+                               ("centre", 0x60, 16, -10000, 10000),
+                               ("positive coefficient", 0x61, 16, -10000, 10000),
+                               ("negative coefficient", 0x62, 16, -10000, 10000),
+                               ("positive saturation", 0x63, 16, 0, 10000),
+                               ("negative saturation", 0x64, 16, 0, 10000),
+                               ("dead band", 0x65, 16, 0, 10000))),
+    "periodic": (5, 2, 0x6E, (BLOCK, ("magnitude", 0x70, 16, 0, 10000),
+                              ("offset", 0x6F, 16, -10000, 10000),
+                              ("phase", 0x71, 16, 0, 35999, DEGREES),
+                              ("period", 0x72, 16, 0, 65535, MS))),
+    "constant": (6, 2, 0x73, (BLOCK, ("magnitude", 0x70, 16, -10000, 10000))),
+    "ramp": (7, 2, 0x74, (BLOCK, ("start", 0x75, 16, -10000, 10000),
+                          ("end", 0x76, 16, -10000, 10000))),
+    "operation": (8, 2, 0x77, (BLOCK, ("operation", (0x78, (0x79, 0x7A, 0x7B)), 8, 1, 3),
+                               ("loop count", 0x7C, 8, 0, 255))),
+    "block free": (9, 2, 0x90, (BLOCK,)),
+    "device control": (10, 2, 0x95, (("control", (0x96, tuple(range(0x97, 0x9D))), 8, 1, 6),)),
+    "device gain": (11, 2, 0x7D, (("gain", 0x7E, 8, 0, 255),)),
+    "create": (12, 3, 0xAB, (("type", (0x25, TYPE_USAGES), 8, 1, 11),)),
+    "block load": (13, 3, 0x89, (BLOCK, ("status", (0x8B, (0x8C, 0x8D, 0x8E)), 8, 1, 3),
+                                 ("pool available", 0xAC, 16, 0, 65535))),
+    "pool": (14, 3, 0x7F, (("pool size", 0x80, 16, 0, 65535), ("simultaneous", 0x83, 8, 0, 255),
+                           ("device managed", 0xA9, 1, 0, 1), ("shared", 0xAA, 1, 0, 1),
+                           (None, None, 6, 0, 0))),
+}
+BY_ID = {spec[0]: (name, spec) for name, spec in REPORTS.items()}
+OPERATIONS, CONTROLS = ("start", "start solo", "stop"), (
+    "enable actuators", "disable actuators", "stop all", "reset", "pause", "continue")
+
+
+def item(prefix, value=0, unsigned=False):
+    """One short HID item, its value in as few bytes as it takes (signed unless told)."""
+    for size, code in ((0, 0), (1, 1), (2, 2), (4, 3)):
+        bound = 1 << (8 * size - (0 if unsigned else 1)) if size else 1
+        if (value == 0 and size == 0) or (size and -bound * (not unsigned) <= value < bound):
+            return bytes([prefix | code]) + (value & ((1 << 8 * size) - 1)).to_bytes(size, "little")
+    raise ValueError(value)
+
+
+def usage(full, page):
+    """The items naming usage `full` (page << 16 | id), with a Usage Page item if it changes."""
+    page_item = item(0x04, full >> 16, True) if full >> 16 != page else b""
+    return page_item + item(0x08, full & 0xFFFF, True)
+
+
+def descriptor():
+    """The report descriptor: a joystick (a wheel, two pedals, 16 buttons) with the PID reports."""
+    out = bytearray(item(0x04, 1) + item(0x08, 4) + item(0xA0, 1))  # Application: Joystick
+    for report_id, kind, report_usage, fields in REPORTS.values():
+        main = (0x80, 0x90, 0xB0)[kind - 1]
+        page = 0x0F
+        out += item(0x04, 0x0F)
+        if report_usage:
+            out += item(0x08, report_usage) + item(0xA0, 2)  # Logical collection
+        out += item(0x84, report_id)
+        for name, use, bits, low, high, *unit in fields:
+            unit = unit[0] if unit else (0, 0)
+            inside = isinstance(use, tuple)
+            if inside:
+                out += usage(0xF0000 | use[0], page) + item(0xA0, 2)
+                page = 0x0F
+            for each in (use[1] if inside else (use,) if use else ()):
+                out += usage(each if each > 0xFFFF else 0xF0000 | each, page)
+                page = each >> 16 if each > 0xFFFF else 0x0F
+            out += (item(0x14, low) + item(0x24, high) + item(0x64, unit[0], True) +
+                    item(0x54, unit[1]) + item(0x74, bits) + item(0x94, 1) +
+                    item(main, 3 if name is None else 0 if inside and len(use[1]) > 1 else 2))
+            if inside:
+                out += item(0xC0)
+        if report_usage:
+            out += item(0xC0)
+    return bytes(out + item(0xC0))
+
+
+def decode(data, strict=True):
+    """A report (id byte first) as (name, {field: value}), or (name or None, problem)."""
+    name, spec = BY_ID.get(data[0] if data else 0, (None, None))
+    if spec is None:
+        return None, f"unknown report {data[:1].hex()}"
+    fields, offset, bits = {}, 0, int.from_bytes(data[1:], "little")
+    size = sum(field[2] for field in spec[3])
+    if len(data) != 1 + size // 8:
+        return name, f"{len(data)} bytes, not {1 + size // 8}"
+    for field, _, width, low, high, *_ in spec[3]:
+        value = bits >> offset & ((1 << width) - 1)
+        offset += width
+        if low < 0 and value >= 1 << (width - 1):
+            value -= 1 << width
+        if strict and field and not low <= value <= high:
+            return name, f"{field} {value} outside {low}..{high}"
+        if field:
+            fields[field] = value
+    return name, fields
+
+
+def encode(name, **values):
+    """The report `name` with the given field values (the others 0), id byte first."""
+    report_id, _, _, fields = REPORTS[name]
+    bits, offset = 0, 0
+    for field, _, width, *_ in fields:
+        bits |= (values.get(field, 0) & ((1 << width) - 1)) << offset
+        offset += width
+    return bytes([report_id]) + bits.to_bytes(offset // 8, "little")
+
+
+class Effect:
+    """One effect block: its type and the parameters its Set reports gave it."""
+
+    def __init__(self, kind):
+        self.type, self.playing, self.started, self.parameters = kind, False, 0.0, {}
+
+
+class Device:
+    """The PID state machine, apart from USB: what a report does and what the device answers."""
+
+    def __init__(self, blocks):
+        self.blocks, self.effects, self.gain = blocks, {}, 255
+        self.enabled, self.paused = False, False
+        self.load = encode("block load", status=3)
+        self.input = {"x": 0, "y": 0, "z": 0}
+        self.log, self.lock = [], threading.Lock()
+
+    def record(self, name, fields, refused=None):
+        self.log.append((time.monotonic(), name, fields, refused))
+
+    def output(self, data):
+        """Handles an output or feature report; False when the device refuses it."""
+        name, fields = decode(data)
+        with self.lock:
+            problem = fields if isinstance(fields, str) else self.apply(name, fields)
+            if name == "create" and problem:
+                self.load = encode("block load", status=3)  # Block Load "error"
+            self.record(name, fields, problem)
+        return problem is None
+
+    def apply(self, name, fields):
+        if REPORTS[name][1] == 1 or name in ("block load", "pool"):
+            return "not a report the host sends"
+        block = fields.get("block")
+        effect = self.effects.get(block)
+        if block is not None and effect is None:
+            return f"block {block} was not created"
+        if name == "create":
+            free = [n for n in range(1, self.blocks + 1) if n not in self.effects]
+            if free:
+                self.effects[free[0]] = Effect(TYPES[fields["type"] - 1])
+            self.load = encode("block load", block=free[0] if free else 0, status=1 if free else 2,
+                               **{"pool available": len(free) - 1 if free else 0})
+        elif name == "set effect":
+            if TYPES[fields["type"] - 1] != effect.type:
+                return f"type {TYPES[fields['type'] - 1]} for the {effect.type} in block {block}"
+            effect.parameters.update(fields)
+        elif name == "condition":
+            effect.parameters[fields["offset"]] = fields
+        elif name in ("envelope", "periodic", "constant", "ramp"):
+            effect.parameters[name] = fields
+        elif name == "operation":
+            operation = OPERATIONS[fields["operation"] - 1]
+            if operation == "start solo":
+                for other in self.effects.values():
+                    other.playing = False
+            effect.playing, effect.started = operation != "stop", time.monotonic()
+        elif name == "block free":
+            del self.effects[block]
+        elif name == "device gain":
+            self.gain = fields["gain"]
+        elif name == "device control":
+            control = CONTROLS[fields["control"] - 1]
+            if control in ("stop all", "reset"):
+                for effect in self.effects.values():
+                    effect.playing = False
+            if control == "reset":  # the class's reset also enables the actuators
+                self.effects, self.paused, self.enabled = {}, False, True
+            self.enabled = {"enable actuators": True, "disable actuators": False}.get(
+                control, self.enabled)
+            self.paused = {"pause": True, "continue": False}.get(control, self.paused)
+        return None
+
+    def feature(self, report_id):
+        """The answer to GET_REPORT Feature, or None (a stall) for a report it does not have."""
+        with self.lock:
+            if report_id == REPORTS["pool"][0]:
+                answer = encode("pool", **{"pool size": 65535, "simultaneous": self.blocks,
+                                           "device managed": 1})
+            elif report_id == REPORTS["block load"][0]:
+                answer = self.load
+            else:
+                return None
+            self.record(BY_ID[report_id][0], decode(answer, strict=False)[1])
+            return answer
+
+    def playing(self):
+        """{block: (type, parameters)} of the effects that play."""
+        with self.lock:
+            return {n: (e.type, e.parameters) for n, e in self.effects.items() if e.playing}
+
+    def force(self, at=None):
+        """The force on the rim now (-10000..10000 before the device gain, then scaled by it): the
+        constant and periodic effects that play (conditions need a moving rim, and it is still)."""
+        at = time.monotonic() if at is None else at
+        total = 0.0
+        with self.lock:
+            if not self.enabled or self.paused:
+                return 0.0
+            for effect in self.effects.values():
+                p = effect.parameters
+                gain = p.get("gain", 255) / 255
+                if effect.playing and "constant" in p:
+                    total += gain * p["constant"]["magnitude"]
+                if effect.playing and "periodic" in p:
+                    w = p["periodic"]
+                    cycle = (at - effect.started) * 1000 / max(w["period"], 1) + w["phase"] / 36000
+                    cycle %= 1
+                    wave = {"sine": math.sin(2 * math.pi * cycle),
+                            "square": 1 if cycle < 0.5 else -1,
+                            "triangle": 1 - 4 * abs(cycle - 0.5), "saw up": 2 * cycle - 1,
+                            "saw down": 1 - 2 * cycle}[effect.type]
+                    total += gain * (w["offset"] + w["magnitude"] * wave)
+            return total * self.gain / 255
+
+
+def usb_descriptors(report):
+    """Device, configuration and string descriptors of a full-speed HID device with an interrupt
+    IN and OUT endpoint, as a {(type, index): bytes} map."""
+    device = struct.pack("<BBHBBBBHHHBBBB", 18, 1, 0x0200, 0, 0, 0, 64, 0x1209, 0x0F0F, 0x0100,
+                         1, 2, 3, 1)
+    interface = struct.pack("<BBBBBBBBB", 9, 4, 0, 0, 2, 3, 0, 0, 0)
+    hid = struct.pack("<BBHBBBH", 9, 0x21, 0x0111, 0, 1, 0x22, len(report))
+    endpoints = b"".join(struct.pack("<BBBBHB", 7, 5, address, 3, 64, 1) for address in (0x81, 1))
+    body = interface + hid + endpoints
+    config = struct.pack("<BBHBBBBB", 9, 2, 9 + len(body), 1, 1, 0, 0x80, 50) + body
+    strings = [b"\x09\x04"] + ["Torvane".encode("utf-16-le"), "PID Test Wheel".encode("utf-16-le"),
+                               "PID0001".encode("utf-16-le")]
+    table = {(1, 0): device, (2, 0): config, (0x22, 0): report}
+    table.update({(3, i): bytes([2 + len(s), 3]) + s for i, s in enumerate(strings)})
+    return table
+
+
+class PidWheel(Device):
+    """The device on a USB/IP connection: plug() attaches it to vhci-hcd, unplug() detaches it."""
+    ECONNRESET, EPIPE = -104, -32
+
+    def __init__(self, blocks=16, port=0):
+        super().__init__(blocks)
+        self.port, self.descriptors = port, usb_descriptors(descriptor())
+        self.connection, self.pending, self.dirty = None, [], True
+        self.send_lock = threading.Lock()
+
+    def plug(self):
+        """Attaches a fresh device (no effects, as after power-up) at the port; the log goes on."""
+        log = self.log
+        Device.__init__(self, self.blocks)
+        self.log = log
+        ours, kernel = socket.socketpair()
+        self.connection, self.pending, self.dirty = ours, [], True
+        with open(f"{VHCI}/attach", "w") as attach:
+            attach.write(f"{self.port} {kernel.fileno()} 65538 2")  # full speed
+        kernel.close()
+        threading.Thread(target=self.serve, args=(ours,), daemon=True).start()
+
+    def unplug(self):
+        """Detaches the device and waits until its event node is gone."""
+        with open(f"{VHCI}/detach", "w") as detach:
+            detach.write(str(self.port))
+        for _ in range(1000):
+            if not wait_node(seconds=0.01)[0]:
+                break
+
+    def move(self, **values):
+        """Sets input fields ("x", "button 2"...) and sends the input report."""
+        with self.lock:
+            self.input.update(values)
+            self.record("input", dict(values))
+            self.dirty = True
+            pending = self.pending.pop(0) if self.pending else None
+        if pending is not None:
+            self.reply(pending, 0, self.report())
+
+    def report(self):
+        self.dirty = False
+        return encode("input", **self.input)
+
+    def reply(self, seqnum, status, data=b"", length=None):
+        header = struct.pack(">IIIIIiiiii8x", 3, seqnum, 0, 0, 0, status,
+                             len(data) if length is None else length, 0, 0, 0)
+        with self.send_lock:
+            self.connection.sendall(header + data)
+
+    def serve(self, connection):
+        def read(size):
+            data = b""
+            while len(data) < size:
+                chunk = connection.recv(size - len(data))
+                if not chunk:
+                    raise EOFError
+                data += chunk
+            return data
+        try:
+            while True:
+                header = struct.unpack(">IIIII28s", read(48))
+                command, seqnum, _, direction, endpoint, *rest = header
+                if command == 2:  # CMD_UNLINK: the interrupt IN request held open, at close
+                    target = struct.unpack(">I", rest[0][:4])[0]
+                    with self.lock:
+                        held = target in self.pending and not self.pending.remove(target)
+                    with self.send_lock:
+                        connection.sendall(struct.pack(">IIIIIi24x", 4, seqnum, 0, 0, 0,
+                                                       self.ECONNRESET if held else 0))
+                    continue
+                _, length, _, _, _, setup = struct.unpack(">IiIII8s", rest[0])
+                data = read(length) if direction == 0 else b""
+                if endpoint == 0:
+                    answer = self.control(setup, data)
+                    self.reply(seqnum, self.EPIPE if answer is None else 0, answer or b"",
+                               length if direction == 0 and answer is not None else None)
+                elif direction == 0:
+                    self.reply(seqnum, 0 if self.output(data) else self.EPIPE, length=length)
+                else:
+                    with self.lock:
+                        now = self.dirty
+                        if not now:
+                            self.pending.append(seqnum)
+                    if now:
+                        self.reply(seqnum, 0, self.report())
+        except (EOFError, OSError):
+            connection.close()
+
+    def control(self, setup, data):
+        """A control request's answer (b"" for a status-only success), or None to stall it."""
+        kind, request, value, index, length = struct.unpack("<BBHHH", setup)
+        if request == 6 and kind in (0x80, 0x81):  # GET_DESCRIPTOR (standard, or the HID report)
+            found = self.descriptors.get((value >> 8, (value & 0xFF) if value >> 8 == 3 else 0))
+            return found[:length] if found else None
+        if kind == 0x21 and request == 0x09:  # SET_REPORT: output or feature, id byte first
+            return b"" if self.output(data) else None
+        if kind == 0xA1 and request == 0x01 and value >> 8 == 3:  # GET_REPORT feature
+            found = self.feature(value & 0xFF)
+            return found[:length] if found else None
+        if kind == 0x80 and request == 0x00:  # GET_STATUS
+            return b"\0\0"[:length]
+        if kind in (0x00, 0x01, 0x02, 0x21) and request in (0x01, 0x03, 0x09, 0x0A, 0x0B):
+            return b""  # CLEAR/SET_FEATURE, SET_CONFIGURATION, SET_IDLE, SET_INTERFACE
+        return None
+
+
+def wait_node(name="Torvane PID Test Wheel", seconds=30):
+    """The event node whose device has this name once it exists, with the time it was seen."""
+    deadline = time.monotonic() + seconds
+    while True:
+        for node in os.listdir("/sys/class/input"):
+            try:
+                with open(f"/sys/class/input/{node}/device/name") as text, \
+                        open(f"/sys/class/input/{node}/device/capabilities/ev") as types:
+                    # hid-pidff gives the node force feedback (EV_FF) just after the node appears,
+                    # and its handlers a moment later.
+                    ff = int(types.read(), 16) >> 0x15 & 1
+                    if node.startswith("event") and text.read().strip() == name and ff:
+                        found = time.monotonic()
+                        time.sleep(0.05)
+                        return f"/dev/input/{node}", found
+            except OSError:
+                pass
+        if time.monotonic() > deadline:
+            return None, None
+        time.sleep(0.005)
