@@ -6,6 +6,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "app/live_page.h"
 #include "app/main_loop.h"
 #include "app/options.h"
 #include "app/settings.h"
@@ -67,12 +68,20 @@ void startObservers(Observers& observers, const BridgeOptions& options,
     }
 }
 
+// What "--page" needs beyond the options: the file its Save writes, and the controller's name.
+struct PageRequest {
+    platform::WideString settingsPath;
+    std::string controller;
+};
+
 // The bridge proper, once the controller is set up: sockets, effects, the loop, shutdown.
 // Declaration order is release order reversed: the receiver's socket, the report socket and
 // Windows Sockets go first, then the effects, and the observers' output last.
 int runNetworkBridge(const BridgeOptions& options, IDirectInputDevice8W& device,
-                     const BridgeEnvironment& environment, SettingsWatcher* watcher) {
+                     const BridgeEnvironment& environment, SettingsWatcher* watcher,
+                     const PageRequest* pageRequest) {
     std::ostream& loopErr = environment.loopErr != nullptr ? *environment.loopErr : environment.err;
+    std::optional<LivePage> page;  // outlives the observers: the monitor reads its clipping
     Observers observers;
     std::optional<EffectSet> effects;
     platform::WinsockSession network;
@@ -89,7 +98,9 @@ int runNetworkBridge(const BridgeOptions& options, IDirectInputDevice8W& device,
     }
 
     effects.emplace(&device, loopErr);
-    effects->create(environment.out);
+    std::ostringstream effectsLine;
+    effects->create(effectsLine);
+    environment.out << effectsLine.str();
     effects->sendOnlyChanges(options.lowLatency);
 
     MainLoop loop(options, device, *effects, receiver, reporter, environment.running);
@@ -99,7 +110,21 @@ int runNetworkBridge(const BridgeOptions& options, IDirectInputDevice8W& device,
     environment.out << "Bridge active. Gain=" << options.gain
                     << " (hard maximum 0.35). Ctrl+C to stop.\n";
     environment.out.flush();
+    observe::RimProbe* const rim = options.virtualWheel ? environment.rimProbe : nullptr;
+    if (pageRequest != nullptr) {
+        page.emplace(options, pageRequest->settingsPath, rim, loopStartTime);
+        std::string line = effectsLine.str();
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+        if (page->start({pageRequest->controller, line, "", options.test}, environment.out,
+                        environment.err)) {
+            loop.addObserver(page->publisher());
+            loop.watchPage(*page);
+        } else {
+            page.reset();
+        }
+    }
     startObservers(observers, options, environment, loopErr, loopStartTime, loop);
+    if (page && observers.monitor) observers.monitor->showClipping(page->publisher().clipping());
     if (watcher != nullptr) {
         // The reload lines are written from the loop's pass: through the stream that never blocks.
         loop.watchSettings(*watcher, loopErr);
@@ -266,14 +291,20 @@ int runBridge(int argc, const WCHAR* const* argv, const BridgeEnvironment& envir
         device->Unacquire();
         return kExitOk;
     }
+    // With the page, Save may write a file where none was: it is watched from the start.
+    platform::WideString watchedPath = settingsPath;
+    if (watchedPath.empty() && options.page && !environment.settingsCandidates.empty())
+        watchedPath = environment.settingsCandidates.back();
     std::optional<SettingsWatcher> watcher;
-    if (!settingsPath.empty()) {
+    if (!watchedPath.empty()) {
         std::vector<platform::WideString> arguments;
         for (int i = 0; i < argc; ++i)
             arguments.emplace_back(argv[i] != nullptr ? argv[i] : TORVANE_WIDE(""));
-        watcher.emplace(settingsPath, fromFile, std::move(arguments));
+        watcher.emplace(watchedPath, fromFile, std::move(arguments));
     }
-    return runNetworkBridge(options, *device, environment, watcher ? &*watcher : nullptr);
+    const PageRequest pageRequest{watchedPath, toUtf8(chosen->productName)};
+    return runNetworkBridge(options, *device, environment, watcher ? &*watcher : nullptr,
+                            options.page ? &pageRequest : nullptr);
 }
 
 }  // namespace torvane

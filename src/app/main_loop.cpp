@@ -33,6 +33,7 @@ void MainLoop::watchSettings(SettingsWatcher& watcher, std::ostream& err) {
 
 void MainLoop::runPass(std::int64_t now) {
     if (watcher_ != nullptr) watcher_->take(live_, *watcherErr_);
+    if (page_ != nullptr) page_->take(live_);
     if (options_.test) {
         const double t = static_cast<double>(now - loopStartTime_) / 1'000'000'000.0;
         latest_ = makeTestFrame(t, options_.testMode);
@@ -115,7 +116,12 @@ void MainLoop::notify(std::int64_t now, bool applied, bool stopped, bool stateRe
                                    reporter_.lastX(),
                                    effects_.lastSent(),
                                    receiver_.datagramsReceived(),
-                                   lastTelemetryTime_};
+                                   lastTelemetryTime_,
+                                   reporter_.lastY(),
+                                   reporter_.lastZ(),
+                                   live_.gain,
+                                   live_.invert,
+                                   live_.tuning};
     for (std::size_t i = 0; i < observerCount_; ++i) observers_[i]->observe(pass);
 }
 

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "app/live_page.h"
 #include "app/options.h"
 #include "app/report_schedule.h"
 #include "app/settings_watcher.h"
@@ -48,6 +49,9 @@ class MainLoop {
     /// some, and writes its line on err.
     void watchSettings(SettingsWatcher& watcher, std::ostream& err);
 
+    /// Takes the live page's setting changes at the start of a pass, as it takes a reload.
+    void watchPage(LivePage& page) { page_ = &page; }
+
     const LiveSettings& liveSettings() const { return live_; }
 
     /// Shutdown's stop of the effects. Observers see it as a pass of its own, at a fresh clock
@@ -79,7 +83,8 @@ class MainLoop {
     LiveSettings live_;         // from the options, then from the settings file as it changes
     SettingsWatcher* watcher_ = nullptr;
     std::ostream* watcherErr_ = nullptr;
-    static constexpr std::size_t kMaxObservers = 2;  // the monitor and the trace
+    LivePage* page_ = nullptr;
+    static constexpr std::size_t kMaxObservers = 3;  // the live page, the monitor and the trace
     std::array<observe::PassObserver*, kMaxObservers> observers_{};
     std::size_t observerCount_ = 0;
 

@@ -40,6 +40,8 @@ enum class Option {
     Config,
     WriteConfig,
     Force,
+    Page,
+    PagePort,
 };
 
 struct OptionName {
@@ -75,6 +77,8 @@ constexpr OptionName kOptions[] = {
     {TORVANE_WIDE("--config"), Option::Config, true},
     {TORVANE_WIDE("--write-config"), Option::WriteConfig, true},
     {TORVANE_WIDE("--force"), Option::Force, false},
+    {TORVANE_WIDE("--page"), Option::Page, false},
+    {TORVANE_WIDE("--page-port"), Option::PagePort, true},
 };
 
 // Option names are ASCII.
@@ -226,6 +230,9 @@ void applyFlag(Option option, BridgeOptions& options) {
         case Option::Force:
             options.force = true;
             break;
+        case Option::Page:
+            options.page = true;
+            break;
         default:
             break;
     }
@@ -269,6 +276,17 @@ void applyValue(const OptionName& name, const platform::WideString& value,
         case Option::WriteConfig:
             options.writeConfigPath = value;
             break;
+        case Option::PagePort: {
+            const IndexScan port = scanIndex(value);
+            if (port.asWritten && port.value >= kLowestPagePort && port.value <= 65535) {
+                options.pagePort = port.value;
+            } else {
+                options.problems.push_back(
+                    ignoredValueLine("--page-port", value, "a whole number from 1024 to 65535",
+                                     "using " + std::to_string(options.pagePort)));
+            }
+            break;
+        }
         default:
             break;
     }

@@ -12,6 +12,9 @@
 
 namespace torvane {
 
+/// Ports below this need privileges on some systems and belong to well-known services.
+inline constexpr std::int32_t kLowestPagePort = 1024;
+
 struct BridgeOptions {
     bool diagnose = false;
     bool test = false;
@@ -32,6 +35,8 @@ struct BridgeOptions {
     platform::WideString configPath{};  ///< "--config": the settings file; empty: look
     platform::WideString writeConfigPath{};  ///< "--write-config": write the settings and end
     bool force = false;                      ///< "--force": "--write-config" may overwrite
+    bool page = false;                       ///< "--page": serve the live page
+    std::int32_t pagePort = 8768;            ///< "--page-port": the live page's port
     /// "--steering", "--engine", "--road", "--curb", "--damper", "--min-force", "--smooth"
     ForceTuning tuning{};
 

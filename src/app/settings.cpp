@@ -82,6 +82,10 @@ const Setting kSettings[] = {
      [](BridgeOptions& o, std::string_view v) { o.tracePath = toWide(v); }},
     {"wait", Kind::Flag, false, 0, 0, "wait for a wheel instead of ending when there is none",
      nullptr, [](BridgeOptions& o) -> bool& { return o.wait; }},
+    {"page", Kind::Flag, false, 0, 0, "serve the live page on 127.0.0.1", nullptr,
+     [](BridgeOptions& o) -> bool& { return o.page; }},
+    {"page-port", Kind::Index, false, kLowestPagePort, 65535, "the live page's port", nullptr,
+     nullptr, [](BridgeOptions& o) -> std::int32_t& { return o.pagePort; }},
 };
 
 // The shortest text that reads back as the same number.
@@ -131,6 +135,8 @@ std::string expectation(const Setting& s) {
         case Kind::Number:
             return "a number from " + showNumber(s.lo) + " to " + showNumber(s.hi);
         case Kind::Index:
+            if (s.lo != kIndexLo)
+                return "a whole number from " + showNumber(s.lo) + " to " + showNumber(s.hi);
             return "a whole number";
         case Kind::Flag:
             return "true or false";
@@ -159,8 +165,7 @@ bool assign(const Setting& s, const toml::node& node, BridgeOptions& options) {
         }
         case Kind::Index: {
             const auto* integer = node.as_integer();
-            if (integer == nullptr || integer->get() < kIndexLo || integer->get() > kIndexHi)
-                return false;
+            if (integer == nullptr || integer->get() < s.lo || integer->get() > s.hi) return false;
             s.index(options) = static_cast<std::int32_t>(integer->get());
             return true;
         }
@@ -224,6 +229,41 @@ bool applySettingsText(std::string_view text, std::string_view name, BridgeOptio
     for (auto& line : found) problems.push_back(std::move(line.second));
     const bool clean = found.empty();
     return clean;
+}
+
+std::vector<SettingInfo> numberSettings() {
+    std::vector<SettingInfo> list;
+    for (const Setting& s : kSettings) {
+        if (s.kind == Kind::Text) continue;
+        const bool flag = s.kind == Kind::Flag;
+        list.push_back({s.key, s.meaning, s.live, flag, flag ? 0 : s.lo, flag ? 1 : s.hi});
+    }
+    return list;
+}
+
+bool settingValue(const BridgeOptions& options, std::string_view key, double& value) {
+    BridgeOptions copy = options;
+    for (const Setting& s : kSettings) {
+        if (s.key != key) continue;
+        if (s.kind == Kind::Number) value = s.number(copy);
+        if (s.kind == Kind::Index) value = s.index(copy);
+        if (s.kind == Kind::Flag) value = s.flag(copy) ? 1 : 0;
+        return s.kind != Kind::Text;
+    }
+    return false;
+}
+
+bool setSettingValue(BridgeOptions& options, std::string_view key, double value) {
+    if (std::isnan(value)) return false;
+    for (const Setting& s : kSettings) {
+        if (s.key != key) continue;
+        const double held = std::clamp(value, s.lo, s.hi) + 0.0;
+        if (s.kind == Kind::Number) s.number(options) = held;
+        if (s.kind == Kind::Index) s.index(options) = static_cast<std::int32_t>(held);
+        if (s.kind == Kind::Flag) s.flag(options) = value != 0;
+        return s.kind != Kind::Text;
+    }
+    return false;
 }
 
 std::string formatSettings(const BridgeOptions& options) {

@@ -77,6 +77,21 @@ bool writeSettings(const BridgeOptions& options, std::ostream& out, std::ostream
 /// Whether a file (or anything else) exists at path.
 bool settingsFileExists(const platform::WideString& path);
 
+/// A setting that holds a number or a flag (as 0 or 1), as the live page shows it.
+struct SettingInfo {
+    std::string_view key;
+    std::string_view meaning;
+    bool live = false;  ///< applies while the bridge runs; else at the next start
+    bool flag = false;
+    double lo = 0, hi = 1;
+};
+std::vector<SettingInfo> numberSettings();
+
+/// The setting's value in options; false for a key that holds no number or flag.
+bool settingValue(const BridgeOptions& options, std::string_view key, double& value);
+/// Sets it, held to its range (a flag: any value but 0 is on); false for such a key.
+bool setSettingValue(BridgeOptions& options, std::string_view key, double value);
+
 /// What tells a changed file apart without reading it: its modification time and size.
 struct FileStamp {
     long long modified = 0;

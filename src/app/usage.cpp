@@ -74,6 +74,11 @@ void printUsage(std::ostream& out) {
            "  --write-config FILE write the settings in effect to FILE and end (with --force: "
            "even\n"
            "                      over an existing file)\n"
+           "  --page              serve a live page of the forces and settings on 127.0.0.1 "
+           "(default: off)\n"
+           "  --page-port PORT    the live page's port, 1024 to 65535 (default: "
+        << defaults.pagePort
+        << ")\n"
            "  -h, --help, /?      print this help and end (wins over --version)\n"
            "  --version           print the version and end\n";
 }

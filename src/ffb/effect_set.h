@@ -31,6 +31,10 @@ struct SentEffect {
 struct SentEffects {
     SentEffect constantForce, engineSine, roadSine, curbSquare, damper;
     bool playing = false;  ///< the effects were started by the last apply and not stopped since
+    /// The steering force the formulas asked for, as a fraction of full scale, before the input's
+    /// limit, the hard maximum and the minimum force: beside the constant force sent, it shows
+    /// how much clipping takes away.
+    double requestedSteering = 0;
 };
 
 /// Owns the constant force, engine sine, road sine, curb square and damper on one borrowed

@@ -68,6 +68,8 @@ void EffectSet::apply(const TelemetryFrame& frame, double gain, const ForceTunin
     // The minimum applies to the target, before the smoothing: a force that falls to 0 then fades
     // out instead of lingering at the minimum.
     const double torque = frame.aligningTorque;
+    sent_.requestedSteering =
+        gain * limit(torque, -100.0, 100.0) * limit(tuning.steering, 0.0, kMaxStrength);
     const double steering = raiseToMinimum(
         strengthen(gain * limit(torque, -1.0, 1.0), tuning.steering, capped), tuning.minForce);
     sent_.constantForce = {toUnits(smoothing_.step(steering, nowNs, tuning.smoothMs), -1.0, 1.0), 0,

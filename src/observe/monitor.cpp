@@ -115,6 +115,11 @@ void Monitor::format(const PassRecord& pass, Text& text) {
     } else {
         text.put(" | stopped");
     }
+    if (clipping_ != nullptr) {
+        text.put(" | clip ");
+        text.putInteger(static_cast<int>(clipping_->share() * 100.0 + 0.5));
+        text.put('%');
+    }
 
     text.put(" | x ");
     if (pass.wheelKnown) {

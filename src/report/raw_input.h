@@ -43,11 +43,15 @@ class RawInputReporter {
     /// The X axis of the last state a report read, for the monitor and the trace; hasReadState
     /// says whether any report has read one yet.
     LONG lastX() const { return lastX_; }
+    LONG lastY() const { return lastY_; }
+    LONG lastZ() const { return lastZ_; }
     bool hasReadState() const { return hasReadState_; }
 
   private:
     platform::Socket socket_;
     LONG lastX_ = 0;
+    LONG lastY_ = 0;
+    LONG lastZ_ = 0;
     bool hasReadState_ = false;
 };
 
