@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "page/assets.h"
+#include "platform/listen_socket.h"
 
 // cpp-httplib, as its single header, included here alone. Requests and headers are bounded by the
 // library and by the limits set below; no TLS, compression or client is used.
@@ -25,6 +26,8 @@ namespace {
 
 constexpr auto kEventInterval = std::chrono::milliseconds(33);  // 30 updates a second
 constexpr std::string_view kTokenHeader = "X-Torvane-Token";
+// A stream that stops being read fills this (a few seconds of events) before its writes time out.
+constexpr int kSendBufferBytes = 32 * 1024;
 
 bool startsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
@@ -288,6 +291,9 @@ bool PageServer::start(std::uint16_t port, std::string token) {
     impl.server.set_write_timeout(std::chrono::seconds(1));
     impl.server.set_keep_alive_timeout(2);
     impl.server.set_address_family(AF_INET);
+    impl.server.set_socket_options([](auto socket) {
+        platform::prepareListeningSocket(static_cast<std::uintptr_t>(socket), kSendBufferBytes);
+    });
     impl.routes();
     if (!impl.server.bind_to_port("127.0.0.1", port)) return false;
     impl.thread = std::thread([&impl] { impl.server.listen_after_bind(); });

@@ -159,7 +159,8 @@ function render(settings) {
       label.textContent = setting.name;
       label.title = `${setting.help}${setting.unit && setting.unit !== "x" ? " (" + setting.unit + ")" : ""}; ` +
         `${format(setting, setting.lo)} to ${format(setting, setting.hi)}, default ${format(setting, setting.default)}`;
-      row.input = document.createElement("input");
+      // What applies at the next start is shown, not offered.
+      row.input = document.createElement(setting.live ? "input" : "span");
       row.input.type = setting.flag ? "checkbox" : "range";
       row.input.id = "setting-" + setting.name;
       label.htmlFor = row.input.id;
@@ -168,7 +169,8 @@ function render(settings) {
       row.value.className = "value";
       row.why = document.createElement("span");
       row.why.className = "why";
-      row.element.append(label, row.input, row.value, row.why);
+      row.element.append(label, row.input, row.value);
+      if (setting.live) row.element.append(row.why); else row.input.append(row.why);
       $("settings").append(row.element);
       row.input.addEventListener("input", () => {
         const value = setting.flag ? (row.input.checked ? 1 : 0) : Number(row.input.value);
@@ -183,7 +185,9 @@ function render(settings) {
     row.element.classList.toggle("locked", !editable);
     row.element.classList.toggle("unsaved", editable && setting.value !== setting.saved);
     row.why.textContent = setting.lockedBy;
-    if (document.activeElement !== row.input || !editable) {
+    if (!setting.live) {
+      row.value.textContent = format(setting, setting.value);
+    } else if (document.activeElement !== row.input || !editable) {
       if (setting.flag) row.input.checked = setting.value !== 0; else row.input.value = setting.value;
       row.value.textContent = format(setting, setting.value);
     }
