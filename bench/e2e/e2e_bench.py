@@ -32,6 +32,10 @@ the sample lap, ends it with Ctrl+C and prints, per phase and side by side:
 - the priority the program said it got, and the machine's load (/proc/loadavg) before and after
   each binary.
 
+With --page, two more columns run the default loop and --low-latency (as root) with "--page" and
+one headless Chromium showing the page (Debian's chromium, chromium-driver and python3-selenium:
+run the script with /usr/bin/python3); the browser's own CPU time is not the program's.
+
 Each program run gets its own network namespace (`unshare -n`, so the fixed ports never meet
 another program's; needs root) and, under Wine, its own Wine server started inside it.
 Python 3 standard library only; run by hand, not by CTest.
@@ -242,6 +246,26 @@ def find_wine_program(launcher_pid, exe, seconds=30):
     raise RuntimeError(f"no process named {name!r} below {launcher_pid}")
 
 
+def open_page(out):
+    """Headless Chromium on the address the program printed ("Live page: URL")."""
+    from selenium import webdriver
+    from selenium.webdriver.chrome.service import Service
+    deadline = time.monotonic() + 30
+    while not any(line.startswith("Live page: ") for line in out):
+        if time.monotonic() > deadline:
+            raise RuntimeError("no \"Live page:\" line")
+        time.sleep(0.01)
+    options = webdriver.ChromeOptions()
+    options.binary_location = "/usr/bin/chromium"
+    for flag in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-background-networking",
+                 "--disable-component-update", "--disable-sync", "--no-first-run",
+                 f"--user-data-dir={tempfile.mkdtemp()}"):
+        options.add_argument(flag)
+    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+    driver.get(next(line for line in out if line.startswith("Live page: "))[len("Live page: "):])
+    return driver
+
+
 def measure(spec):
     subprocess.run(["ip", "link", "set", "lo", "up"], check=True)
     wine = spec["wine"]
@@ -265,6 +289,7 @@ def measure(spec):
     out, err = [], []
     result = {"phases": [], "wine": wine}
     process = None
+    browser = None
     try:
         before = {c: time.clock_gettime_ns(c) for c in (time.CLOCK_MONOTONIC,
                                                         time.CLOCK_MONOTONIC_RAW)}
@@ -284,6 +309,8 @@ def measure(spec):
         after = {c: time.clock_gettime_ns(c) for c in before}
         result["clock_bracket"] = {str(c): [before[c], after[c]] for c in before}
         pid = find_wine_program(process.pid, spec["binary"]) if wine else process.pid
+        if "--page" in spec["options"]:
+            browser = open_page(out)
         time.sleep(1.0)  # let the start settle
         # The sender reads its clock and sends at once: at a real-time priority above the
         # program's, a load cannot come between the two and count against the program. (Its
@@ -362,6 +389,8 @@ def measure(spec):
         process.send_signal(signal.SIGINT)
         result["exit_code"] = process.wait(timeout=60)
     finally:
+        if browser is not None:
+            browser.quit()
         if process is not None and process.poll() is None:
             process.kill()
             process.wait()
@@ -590,6 +619,9 @@ def main():
     parser.add_argument("--nice", type=int, default=0,
                         help="run the program, its Wine server and the sender at this nice value "
                              "(negative: favoured on a busy machine; needs root)")
+    parser.add_argument("--page", action="store_true",
+                        help="also run the default loop and --low-latency (root) with --page and "
+                             "a browser showing it")
     parser.add_argument("--measure", help=argparse.SUPPRESS)
     args = parser.parse_args()
     if args.measure:
@@ -609,7 +641,9 @@ def main():
         columns = []
         try:
             for load in loads:
-                for name, options, as_user in MODES:
+                page_modes = (("default loop, page", ["--page"], False),
+                              ("--low-latency, root, page", ["--low-latency", "--page"], False))
+                for name, options, as_user in MODES + (page_modes if args.page else ()):
                     if as_user and wine:
                         continue  # the Wine prefix belongs to root; and see docs/performance.md
                     user = unprivileged(args.user) if as_user else None
