@@ -158,15 +158,18 @@ def case_browser(command, arguments):
             clip = float(text("clip").split()[0])
             sender.message = WORKED_EXAMPLE.replace(b"-0.42", b"-3")
             wait_for(lambda: float(text("clip").split()[0]) > clip + 10, "clipping rising")
-            for path in arguments.get("lap", []):
+            for path in arguments.get("lap", []):  # 25 s of it, the last shown still playing
                 sender.running = False
-                for line in open(path, "rb").read().splitlines()[:2000]:
-                    peer.sender.sendto(line, ("127.0.0.1", 8766))
+                sender.join()
+                sender = Sender(peer)
+                for line in open(path, "rb").read().splitlines()[:2500]:
+                    sender.message = line
                     time.sleep(0.01)
             if "screenshot" in arguments:
                 driver.execute_script("window.scrollTo(0, 0)")
                 driver.save_screenshot(arguments["screenshot"][0])
             sender.running = False
+            sender.join()
         bridge.interrupt()
     finally:
         driver.quit()
