@@ -289,7 +289,11 @@ bool PageServer::start(std::uint16_t port, std::string token) {
     impl.server.set_payload_max_length(kMaxRequestBytes);
     impl.server.set_read_timeout(std::chrono::seconds(2));
     impl.server.set_write_timeout(std::chrono::seconds(1));
-    impl.server.set_keep_alive_timeout(2);
+    // One request per connection: the library polls an idle kept-alive connection every 10 ms,
+    // and a new connection on this machine costs less than that.
+    impl.server.set_keep_alive_max_count(1);
+    // On Windows the library polls for new connections; every 10 ms by default, needlessly often.
+    if (platform::acceptPolls()) impl.server.set_idle_interval(0, 100'000);
     impl.server.set_address_family(AF_INET);
     impl.server.set_socket_options([](auto socket) {
         platform::prepareListeningSocket(static_cast<std::uintptr_t>(socket), kSendBufferBytes);

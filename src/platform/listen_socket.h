@@ -11,4 +11,8 @@ namespace platform {
 /// bounds how much waits for a client that stops reading.
 void prepareListeningSocket(std::uintptr_t socket, int sendBufferBytes);
 
+/// Whether an HTTP server here waits for connections in timed polls (Windows) rather than in a
+/// blocking accept.
+bool acceptPolls();
+
 }  // namespace platform

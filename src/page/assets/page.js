@@ -59,7 +59,9 @@ function draw(plot) {
   for (const [name] of plot.traces) {
     const values = history.values[name];
     for (let k = 0; values && k < history.count; k++) {
-      const v = values[(history.start + k) % CAPACITY];
+      const i = (history.start + k) % CAPACITY;
+      if (newest - history.t[i] > HISTORY_MS) continue;
+      const v = values[i];
       if (v < lo) lo = v;
       if (v > hi) hi = v;
     }

@@ -12,4 +12,8 @@ void prepareListeningSocket(std::uintptr_t socket, int sendBufferBytes) {
     setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &sendBufferBytes, sizeof sendBufferBytes);
 }
 
+bool acceptPolls() {
+    return false;
+}
+
 }  // namespace platform

@@ -12,4 +12,8 @@ void prepareListeningSocket(std::uintptr_t socket, int sendBufferBytes) {
                sizeof sendBufferBytes);
 }
 
+bool acceptPolls() {
+    return true;
+}
+
 }  // namespace platform
