@@ -37,12 +37,13 @@ void BM_MainLoopPass(benchmark::State& state) {
     torvane::EffectSet effects(&device, out);
     effects.create(out);
     platform::WinsockSession network;
-    torvane::RawInputReporter reporter;
     torvane::TelemetryReceiver receiver;
-    if (receiver.open(network, reporter) != torvane::ReceiverOpenResult::Opened) {
+    if (receiver.open(network) != torvane::ReceiverOpenResult::Opened) {
         state.SkipWithError("UDP 127.0.0.1:8766 is taken");
         return;
     }
+    torvane::RawInputReporter reporter;
+    reporter.open();
     torvane::BridgeOptions options;
     options.test = state.range(0) == kTestSignal;
     platform::Socket game(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
@@ -66,9 +67,8 @@ constexpr int kZeroTimeout = 1;
 
 void BM_LowLatencyWait(benchmark::State& state) {
     platform::WinsockSession network;
-    torvane::RawInputReporter reporter;
     torvane::TelemetryReceiver receiver;
-    if (receiver.open(network, reporter) != torvane::ReceiverOpenResult::Opened) {
+    if (receiver.open(network) != torvane::ReceiverOpenResult::Opened) {
         state.SkipWithError("UDP 127.0.0.1:8766 is taken");
         return;
     }

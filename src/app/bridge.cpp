@@ -78,7 +78,7 @@ int runNetworkBridge(const BridgeOptions& options, IDirectInputDevice8W& device,
     platform::WinsockSession network;
     RawInputReporter reporter;
     TelemetryReceiver receiver;
-    switch (receiver.open(network, reporter)) {
+    switch (receiver.open(network)) {
         case ReceiverOpenResult::NetworkUnavailable:
             return kExitNoNetwork;
         case ReceiverOpenResult::BindFailed:
@@ -87,6 +87,7 @@ int runNetworkBridge(const BridgeOptions& options, IDirectInputDevice8W& device,
         case ReceiverOpenResult::Opened:
             break;
     }
+    reporter.open();
 
     effects.emplace(&device, loopErr);
     effects->create(environment.out);

@@ -5,7 +5,6 @@
 #include <cstdint>
 
 #include "platform/resources.h"
-#include "report/raw_input.h"
 #include "telemetry/telemetry_frame.h"
 
 namespace torvane {
@@ -20,10 +19,9 @@ enum class ReceiverOpenResult {
 
 class TelemetryReceiver {
   public:
-    /// Starts Windows Sockets 2.2 in network, creates the telemetry socket and right after it the
-    /// report socket (handed to reporter, not tested), binds the telemetry socket to 127.0.0.1:8766
-    /// with no socket options, and makes it non-blocking.
-    ReceiverOpenResult open(platform::WinsockSession& network, RawInputReporter& reporter);
+    /// Starts Windows Sockets 2.2 in network, creates the telemetry socket, binds it to
+    /// 127.0.0.1:8766 with no socket options, and makes it non-blocking.
+    ReceiverOpenResult open(platform::WinsockSession& network);
 
     /// Takes every waiting datagram without blocking. Each one of 1..8191 bytes is parsed and
     /// replaces latest, and sets lastTelemetryTime to now; a zero-length datagram, an oversized
