@@ -10,6 +10,8 @@
 #include "app/main_loop.h"
 #include "noop_device.h"
 #include "platform/loop_clock.h"
+#include "telemetry/receiver.h"
+#include "telemetry/test_signal.h"
 
 namespace {
 
@@ -48,7 +50,10 @@ void BM_MainLoopPass(benchmark::State& state) {
     options.test = state.range(0) == kTestSignal;
     platform::Socket game(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
     std::atomic<bool> running{true};
-    torvane::MainLoop loop(options, device, effects, receiver, reporter, running);
+    torvane::TestSignal testSignal(options.testMode);
+    torvane::TelemetrySource& telemetry =
+        options.test ? static_cast<torvane::TelemetrySource&>(testSignal) : receiver;
+    torvane::MainLoop loop(options, device, effects, telemetry, reporter, running);
     std::int64_t now = 1'000'000'000;
     loop.begin(now, now);
     for (auto _ : state) {

@@ -24,6 +24,7 @@
 #include "platform/text.h"
 #include "report/raw_input.h"
 #include "telemetry/receiver.h"
+#include "telemetry/test_signal.h"
 
 namespace torvane {
 namespace {
@@ -93,7 +94,10 @@ int runNetworkBridge(const BridgeOptions& options, IDirectInputDevice8W& device,
     effects->create(environment.out);
     effects->sendOnlyChanges(options.lowLatency);
 
-    MainLoop loop(options, device, *effects, receiver, reporter, environment.running);
+    TestSignal testSignal(options.testMode);
+    TelemetrySource& telemetry =
+        options.test ? static_cast<TelemetrySource&>(testSignal) : receiver;
+    MainLoop loop(options, device, *effects, telemetry, reporter, environment.running);
     const std::int64_t lastReportTime = environment.clock.now();
     const std::int64_t loopStartTime = environment.clock.now();
     loop.begin(lastReportTime, loopStartTime);

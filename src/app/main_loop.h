@@ -13,7 +13,7 @@
 #include "observe/pass_record.h"
 #include "platform/loop_clock.h"
 #include "report/raw_input.h"
-#include "telemetry/receiver.h"
+#include "telemetry/source.h"
 #include "telemetry/telemetry_frame.h"
 
 namespace torvane {
@@ -28,7 +28,7 @@ inline constexpr std::int64_t kWokenPassSpacingNs = 1'000'000;
 class MainLoop {
   public:
     MainLoop(const BridgeOptions& options, IDirectInputDevice8W& device, EffectSet& effects,
-             TelemetryReceiver& receiver, RawInputReporter& reporter, std::atomic<bool>& running);
+             TelemetrySource& telemetry, RawInputReporter& reporter, std::atomic<bool>& running);
 
     /// Sets the loop's two start readings: the last report time, then the loop start time.
     void begin(std::int64_t lastReportTime, std::int64_t loopStartTime);
@@ -36,8 +36,9 @@ class MainLoop {
     /// One pass with the clock reading now, without its sleep. Allocates nothing and never waits.
     void runPass(std::int64_t now);
 
-    /// While the running flag is set: a pass with a fresh clock reading, then a 4 ms sleep; with
-    /// "--low-latency" instead a wait for telemetry until nextPassTime (see there).
+    /// While the running flag is set and the telemetry has not ended: a pass with a fresh clock
+    /// reading, then a 4 ms sleep; with "--low-latency" instead a wait for telemetry until
+    /// nextPassTime (see there).
     void run(LoopClock& clock);
 
     /// Has observer told about every later pass (up to kMaxObservers observers). Without any, a
@@ -67,13 +68,12 @@ class MainLoop {
     const BridgeOptions& options_;
     IDirectInputDevice8W& device_;
     EffectSet& effects_;
-    TelemetryReceiver& receiver_;
+    TelemetrySource& telemetry_;
     RawInputReporter& reporter_;
     std::atomic<bool>& running_;
     TelemetryFrame latest_{};
     std::int64_t lastTelemetryTime_ = 0;  // zero: no telemetry yet
     std::int64_t lastReportTime_ = 0;
-    std::int64_t loopStartTime_ = 0;
     std::int64_t previousPassTime_ = 0;
     bool coarseTimer_ = false;  // the clock's pauses end on a coarse system tick
     LiveSettings live_;         // from the options, then from the settings file as it changes
@@ -85,7 +85,7 @@ class MainLoop {
 
     void notify(std::int64_t now, bool applied, bool stopped, bool stateRead);
 
-    bool playing_ = false;  // the last pass applied a fresh frame
+    bool telemetryFresh_ = false;  // the last pass applied a fresh frame
 };
 
 }  // namespace torvane

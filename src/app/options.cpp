@@ -5,10 +5,10 @@
 #include <sstream>
 #include <string_view>
 
-#include "app/test_signal.h"
 #include "ffb/effect_set.h"
 #include "platform/text.h"
 #include "telemetry/number_scan.h"
+#include "telemetry/test_signal.h"
 
 namespace torvane {
 namespace {

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "platform/resources.h"
+#include "telemetry/source.h"
 #include "telemetry/telemetry_frame.h"
 
 namespace torvane {
@@ -17,7 +18,7 @@ enum class ReceiverOpenResult {
     BindFailed,          ///< the telemetry socket could not be created or bound
 };
 
-class TelemetryReceiver {
+class TelemetryReceiver final : public TelemetrySource {
   public:
     /// Starts Windows Sockets 2.2 in network, creates the telemetry socket, binds it to
     /// 127.0.0.1:8766 with no socket options, and makes it non-blocking.
@@ -28,15 +29,15 @@ class TelemetryReceiver {
     /// one or any receive error ends this pass's draining, and so does the kMaxDatagramsPerPass-th
     /// datagram, so that a sender flooding the port cannot hold the loop in one pass: the rest
     /// waits for the next pass, 4 ms later. Allocates nothing.
-    void drain(std::int64_t now, TelemetryFrame& latest, std::int64_t& lastTelemetryTime);
+    void drain(std::int64_t now, TelemetryFrame& latest, std::int64_t& lastTelemetryTime) override;
 
     void close() { socket_.close(); }
 
     /// Datagrams taken and parsed since the start, for the monitor's rate.
-    std::uint64_t datagramsReceived() const { return datagramsReceived_; }
+    std::uint64_t datagramsReceived() const override { return datagramsReceived_; }
 
     /// The telemetry socket, for a wait until a datagram arrives; INVALID_SOCKET when not open.
-    SOCKET socketHandle() const { return socket_.get(); }
+    SOCKET socketHandle() const override { return socket_.get(); }
 
   private:
     static constexpr int kBufferSize = 8192;

@@ -36,6 +36,12 @@ Sent lastSent(const EffectSet& set, std::string& clips) {
     // clang-format on
 }
 
+// Plays frame through the formulas and the slots, as the loop does.
+void play(EffectSet& set, const TelemetryFrame& frame, double gain, const ForceTuning& tuning = {},
+          std::int64_t now = 0) {
+    set.apply(synthesizeForces(frame, gain, tuning, false), tuning.smoothMs, now);
+}
+
 // An effect set on the virtual wheel, its five effects created.
 struct Wheel {
     Wheel() { set.create(out); }
@@ -73,7 +79,7 @@ TEST(ForceSynthesis, SendsTheseRecords) {
     Wheel wheel;
     EffectSet& set = wheel.set;
     for (const auto& c : cases) {
-        set.apply(c.frame, c.gain);
+        play(set, c.frame, c.gain);
         std::string clips;
         const Sent sent = lastSent(set, clips);
         EXPECT_EQ(sent, c.sent) << &c - cases;
@@ -106,7 +112,7 @@ TEST(ForceSynthesis, TuningScalesWithinTheHardMaximum) {
     Wheel wheel;
     EffectSet& set = wheel.set;
     for (const auto& c : cases) {
-        set.apply({c.torque, 61.5, 0.3, 0.12, 0.8, 0, 0, 27.4, 1.6, true, false}, c.gain, c.tuning);
+        play(set, {c.torque, 61.5, 0.3, 0.12, 0.8, 0, 0, 27.4, 1.6, true, false}, c.gain, c.tuning);
         std::string clips;
         const Sent sent = lastSent(set, clips);
         if (c.sent[2] == 0) {
@@ -144,13 +150,13 @@ TEST(ForceSynthesis, SmoothingFollowsTimeAndRestartsAfterAStop) {
         if (s.action == Stop) set.stop();
         if (s.action == Lose) set.markUnloaded();
         if (s.action != Apply) continue;
-        set.apply(TelemetryFrame{1.0}, 0.35, {.smoothMs = s.smoothMs}, s.ms * 1'000'000);
+        play(set, TelemetryFrame{1.0}, 0.35, {.smoothMs = s.smoothMs}, s.ms * 1'000'000);
         EXPECT_EQ(lastSent(set, clips)[0], s.constant) << s.ms;
     }
     // Pass by pass the approach must end on the target, not a rounding step (one unit) short.
     set.stop();
     for (std::int64_t ms = 0; ms <= 1000; ms += 4)
-        set.apply(TelemetryFrame{-0.9}, 0.1, {.smoothMs = 20}, ms * 1'000'000);
+        play(set, TelemetryFrame{-0.9}, 0.1, {.smoothMs = 20}, ms * 1'000'000);
     EXPECT_EQ(lastSent(set, clips)[0], -900);
 }
 
@@ -182,7 +188,7 @@ TEST(EffectSet, ReportsEachEffectAndRunsWithThoseThatExist) {
                 created += e.effect >= 0 ? 1 : 0;
             EXPECT_EQ(created, c.created);
             // Updates and stops reach exactly the effects that exist; the device stops anyway.
-            set.apply(TelemetryFrame{}, 0.1);
+            play(set, TelemetryFrame{}, 0.1);
             set.stop();
             EXPECT_EQ(rig.calls(Method::Start).size(), created);
             EXPECT_EQ(rig.calls(Method::Stop).size(), created);
@@ -208,7 +214,7 @@ TEST(EffectSet, SendsOnlyChangesAndKeepAlivesWhenAsked) {
     // Which effects (0 constant force .. 4 damper) an apply at now sent, after "start" if it did.
     auto sentBy = [&](std::int64_t now) {
         wheel.rig.journal.clear();
-        wheel.set.apply(frame, 0.1, {}, now);
+        play(wheel.set, frame, 0.1, {}, now);
         std::string sent = wheel.rig.calls(Method::Start).empty() ? "" : "start ";
         for (const wheel::JournalEntry& e : wheel.rig.calls(Method::SetParameters))
             sent += static_cast<char>('0' + e.effect);
