@@ -53,7 +53,7 @@ void BM_MainLoopPass(benchmark::State& state) {
     torvane::TestSignal testSignal(options.testMode);
     torvane::TelemetrySource& telemetry =
         options.test ? static_cast<torvane::TelemetrySource&>(testSignal) : receiver;
-    torvane::MainLoop loop(options, device, effects, telemetry, reporter, running);
+    torvane::MainLoop loop(options.live, false, device, effects, telemetry, reporter, running);
     std::int64_t now = 1'000'000'000;
     loop.begin(now, now);
     for (auto _ : state) {

@@ -97,11 +97,12 @@ int runNetworkBridge(const BridgeOptions& options, IDirectInputDevice8W& device,
     TestSignal testSignal(options.testMode);
     TelemetrySource& telemetry =
         options.test ? static_cast<TelemetrySource&>(testSignal) : receiver;
-    MainLoop loop(options, device, *effects, telemetry, reporter, environment.running);
+    MainLoop loop(options.live, options.lowLatency, device, *effects, telemetry, reporter,
+                  environment.running);
     const std::int64_t lastReportTime = environment.clock.now();
     const std::int64_t loopStartTime = environment.clock.now();
     loop.begin(lastReportTime, loopStartTime);
-    environment.out << "Bridge active. Gain=" << options.gain
+    environment.out << "Bridge active. Gain=" << options.live.gain
                     << " (hard maximum 0.35). Ctrl+C to stop.\n";
     environment.out.flush();
     startObservers(observers, options, environment, loopErr, loopStartTime, loop);
@@ -175,9 +176,11 @@ int runBridge(int argc, const WCHAR* const* argv, const BridgeEnvironment& envir
     std::ostream& err = environment.err;
     // Parsing needs nothing that COM sets up, so it may come first: a request for help or the
     // version is then answered on any machine, with no wheel, DirectInput or network at all.
-    BridgeOptions options = parseBridgeOptions(argc, argv);
+    const CommandLine commandLine = readCommandLine(argc, argv);
+    std::vector<std::string> problems;
+    BridgeOptions options = applyCommandLine(commandLine, BridgeOptions{}, &problems);
     if (options.help || options.version) {
-        for (const std::string& problem : options.problems) err << problem << '\n';
+        for (const std::string& problem : problems) err << problem << '\n';
         if (options.help) {
             printUsage(out);  // the usage names the version too
         } else {
@@ -192,9 +195,10 @@ int runBridge(int argc, const WCHAR* const* argv, const BridgeEnvironment& envir
     BridgeOptions fromFile;
     if (!settingsPath.empty()) {
         fromFile = readSettings(settingsPath, err);
-        options = parseBridgeOptions(argc, argv, fromFile);
+        problems.clear();
+        options = applyCommandLine(commandLine, fromFile, &problems);
     }
-    for (const std::string& problem : options.problems) err << problem << '\n';
+    for (const std::string& problem : problems) err << problem << '\n';
     if (!options.writeConfigPath.empty())
         return writeSettings(options, out, err) ? kExitOk : kExitSettingsNotWritten;
     // A diagnose log is what users paste into bug reports: it starts with the version.
@@ -220,8 +224,7 @@ int runBridge(int argc, const WCHAR* const* argv, const BridgeEnvironment& envir
     // Whoever asks for the virtual wheel gets it: that the default name filter does not match it
     // is no news, while a filter someone chose deserves the line.
     const bool filterChosen =
-        std::find(options.given.begin(), options.given.end(), "--device") != options.given.end() ||
-        fromFile.nameFilter != BridgeOptions{}.nameFilter;
+        commandLine.gave("--device") || fromFile.nameFilter != BridgeOptions{}.nameFilter;
     const bool announceFallback = !options.virtualWheel || filterChosen;
     const ControllerInfo* chosen = nullptr;
     if (options.wait) {
@@ -273,10 +276,7 @@ int runBridge(int argc, const WCHAR* const* argv, const BridgeEnvironment& envir
     }
     std::optional<SettingsWatcher> watcher;
     if (!settingsPath.empty()) {
-        std::vector<platform::WideString> arguments;
-        for (int i = 0; i < argc; ++i)
-            arguments.emplace_back(argv[i] != nullptr ? argv[i] : TORVANE_WIDE(""));
-        watcher.emplace(settingsPath, fromFile, std::move(arguments));
+        watcher.emplace(settingsPath, fromFile, commandLine);
     }
     return runNetworkBridge(options, *device, environment, watcher ? &*watcher : nullptr);
 }

@@ -8,16 +8,16 @@
 
 namespace torvane {
 
-MainLoop::MainLoop(const BridgeOptions& options, IDirectInputDevice8W& device, EffectSet& effects,
-                   TelemetrySource& telemetry, RawInputReporter& reporter,
+MainLoop::MainLoop(const LiveSettings& live, bool lowLatency, IDirectInputDevice8W& device,
+                   EffectSet& effects, TelemetrySource& telemetry, RawInputReporter& reporter,
                    std::atomic<bool>& running)
-    : options_(options),
+    : lowLatency_(lowLatency),
       device_(device),
       effects_(effects),
       telemetry_(telemetry),
       reporter_(reporter),
       running_(running),
-      live_(liveSettingsOf(options)) {}
+      live_(live) {}
 
 void MainLoop::begin(std::int64_t lastReportTime, std::int64_t loopStartTime) {
     lastReportTime_ = lastReportTime;
@@ -77,7 +77,7 @@ void MainLoop::run(LoopClock& clock) {
         const std::int64_t now = clock.now();
         if (woken) lastWokenPass = now;
         runPass(now);
-        if (!options_.lowLatency) {
+        if (!lowLatency_) {
             clock.sleep(kPassSleep);
             continue;
         }

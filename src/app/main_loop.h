@@ -27,8 +27,10 @@ inline constexpr std::int64_t kWokenPassSpacingNs = 1'000'000;
 /// The main loop's state and its pass. Holds references only; the lifecycle owns everything.
 class MainLoop {
   public:
-    MainLoop(const BridgeOptions& options, IDirectInputDevice8W& device, EffectSet& effects,
-             TelemetrySource& telemetry, RawInputReporter& reporter, std::atomic<bool>& running);
+    /// live: the settings at start; lowLatency: "--low-latency".
+    MainLoop(const LiveSettings& live, bool lowLatency, IDirectInputDevice8W& device,
+             EffectSet& effects, TelemetrySource& telemetry, RawInputReporter& reporter,
+             std::atomic<bool>& running);
 
     /// Sets the loop's two start readings: the last report time, then the loop start time.
     void begin(std::int64_t lastReportTime, std::int64_t loopStartTime);
@@ -65,7 +67,7 @@ class MainLoop {
     std::int64_t lastReportTime() const { return lastReportTime_; }
 
   private:
-    const BridgeOptions& options_;
+    const bool lowLatency_;
     IDirectInputDevice8W& device_;
     EffectSet& effects_;
     TelemetrySource& telemetry_;
@@ -76,7 +78,7 @@ class MainLoop {
     std::int64_t lastReportTime_ = 0;
     std::int64_t previousPassTime_ = 0;
     bool coarseTimer_ = false;  // the clock's pauses end on a coarse system tick
-    LiveSettings live_;         // from the options, then from the settings file as it changes
+    LiveSettings live_;         // from the start, then from the settings file as it changes
     SettingsWatcher* watcher_ = nullptr;
     std::ostream* watcherErr_ = nullptr;
     static constexpr std::size_t kMaxObservers = 2;  // the monitor and the trace

@@ -40,10 +40,9 @@ std::string formatSettings(const BridgeOptions& options);
 
 /// For each setting whose value differs between before and after: "gain 0.1 -> 0.2", joined by
 /// ", ". A setting that only applies at start gets " (after a restart)"; one that the command
-/// line gave (given: the option names it used) gets " (the command line's --gain wins)". Empty
-/// when nothing differs.
+/// line gave gets " (the command line's --gain wins)". Empty when nothing differs.
 std::string describeChanges(const BridgeOptions& before, const BridgeOptions& after,
-                            const std::vector<std::string>& given);
+                            const CommandLine& commandLine);
 
 /// Where the settings file is looked for when "--config" is not given, in order: the executable's
 /// folder (which ends in its separator), then the user's configuration folder: on Windows

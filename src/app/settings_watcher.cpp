@@ -13,15 +13,11 @@ constexpr std::chrono::seconds kCheckInterval{1};
 
 }  // namespace
 
-LiveSettings liveSettingsOf(const BridgeOptions& options) {
-    return {options.gain, options.invert, options.tuning};
-}
-
 SettingsWatcher::SettingsWatcher(platform::WideString path, const BridgeOptions& fileOptions,
-                                 std::vector<platform::WideString> arguments)
+                                 CommandLine commandLine)
     : path_(std::move(path)),
       name_(toUtf8(path_)),
-      arguments_(std::move(arguments)),
+      commandLine_(std::move(commandLine)),
       fileOptions_(fileOptions),
       stamp_(stampOf(path_)) {}
 
@@ -67,14 +63,11 @@ void SettingsWatcher::check() {
         // Half a file is not what its author meant: nothing of it applies.
         line = "Settings not reloaded, the settings in effect stay: " + problems.front().text + ".";
     } else {
-        std::vector<const WCHAR*> argv;
-        for (const platform::WideString& argument : arguments_) argv.push_back(argument.c_str());
-        const BridgeOptions inEffect =
-            parseBridgeOptions(static_cast<int>(argv.size()), argv.data(), fromFile);
-        std::string changes = describeChanges(fileOptions_, fromFile, inEffect.given);
+        const BridgeOptions inEffect = applyCommandLine(commandLine_, fromFile);
+        std::string changes = describeChanges(fileOptions_, fromFile, commandLine_);
         line = "Settings reloaded from " + name_ + ": " + (changes.empty() ? "no change" : changes);
         fileOptions_ = fromFile;
-        live = liveSettingsOf(inEffect);
+        live = inEffect.live;
         hasSettings = true;
     }
     line += '\n';

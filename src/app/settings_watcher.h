@@ -14,26 +14,16 @@
 
 #include "app/options.h"
 #include "app/settings.h"
-#include "ffb/force_tuning.h"
 
 namespace torvane {
-
-/// What may change while the bridge runs.
-struct LiveSettings {
-    double gain = 0.1;
-    bool invert = false;
-    ForceTuning tuning{};
-};
-
-LiveSettings liveSettingsOf(const BridgeOptions& options);
 
 class SettingsWatcher {
   public:
     /// path: the settings file, fileOptions: the defaults with the file applied as read at start
-    /// (the base the changes are told against); arguments: the command line, read again over
-    /// every new file so that it keeps winning.
+    /// (the base the changes are told against); commandLine: what the command line gave, laid
+    /// over every new file so that it keeps winning.
     SettingsWatcher(platform::WideString path, const BridgeOptions& fileOptions,
-                    std::vector<platform::WideString> arguments);
+                    CommandLine commandLine);
     ~SettingsWatcher();  ///< stops the thread
     SettingsWatcher(const SettingsWatcher&) = delete;
     SettingsWatcher& operator=(const SettingsWatcher&) = delete;
@@ -55,7 +45,7 @@ class SettingsWatcher {
 
     const platform::WideString path_;
     const std::string name_;
-    const std::vector<platform::WideString> arguments_;
+    const CommandLine commandLine_;
     BridgeOptions fileOptions_;  // the file as last applied; the thread's alone
     FileStamp stamp_;
 

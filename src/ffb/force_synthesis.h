@@ -10,9 +10,6 @@
 
 namespace torvane {
 
-/// The hard maximum of the user gain: no force ever exceeds 35 % of the wheel's full scale.
-inline constexpr double kMaxGain = 0.35;
-
 /// The five effects, in the order they are created, started and listed everywhere.
 enum EffectIndex : unsigned { kConstantForce, kEngineSine, kRoadSine, kCurbSquare, kDamper };
 inline constexpr unsigned kEffectCount = 5;

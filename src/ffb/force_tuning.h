@@ -6,6 +6,8 @@
 
 namespace torvane {
 
+/// The hard maximum of the user gain: no force ever exceeds 35 % of the wheel's full scale.
+inline constexpr double kMaxGain = 0.35;
 /// Each strength multiplies its effect's magnitude after the formula and the gain.
 inline constexpr double kMaxStrength = 2.0;
 /// A larger minimum would make a gear-driven wheel knock at every small force.

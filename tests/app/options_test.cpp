@@ -1,5 +1,7 @@
 #include "app/options.h"
 
+#include "app/setting_table.h"
+
 #include "platform/text.h"
 
 #include <gtest/gtest.h>
@@ -23,60 +25,89 @@ WideString units(std::initializer_list<unsigned> codeUnits) {
     return text;
 }
 
-auto fields(const BridgeOptions& o) {
-    const ForceTuning& t = o.tuning;
-    return std::tie(o.diagnose, o.test, o.testMode, o.invert, o.gain, o.deviceIndex, o.nameFilter,
-                    o.virtualWheel, o.monitor, o.tracePath, o.lowLatency, o.help, o.version,
-                    t.steering, t.engine, t.road, t.curb, t.damper, t.minForce, t.smoothMs,
-                    o.problems);
+// What the command line made of the defaults: "--option=value" for each setting that differs,
+// then its problem lines, all joined by '\n'.
+std::string readAll(const char* arguments) {
+    std::vector<WideString> words = {TORVANE_WIDE("torvane-bridge")};
+    const std::string text = arguments;
+    for (std::size_t at = 0; !text.empty() && at <= text.size();) {
+        const std::size_t end = std::min(text.find('|', at), text.size());
+        words.push_back(toWide(text.substr(at, end - at)));
+        at = end + 1;
+    }
+    std::vector<const WCHAR*> argv;
+    for (const WideString& word : words) argv.push_back(word.c_str());
+    std::vector<std::string> problems;
+    const BridgeOptions read =
+        applyCommandLine(readCommandLine(int(argv.size()), argv.data()), {}, &problems);
+    std::string shown;
+    for (const SettingRow& row : settingRows())
+        if (valueText(row, read) != valueText(row, {}))
+            shown += std::string(row.option) + "=" + valueText(row, read) + "\n";
+    for (const std::string& line : problems) shown += line + "\n";
+    return shown;
 }
 
-TEST(Options, ParsesTheCommandLine) {
+TEST(Options, ReadsTheCommandLine) {
+    const std::string range = "expected a number from 0 to ";
     const struct {
-        const char* name;
-        const WCHAR* arguments;  // separated by '|', after the program path
-        BridgeOptions expected;
+        const char* arguments;  // separated by '|', after the program path
+        std::string read;
     } cases[] = {
-        // clang-format off
-        {"no arguments", TORVANE_WIDE(""), {}},
-        {"flags, one given twice", TORVANE_WIDE("--diagnose|--test|--invert|--test"), {.diagnose = true, .test = true, .invert = true}},
-        // "--test-mode" alone stores the mode but leaves test mode off.
-        {"values, lowercased where they are text", TORVANE_WIDE("--test-mode|CURB|--gain|0.25|--device-index|2|--device|\u00C9CRAN MoZa"), {.testMode = "curb", .gain = 0.25, .deviceIndex = 2, .nameFilter = "\xC3\x89" "cran moza"}},
-        {"only exact names count; anything else is skipped", TORVANE_WIDE("--GAIN|0.3|--Test|--gai|--tests|-t|--gain=0.3|--device-||--invert"),
-         {.invert = true, .problems = {"Ignored unknown argument \"--GAIN\".", "Ignored unknown argument \"0.3\".", "Ignored unknown argument \"--Test\".", "Ignored unknown argument \"--gai\".", "Ignored unknown argument \"--tests\".",
-                                       "Ignored unknown argument \"-t\".", "Ignored unknown argument \"--gain=0.3\".", "Ignored unknown argument \"--device-\".", "Ignored unknown argument \"\"."}}},
-        {"a value option given last is dropped", TORVANE_WIDE("--gain"), {.problems = {"Ignored --gain: a value must follow it."}}},
-        {"the last value wins, an empty one too", TORVANE_WIDE("--gain|0.2|--gain|0.3|--device|x|--device|"), {.gain = 0.3, .nameFilter = ""}},
-        {"a value is taken whatever it looks like", TORVANE_WIDE("--device|--invert"), {.nameFilter = "--invert"}},
-        {"the opt-in options", TORVANE_WIDE("--virtual-wheel|--monitor|--trace|out.csv|--low-latency|--version|--Help"), {.virtualWheel = true, .monitor = true, .tracePath = TORVANE_WIDE("out.csv"), .lowLatency = true, .version = true, .problems = {"Ignored unknown argument \"--Help\"."}}},
-        {"the tuning options, white space around a value allowed", TORVANE_WIDE("--steering|0.5|--engine|0|--road|2|--curb|1.5|--damper| 0.4 |--min-force|3e-2|--smooth|-0"), {.tuning = {0.5, 0, 2, 1.5, 0.4, 0.03, 0}}},
+        {.arguments = "", .read = ""},
+        {.arguments = "--diagnose|--test|--invert|--test",
+         .read = "--diagnose=true\n--test=true\n--invert=true\n"},
+        // "--test-mode" alone stores the mode but leaves test mode off; text is lowercased.
+        {.arguments = "--test-mode|CURB|--device|\xC3\x89"
+                      "CRAN MoZa",
+         .read = "--test-mode=\"curb\"\n--device=\"\xC3\x89"
+                 "cran moza\"\n"},
+        {.arguments = "--gain|0.2|--gain|0.25|--device-index|2|--device|x|--device|",
+         .read = "--gain=0.25\n--device-index=2\n--device=\"\"\n"},
+        {.arguments = "--GAIN|--gain=0.3|-t|--device-||--invert",
+         .read = "--invert=true\nIgnored unknown argument \"--GAIN\".\n"
+                 "Ignored unknown argument \"--gain=0.3\".\nIgnored unknown argument \"-t\".\n"
+                 "Ignored unknown argument \"--device-\".\nIgnored unknown argument \"\".\n"},
+        {.arguments = "--device|--invert|--gain",
+         .read = "--device=\"--invert\"\nIgnored --gain: a value must follow it.\n"},
+        {.arguments = "--virtual-wheel|--monitor|--trace|out.csv|--low-latency|--version|-h|/"
+                      "?|--wait|--force",
+         .read = "--virtual-wheel=true\n--monitor=true\n--trace=\"out.csv\"\n--low-latency=true\n--"
+                 "wait=true\n--help=true\n--version=true\n"
+                 "--force=true\n"},
+        {.arguments = "--config|a.toml|--write-config|b.toml",
+         .read = "--config=\"a.toml\"\n--write-config=\"b.toml\"\n"},
+        {.arguments =
+             "--steering|0.5|--engine|0|--road|2|--damper| 0.4 |--min-force|3e-2|--smooth|-0",
+         .read = "--steering=0.5\n--engine=0\n--road=2\n--damper=0.4\n--min-force=0.03\n"},
         // A typo must not silence an effect: the default stays, and the value is named.
-        {"a tuning value that is no number in range keeps the default", TORVANE_WIDE("--curb|0.5|--curb|1,5|--min-force|nan|--smooth|50.01|--engine|inf|--road||--damper|0x1|--steering|-0.1|--smooth|12.5"),
-         {.tuning = {.smoothMs = 12.5},
-          .problems = {"Ignored --curb \"1,5\": expected a number from 0 to 2; using 1.",
-                       "Ignored --min-force \"nan\": expected a number from 0 to 0.2; using 0.",
-                       "Ignored --smooth \"50.01\": expected a number from 0 to 50; using 0.",
-                       "Ignored --engine \"inf\": expected a number from 0 to 2; using 1.",
-                       "Ignored --road \"\": expected a number from 0 to 2; using 1.",
-                       "Ignored --damper \"0x1\": expected a number from 0 to 2; using 1.",
-                       "Ignored --steering \"-0.1\": expected a number from 0 to 2; using 1."}}},
-        {"-h is help", TORVANE_WIDE("-h"), {.help = true}},
-        {"/? is help", TORVANE_WIDE("/?"), {.help = true}},
-        // clang-format on
+        {.arguments = "--curb|1,5|--min-force|nan|--smooth|50.01|--engine|inf|--road||--steering|-"
+                      "0.1|--smooth|12.5",
+         .read = "--smooth=12.5\nIgnored --curb \"1,5\": " + range +
+                 "2; using 1.\nIgnored --min-force \"nan\": " + range +
+                 "0.2; using 0.\nIgnored --smooth \"50.01\": " + range +
+                 "50; using 0.\nIgnored --engine \"inf\": " + range +
+                 "2; using 1.\nIgnored --road \"\": " + range +
+                 "2; using 1.\nIgnored --steering \"-0.1\": " + range + "2; using 1.\n"},
+        // "--gain", "--device-index" and "--test-mode" keep the reading they always had.
+        {.arguments = "--gain| 0.35 |--device-index|-2147483648|--test-mode|Engine",
+         .read = "--test-mode=\"engine\"\n--gain=0.35\n--device-index=-2147483648\n"},
+        {.arguments = "--gain|0.2x|--gain|1",
+         .read = "--gain=0.35\nIgnored --gain \"0.2x\": " + range +
+                 "0.35; using 0.2.\nIgnored --gain \"1\": " + range + "0.35; using 0.35.\n"},
+        {.arguments = "--gain|0,5|--device-index|abc",
+         .read = "--gain=0\n--device-index=0\nIgnored --gain \"0,5\": " + range +
+                 "0.35; using 0 (no force).\nIgnored --device-index \"abc\": expected a whole "
+                 "number; using 0.\n"},
+        {.arguments = "--device-index|2147483648|--test-mode|bogus|"
+                      "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxy",
+         .read = "--test-mode=\"bogus\"\n--device-index=2147483647\nIgnored --device-index "
+                 "\"2147483648\": expected a whole number; using 2147483647.\n"
+                 "Ignored --test-mode \"bogus\": expected one of all, self, steer, road, curb, "
+                 "engine; nothing will play.\n"
+                 "Ignored unknown argument \"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...\".\n"},
     };
-    for (const auto& c : cases) {
-        std::vector<WideString> words = {TORVANE_WIDE("--diagnose")};  // the program's path
-        if (*c.arguments != 0) words.emplace_back();
-        for (const WCHAR* at = c.arguments; *at != 0; ++at) {
-            if (*at == '|') words.emplace_back();
-            if (*at != '|') words.back().push_back(*at);
-        }
-        std::vector<const WCHAR*> argv;
-        for (const WideString& word : words) argv.push_back(word.c_str());
-        EXPECT_EQ(fields(parseBridgeOptions(static_cast<int>(argv.size()), argv.data())),
-                  fields(c.expected))
-            << c.name;
-    }
+    for (const auto& c : cases) EXPECT_EQ(readAll(c.arguments), c.read) << c.arguments;
 }
 
 // One text per row, as "--gain" and "--device-index" read it.
