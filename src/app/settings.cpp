@@ -59,7 +59,8 @@ const Setting kSettings[] = {
     {"damper", Kind::Number, true, 0.0, kMaxStrength, "strength of the damper",
      [](BridgeOptions& o) -> double& { return o.tuning.damper; }},
     {"min-force", Kind::Number, true, 0.0, kMaxMinForce,
-     "smaller steering forces are raised to this fraction of full scale",
+     "weak steering forces are raised toward this fraction of full scale (4 times the force, at "
+     "most this)",
      [](BridgeOptions& o) -> double& { return o.tuning.minForce; }},
     {"smooth", Kind::Number, true, 0.0, kMaxSmoothMs,
      "smoothing of the steering force in ms, adding about as much lag; 0 is off",
