@@ -1,5 +1,6 @@
 #include "app/options.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <limits>
 #include <sstream>
@@ -46,16 +47,19 @@ struct OptionName {
     WideView name;
     Option option;
     bool takesValue;
+    // The value is the next argument even when that is one of the options (as these four have
+    // always read it); the other options count such a value as missing.
+    bool takesAnyValue = false;
 };
 
 constexpr OptionName kOptions[] = {
     {TORVANE_WIDE("--diagnose"), Option::Diagnose, false},
     {TORVANE_WIDE("--test"), Option::Test, false},
-    {TORVANE_WIDE("--test-mode"), Option::TestMode, true},
+    {TORVANE_WIDE("--test-mode"), Option::TestMode, true, true},
     {TORVANE_WIDE("--invert"), Option::Invert, false},
-    {TORVANE_WIDE("--gain"), Option::Gain, true},
-    {TORVANE_WIDE("--device-index"), Option::DeviceIndex, true},
-    {TORVANE_WIDE("--device"), Option::Device, true},
+    {TORVANE_WIDE("--gain"), Option::Gain, true, true},
+    {TORVANE_WIDE("--device-index"), Option::DeviceIndex, true, true},
+    {TORVANE_WIDE("--device"), Option::Device, true, true},
     {TORVANE_WIDE("--virtual-wheel"), Option::VirtualWheel, false},
     {TORVANE_WIDE("--monitor"), Option::Monitor, false},
     {TORVANE_WIDE("--trace"), Option::Trace, true},
@@ -231,16 +235,17 @@ void applyFlag(Option option, BridgeOptions& options) {
     }
 }
 
-void applyValue(const OptionName& name, const platform::WideString& value,
+// Whether the value was used: a tuning value that cannot be used leaves the option as if not
+// given, so that the settings file's value, which then applies, is not said to lose to it.
+bool applyValue(const OptionName& name, const platform::WideString& value,
                 const BridgeOptions& base, BridgeOptions& options) {
     for (const CheckedOption& checked : kCheckedOptions) {
         if (checked.option != name.option) continue;
         // A value that cannot be used falls back to the default (or the settings file's value),
         // never to 0: a typo must not silence a wheel.
-        readCheckedValue(narrowName(name.name), value, checked.lo, checked.hi,
-                         base.tuning.*checked.field, options.tuning.*checked.field,
-                         options.problems);
-        return;
+        return readCheckedValue(narrowName(name.name), value, checked.lo, checked.hi,
+                                base.tuning.*checked.field, options.tuning.*checked.field,
+                                options.problems);
     }
     switch (name.option) {
         case Option::TestMode:
@@ -272,6 +277,7 @@ void applyValue(const OptionName& name, const platform::WideString& value,
         default:
             break;
     }
+    return true;
 }
 
 // Remembered so that a settings file read again later still loses to the command line.
@@ -313,18 +319,35 @@ BridgeOptions parseBridgeOptions(int argc, const WCHAR* const* argv, const Bridg
             noteGiven(*found, options);
             continue;
         }
-        // The value is the next argument whatever it looks like; an option with nothing after it
-        // is dropped as a whole.
-        if (i + 1 >= argc) {
+        // An option with nothing after it is dropped as a whole, and so is one followed by
+        // another option (a forgotten value), which is then read as written.
+        const bool optionFollows =
+            i + 1 < argc && argv[i + 1] != nullptr && findOption(WideView(argv[i + 1])) != nullptr;
+        if (i + 1 >= argc || (optionFollows && !found->takesAnyValue)) {
             options.problems.push_back("Ignored " + narrowName(found->name) +
                                        ": a value must follow it.");
-            break;
+            continue;
         }
         ++i;
         if (argv[i] == nullptr) continue;
-        applyValue(*found, platform::WideString(argv[i]), base, options);
-        noteGiven(*found, options);
+        const platform::WideString value(argv[i]);
+        const std::size_t problems = options.problems.size();
+        if (applyValue(*found, value, base, options)) noteGiven(*found, options);
+        if (optionFollows) {
+            // One line says what happened, in place of the one about the value itself.
+            options.problems.resize(problems);
+            options.problems.push_back("Read \"" + shownText(value) + "\" as the value of " +
+                                       narrowName(found->name) + ", not as an option.");
+        }
     }
+    // Options that only work with another one.
+    const auto given = [&options](std::string_view name) {
+        return std::find(options.given.begin(), options.given.end(), name) != options.given.end();
+    };
+    if (given("--force") && options.writeConfigPath.empty())
+        options.problems.push_back("Ignored --force: it applies only with --write-config.");
+    if (given("--test-mode") && !options.test)
+        options.problems.push_back("Ignored --test-mode: it applies only with --test.");
     return options;
 }
 
@@ -344,19 +367,20 @@ double readGainValue(const platform::WideString& text) {
     return 0.0;
 }
 
-void readCheckedValue(std::string_view option, const platform::WideString& text, double lo,
+bool readCheckedValue(std::string_view option, const platform::WideString& text, double lo,
                       double hi, double fallback, double& result,
                       std::vector<std::string>& problems) {
     double value = 0.0;
     // Not a number, trailing text, NaN and the infinities all fail here.
     if (readWholeNumber(text, value) && value >= lo && value <= hi) {
         result = value + 0.0;  // -0 counts as 0
-        return;
+        return true;
     }
     result = fallback;
     problems.push_back(ignoredValueLine(option, text,
                                         "a number from " + showNumber(lo) + " to " + showNumber(hi),
                                         "using " + showNumber(fallback)));
+    return false;
 }
 
 std::string ignoredValueLine(std::string_view option, const platform::WideString& value,

@@ -39,14 +39,18 @@ struct BridgeOptions {
     /// written, in the order given; the caller prints them on the error stream.
     std::vector<std::string> problems{};
 
-    /// The options the command line gave ("--gain", ...), each once, in the order first given:
-    /// they win over the settings file, also when it is read again.
+    /// The options the command line gave ("--gain", ...), each once, in the order first given,
+    /// leaving out a tuning option whose value could not be used: they win over the settings
+    /// file, also when it is read again.
     std::vector<std::string> given{};
 };
 
 /// Parses the wide argument vector of the entry point; argv[0], the program path, is skipped.
 /// Unrecognised or incomplete arguments are skipped, and values that are not used as written
-/// ("--gain 0,5") are read as ever; each gets a line in problems. Starts from base (the defaults,
+/// ("--gain 0,5") are read as ever; each gets a line in problems. A value option followed by
+/// another option has no value, except "--gain", "--device", "--device-index" and "--test-mode",
+/// which take it (with a line). "--force" without "--write-config" and "--test-mode" without
+/// "--test" get a line too. Starts from base (the defaults,
 /// or what a settings file made of them): a tuning value that cannot be used keeps base's value.
 BridgeOptions parseBridgeOptions(int argc, const WCHAR* const* argv,
                                  const BridgeOptions& base = BridgeOptions{});
@@ -57,8 +61,8 @@ double readGainValue(const platform::WideString& text);
 
 /// A number option's value, checked: the whole value must be a decimal number (white space
 /// around it allowed) from lo to hi. Otherwise result keeps fallback and problems receives the
-/// line that names the option, the value and what it needed.
-void readCheckedValue(std::string_view option, const platform::WideString& text, double lo,
+/// line that names the option, the value and what it needed. Returns whether the value was used.
+bool readCheckedValue(std::string_view option, const platform::WideString& text, double lo,
                       double hi, double fallback, double& result,
                       std::vector<std::string>& problems);
 
