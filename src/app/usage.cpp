@@ -57,12 +57,12 @@ void printUsage(std::ostream& out) {
            "  --damper NUMBER     strength of the damper, 0 to 2 (default: "
         << defaults.tuning.damper
         << ")\n"
-           "  --min-force NUMBER  raise weak steering forces toward this, 0 to 0.2 of full scale: "
-           "a force\n"
-           "                      plays 4 times itself, at most the minimum, never less than "
-           "itself (default: "
+           "  --min-force NUMBER  raise weak steering forces toward this, 0 to 0.2 of full scale "
+           "(default: "
         << defaults.tuning.minForce
-        << ")\n"
+        << "):\n"
+           "                      a force plays 4 times itself, at most this, never less than "
+           "itself\n"
            "  --smooth MS         smooth the steering force over MS ms, 0 to 50, adding about MS "
            "of lag\n"
            "                      (default: "
