@@ -144,7 +144,7 @@ std::string shownText(const platform::WideString& value) {
 
 bool CommandLine::gave(std::string_view option) const {
     return std::any_of(arguments.begin(), arguments.end(), [option](const GivenArgument& given) {
-        return given.row != nullptr && given.row->option == option;
+        return given.row != nullptr && given.counts && given.row->option == option;
     });
 }
 
@@ -167,18 +167,29 @@ CommandLine readCommandLine(int argc, const WCHAR* const* argv) {
             line.arguments.push_back({found});
             continue;
         }
-        // The value is the next argument whatever it looks like; an option with nothing after it
-        // is dropped as a whole.
-        if (i + 1 >= argc) {
+        // An option with nothing after it is dropped as a whole, and so is one followed by
+        // another option (a forgotten value), which is then read as written.
+        const bool optionFollows =
+            i + 1 < argc && argv[i + 1] != nullptr && findOption(WideView(argv[i + 1])) != nullptr;
+        if (i + 1 >= argc || (optionFollows && !found->takesAnyValue)) {
             line.arguments.push_back(
                 {nullptr,
                  {},
                  "Ignored " + std::string(found->option) + ": a value must follow it."});
-            break;
+            continue;
         }
         ++i;
         if (argv[i] == nullptr) continue;
-        line.arguments.push_back({found, platform::WideString(argv[i])});
+        GivenArgument given{found, platform::WideString(argv[i])};
+        double number = 0.0;
+        given.counts =
+            found->kind != SettingKind::Number ||
+            (readWholeNumber(given.value, number) && number >= found->lo && number <= found->hi);
+        // One line says what happened, in place of any about the value itself.
+        if (optionFollows)
+            given.problem = "Read \"" + shownText(given.value) + "\" as the value of " +
+                            std::string(found->option) + ", not as an option.";
+        line.arguments.push_back(std::move(given));
     }
     return line;
 }
@@ -191,9 +202,21 @@ BridgeOptions applyCommandLine(const CommandLine& commandLine, const BridgeOptio
     for (const GivenArgument& given : commandLine.arguments) {
         if (given.row == nullptr) {
             lines.push_back(given.problem);
-        } else {
+        } else if (given.problem.empty()) {
             applyValue(*given.row, given.value, base, options, lines);
+        } else {
+            std::vector<std::string> replaced;
+            applyValue(*given.row, given.value, base, options, replaced);
+            lines.push_back(given.problem);
         }
+    }
+    // Options that only work with another one.
+    for (const SettingRow& row : settingRows()) {
+        if (row.onlyWith.empty() || !commandLine.gave(row.option)) continue;
+        const SettingRow& needed = *findOption(toWide(row.onlyWith));
+        if (valueText(needed, options) == valueText(needed, BridgeOptions{}))
+            lines.push_back("Ignored " + std::string(row.option) + ": it applies only with " +
+                            std::string(row.onlyWith) + ".");
     }
     return options;
 }
@@ -214,19 +237,20 @@ double readGainValue(const platform::WideString& text) {
     return 0.0;
 }
 
-void readCheckedValue(std::string_view option, const platform::WideString& text, double lo,
+bool readCheckedValue(std::string_view option, const platform::WideString& text, double lo,
                       double hi, double fallback, double& result,
                       std::vector<std::string>& problems) {
     double value = 0.0;
     // Not a number, trailing text, NaN and the infinities all fail here.
     if (readWholeNumber(text, value) && value >= lo && value <= hi) {
         result = value + 0.0;  // -0 counts as 0
-        return;
+        return true;
     }
     result = fallback;
     problems.push_back(ignoredValueLine(option, text,
                                         "a number from " + showNumber(lo) + " to " + showNumber(hi),
                                         "using " + showNumber(fallback)));
+    return false;
 }
 
 std::string ignoredValueLine(std::string_view option, const platform::WideString& value,

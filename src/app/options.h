@@ -51,6 +51,9 @@ struct GivenArgument {
     const SettingRow* row = nullptr;  ///< null: skipped, see problem
     platform::WideString value{};
     std::string problem{};
+    /// False for a number whose value cannot be used: the option then counts as not given, so
+    /// that the settings file's value, which applies, is not said to lose to it.
+    bool counts = true;
 };
 
 struct CommandLine {
@@ -61,13 +64,16 @@ struct CommandLine {
 };
 
 /// Reads the wide argument vector of the entry point; argv[0], the program path, is skipped.
-/// Unrecognised arguments and an option whose value is missing are kept as problems.
+/// Unrecognised arguments and an option whose value is missing are kept as problems. A value
+/// option followed by another option has no value, except the options whose row says they take
+/// any value ("--gain", "--device", "--device-index", "--test-mode"): they take it, with a line.
 CommandLine readCommandLine(int argc, const WCHAR* const* argv);
 
 /// base (the defaults, or what a settings file made of them) with what the command line gave
 /// laid over it, the last occurrence winning. Values that are not used as written ("--gain 0,5")
 /// are read as ever, and a number that cannot be used keeps base's value; with problems, each
-/// skipped argument and such value gets a line there, in the command line's order.
+/// skipped argument and such value gets a line there, in the command line's order, then a line for
+/// each option given without the one it needs ("--force" without "--write-config").
 BridgeOptions applyCommandLine(const CommandLine& commandLine, const BridgeOptions& base,
                                std::vector<std::string>* problems = nullptr);
 
@@ -77,8 +83,8 @@ double readGainValue(const platform::WideString& text);
 
 /// A number option's value, checked: the whole value must be a decimal number (white space
 /// around it allowed) from lo to hi. Otherwise result keeps fallback and problems receives the
-/// line that names the option, the value and what it needed.
-void readCheckedValue(std::string_view option, const platform::WideString& text, double lo,
+/// line that names the option, the value and what it needed. Returns whether the value was used.
+bool readCheckedValue(std::string_view option, const platform::WideString& text, double lo,
                       double hi, double fallback, double& result,
                       std::vector<std::string>& problems);
 

@@ -36,7 +36,11 @@ struct SettingRow {
     /// the texts' column.
     std::string_view help{};
     std::string_view meaning{};  ///< the settings file's comment above the key
-    int filePlace = 0;           ///< position in the settings file, from 1; 0 when it has no key
+    /// The value is the next argument even when that is one of the options (as these have
+    /// always read it); other options count such a value as missing.
+    bool takesAnyValue = false;
+    std::string_view onlyWith{};  ///< an option this one does nothing without ("--write-config")
+    int filePlace = 0;            ///< position in the settings file, from 1; 0 when it has no key
     void* (*field)(BridgeOptions&) = nullptr;  ///< where the value lives; its type follows the kind
 };
 

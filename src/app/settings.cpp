@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 #include <ostream>
 #include <system_error>
@@ -77,6 +76,19 @@ bool assign(const SettingRow& row, const toml::node& node, BridgeOptions& option
     return false;
 }
 
+// Enough of a key to recognise a typo, as the command line shows its values: at most 40
+// characters, then "...". A character is never cut in half.
+std::string shortened(std::string_view text) {
+    constexpr std::size_t kShown = 40;
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        // Each character starts with a byte that is not a continuation byte (10xxxxxx).
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && characters++ == kShown)
+            return std::string(text.substr(0, i)) + "...";
+    }
+    return std::string(text);
+}
+
 std::string where(std::string_view name, const toml::source_region& region) {
     return std::string(name) + ":" + std::to_string(region.begin.line) + ": ";
 }
@@ -107,8 +119,8 @@ bool applySettingsText(std::string_view text, std::string_view name, BridgeOptio
         if (setting == nullptr) {
             found.push_back(
                 {key.source().begin.line,
-                 {where(name, key.source()) + "unknown setting " + tomlString(key.str()),
-                  "ignored"}});
+                 {where(name, key.source()) + "unknown setting " + tomlString(shortened(key.str())),
+                  "ignored", true}});
         } else if (!assign(*setting, node, options)) {
             found.push_back({node.source().begin.line,
                              {where(name, node.source()) + std::string(setting->key) + " must be " +
@@ -183,24 +195,20 @@ std::vector<platform::WideString> settingsCandidates(const platform::WideString&
 bool readSettingsFile(const platform::WideString& path, std::string& text,
                       SettingsProblem& problem) {
     const std::string name = toUtf8(path);
-    std::ifstream file(toPath(path), std::ios::binary);
-    if (!file) {
-        problem = {name + ": cannot be read", "using the defaults"};
-        return false;
+    switch (platform::readRegularFile(path, kMaxSettingsBytes, text)) {
+        case platform::FileRead::Read:
+            return true;
+        case platform::FileRead::NotAFile:
+            problem = {name + ": not a regular file", "using the defaults"};
+            return false;
+        case platform::FileRead::TooLarge:
+            problem = {name + ": larger than 64 KiB, so not a settings file", "using the defaults"};
+            return false;
+        case platform::FileRead::Unreadable:
+            break;
     }
-    // One byte more than allowed tells a file that is too large without reading it all.
-    text.assign(kMaxSettingsBytes + 1, '\0');
-    file.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<std::size_t>(file.gcount()));
-    if (file.bad()) {
-        problem = {name + ": cannot be read", "using the defaults"};
-        return false;
-    }
-    if (text.size() > kMaxSettingsBytes) {
-        problem = {name + ": larger than 64 KiB, so not a settings file", "using the defaults"};
-        return false;
-    }
-    return true;
+    problem = {name + ": cannot be read", "using the defaults"};
+    return false;
 }
 
 bool settingsFileExists(const platform::WideString& path) {
@@ -211,11 +219,14 @@ bool settingsFileExists(const platform::WideString& path) {
 FileStamp stampOf(const platform::WideString& path) {
     std::error_code error;
     const std::filesystem::path p = toPath(path);
+    const std::filesystem::file_status status = std::filesystem::status(p, error);
+    if (!std::filesystem::exists(status)) return {};
+    // Something else in the file's place (a directory, a FIFO) exists too, with no size.
     const auto modified = std::filesystem::last_write_time(p, error);
-    if (error) return {};
-    const auto size = std::filesystem::file_size(p, error);
-    if (error) return {};
-    return {static_cast<long long>(modified.time_since_epoch().count()), size, true};
+    const auto size =
+        std::filesystem::is_regular_file(status) ? std::filesystem::file_size(p, error) : 0;
+    return {error ? 0 : static_cast<long long>(modified.time_since_epoch().count()),
+            error ? 0 : size, true, std::filesystem::is_regular_file(status)};
 }
 
 platform::WideString chooseSettingsFile(const platform::WideString& configPath,
@@ -245,6 +256,11 @@ BridgeOptions readSettings(const platform::WideString& path, std::ostream& err) 
 
 bool writeSettings(const BridgeOptions& options, std::ostream& out, std::ostream& err) {
     const std::string name = toUtf8(options.writeConfigPath);
+    std::error_code error;
+    if (std::filesystem::is_directory(toPath(options.writeConfigPath), error)) {
+        err << "Could not write the settings to " << name << ": it is a directory.\n";
+        return false;
+    }
     if (!options.force && settingsFileExists(options.writeConfigPath)) {
         err << name << " exists; not overwritten (add --force to replace it).\n";
         return false;

@@ -2,6 +2,7 @@
 // frame is mapped afresh: the formulas keep nothing between calls.
 #include "ffb/force_synthesis.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace torvane {
@@ -50,13 +51,15 @@ double strengthen(double fraction, double strength, bool& clipped) {
     return limit(strong, -kMaxGain, kMaxGain);
 }
 
-// Gear- and belt-driven wheels do not move below some force: a force that is not 0 is raised to
-// at least minimum, keeping its sign. 0 and -0 stay no force.
+// Gear- and belt-driven wheels do not move below some force: a steering force is raised toward
+// minimum, keeping its sign, along a continuous curve so that a torque that wobbles around 0 never
+// becomes a knock of twice the minimum. Near 0 the force plays kMinForceRamp times itself (0 stays
+// no force), from minimum / kMinForceRamp up to minimum it plays the minimum, above that as is.
 double raiseToMinimum(double force, double minimum) {
     minimum = limit(minimum, 0.0, kMaxMinForce);
-    if (force > 0.0 && force < minimum) return minimum;
-    if (force < 0.0 && force > -minimum) return -minimum;
-    return force;
+    const double size = std::abs(force);
+    const double raised = std::max(size, std::min(size * kMinForceRamp, minimum));
+    return std::copysign(raised, force);
 }
 
 }  // namespace

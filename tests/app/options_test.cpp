@@ -49,63 +49,50 @@ std::string readAll(const char* arguments) {
 }
 
 TEST(Options, ReadsTheCommandLine) {
-    const std::string range = "expected a number from 0 to ";
+    const std::string n = "expected a number from 0 to ";
+    const std::string index = "expected a whole number; using ";
     const struct {
         const char* arguments;  // separated by '|', after the program path
         std::string read;
     } cases[] = {
+        // clang-format off
         {.arguments = "", .read = ""},
-        {.arguments = "--diagnose|--test|--invert|--test",
-         .read = "--diagnose=true\n--test=true\n--invert=true\n"},
-        // "--test-mode" alone stores the mode but leaves test mode off; text is lowercased.
-        {.arguments = "--test-mode|CURB|--device|\xC3\x89"
-                      "CRAN MoZa",
-         .read = "--test-mode=\"curb\"\n--device=\"\xC3\x89"
-                 "cran moza\"\n"},
-        {.arguments = "--gain|0.2|--gain|0.25|--device-index|2|--device|x|--device|",
-         .read = "--gain=0.25\n--device-index=2\n--device=\"\"\n"},
-        {.arguments = "--GAIN|--gain=0.3|-t|--device-||--invert",
-         .read = "--invert=true\nIgnored unknown argument \"--GAIN\".\n"
-                 "Ignored unknown argument \"--gain=0.3\".\nIgnored unknown argument \"-t\".\n"
-                 "Ignored unknown argument \"--device-\".\nIgnored unknown argument \"\".\n"},
-        {.arguments = "--device|--invert|--gain",
-         .read = "--device=\"--invert\"\nIgnored --gain: a value must follow it.\n"},
-        {.arguments = "--virtual-wheel|--monitor|--trace|out.csv|--low-latency|--version|-h|/"
-                      "?|--wait|--force",
-         .read = "--virtual-wheel=true\n--monitor=true\n--trace=\"out.csv\"\n--low-latency=true\n--"
-                 "wait=true\n--help=true\n--version=true\n"
-                 "--force=true\n"},
-        {.arguments = "--config|a.toml|--write-config|b.toml",
-         .read = "--config=\"a.toml\"\n--write-config=\"b.toml\"\n"},
-        {.arguments =
-             "--steering|0.5|--engine|0|--road|2|--damper| 0.4 |--min-force|3e-2|--smooth|-0",
+        {.arguments = "--diagnose|--test|--invert|--test", .read = "--diagnose=true\n--test=true\n--invert=true\n"},
+        {.arguments = "--test-mode|CURB|--device|\xC3\x89" "CRAN MoZa", .read = "--test-mode=\"curb\"\n--device=\"\xC3\x89" "cran moza\"\n"
+                                                                           "Ignored --test-mode: it applies only with --test.\n"},
+        {.arguments = "--gain|0.2|--gain|0.25|--device-index|2|--device|x|--device|", .read = "--gain=0.25\n--device-index=2\n--device=\"\"\n"},
+        {.arguments = "--GAIN|--gain=0.3|-t|--device-||--invert", .read = "--invert=true\nIgnored unknown argument \"--GAIN\".\n"
+                                                                    "Ignored unknown argument \"--gain=0.3\".\nIgnored unknown argument \"-t\".\n"
+                                                                    "Ignored unknown argument \"--device-\".\nIgnored unknown argument \"\".\n"},
+        // Four options take an option as their value, with a line; the others count it as missing.
+        {.arguments = "--device|--invert|--gain|--test|--gain", .read = "--gain=0\n--device=\"--invert\"\nRead \"--invert\" as the value of --device, "
+                                                                          "not as an option.\nRead \"--test\" as the value of --gain, not as an option.\n"
+                                                                          "Ignored --gain: a value must follow it.\n"},
+        {.arguments = "--trace|--monitor|--write-config|--force|--smooth|--gain|0.3", .read = "--gain=0.3\n--monitor=true\n--force=true\nIgnored --trace: "
+                      "a value must follow it.\nIgnored --write-config: a value must follow it.\nIgnored --smooth: a value must follow it.\n"
+                      "Ignored --force: it applies only with --write-config.\n"},
+        {.arguments = "--virtual-wheel|--monitor|--trace|out.csv|--low-latency|--version|-h|/?|--wait",
+         .read = "--virtual-wheel=true\n--monitor=true\n--trace=\"out.csv\"\n--low-latency=true\n--wait=true\n--help=true\n--version=true\n"},
+        {.arguments = "--config|a.toml|--write-config|b.toml|--force", .read = "--config=\"a.toml\"\n--write-config=\"b.toml\"\n--force=true\n"},
+        {.arguments = "--steering|0.5|--engine|0|--road|2|--damper| 0.4 |--min-force|3e-2|--smooth|-0",
          .read = "--steering=0.5\n--engine=0\n--road=2\n--damper=0.4\n--min-force=0.03\n"},
         // A typo must not silence an effect: the default stays, and the value is named.
-        {.arguments = "--curb|1,5|--min-force|nan|--smooth|50.01|--engine|inf|--road||--steering|-"
-                      "0.1|--smooth|12.5",
-         .read = "--smooth=12.5\nIgnored --curb \"1,5\": " + range +
-                 "2; using 1.\nIgnored --min-force \"nan\": " + range +
-                 "0.2; using 0.\nIgnored --smooth \"50.01\": " + range +
-                 "50; using 0.\nIgnored --engine \"inf\": " + range +
-                 "2; using 1.\nIgnored --road \"\": " + range +
-                 "2; using 1.\nIgnored --steering \"-0.1\": " + range + "2; using 1.\n"},
+        {.arguments = "--curb|1,5|--min-force|nan|--smooth|50.01|--engine|inf|--road||--steering|-0.1|--smooth|12.5",
+         .read = "--smooth=12.5\nIgnored --curb \"1,5\": " + n + "2; using 1.\nIgnored --min-force \"nan\": " + n + "0.2; using 0.\n"
+                 "Ignored --smooth \"50.01\": " + n + "50; using 0.\nIgnored --engine \"inf\": " + n + "2; using 1.\n"
+                 "Ignored --road \"\": " + n + "2; using 1.\nIgnored --steering \"-0.1\": " + n + "2; using 1.\n"},
         // "--gain", "--device-index" and "--test-mode" keep the reading they always had.
-        {.arguments = "--gain| 0.35 |--device-index|-2147483648|--test-mode|Engine",
-         .read = "--test-mode=\"engine\"\n--gain=0.35\n--device-index=-2147483648\n"},
-        {.arguments = "--gain|0.2x|--gain|1",
-         .read = "--gain=0.35\nIgnored --gain \"0.2x\": " + range +
-                 "0.35; using 0.2.\nIgnored --gain \"1\": " + range + "0.35; using 0.35.\n"},
-        {.arguments = "--gain|0,5|--device-index|abc",
-         .read = "--gain=0\n--device-index=0\nIgnored --gain \"0,5\": " + range +
-                 "0.35; using 0 (no force).\nIgnored --device-index \"abc\": expected a whole "
-                 "number; using 0.\n"},
-        {.arguments = "--device-index|2147483648|--test-mode|bogus|"
-                      "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxy",
-         .read = "--test-mode=\"bogus\"\n--device-index=2147483647\nIgnored --device-index "
-                 "\"2147483648\": expected a whole number; using 2147483647.\n"
-                 "Ignored --test-mode \"bogus\": expected one of all, self, steer, road, curb, "
-                 "engine; nothing will play.\n"
+        {.arguments = "--gain| 0.35 |--device-index|-2147483648|--test-mode|Engine|--test",
+         .read = "--test=true\n--test-mode=\"engine\"\n--gain=0.35\n--device-index=-2147483648\n"},
+        {.arguments = "--gain|0.2x|--gain|1", .read = "--gain=0.35\nIgnored --gain \"0.2x\": " + n + "0.35; using 0.2.\nIgnored --gain \"1\": " + n +
+                                                      "0.35; using 0.35.\n"},
+        {.arguments = "--gain|0,5|--device-index|abc", .read = "--gain=0\n--device-index=0\nIgnored --gain \"0,5\": " + n + "0.35; using 0 (no force).\n"
+                                                               "Ignored --device-index \"abc\": " + index + "0.\n"},
+        {.arguments = "--device-index|2147483648|--test|--test-mode|bogus|xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxy",
+         .read = "--test=true\n--test-mode=\"bogus\"\n--device-index=2147483647\nIgnored --device-index \"2147483648\": " + index + "2147483647.\n"
+                 "Ignored --test-mode \"bogus\": expected one of all, self, steer, road, curb, engine; nothing will play.\n"
                  "Ignored unknown argument \"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...\".\n"},
+        // clang-format on
     };
     for (const auto& c : cases) EXPECT_EQ(readAll(c.arguments), c.read) << c.arguments;
 }

@@ -79,6 +79,7 @@ TEST(Settings, WrittenFileReadsBackAndTheCommandLineWins) {
     EXPECT_EQ(merged.live.gain, 0.3);
     EXPECT_EQ(merged.live.tuning.steering, 0.5);
     EXPECT_EQ(merged.live.tuning.smoothMs, 1e-5);
+    EXPECT_TRUE(given.gave("--gain") && !given.gave("--steering"));  // the file's steering applies
     EXPECT_EQ(describeChanges(file, read, given), "");
     BridgeOptions changed = file;
     changed.live.gain = 0.2, changed.live.tuning.engine = 0.5, changed.deviceIndex = 2;

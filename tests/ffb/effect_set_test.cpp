@@ -101,12 +101,15 @@ TEST(ForceSynthesis, TuningScalesWithinTheHardMaximum) {
         {-0.42, 0.1, {0.5, 0, 2, 1.5, 0.4, 0.03}, {-300, 0, 16260, 352, 13890, 1200, 9585, 100}, "00000"},  // -210 raised
         {-0.9, 0.35, {2, 2, 2, 2, 2}, {-3500, 3500, 16260, 1232, 13890, 3500, 9585, 1750}, "11010"},
         {0.5, 0.1, {kNaN, -1, 5, kInf, 2}, {0, 0, 16260, 352, 13890, 1600, 9585, 500}, "00000"},  // NaN, <0 silence; >2 is 2
-        {1e-300, 0.1, {1, 1, 1, 1, 1, 0.03}, {300}, "00000"},   // a tiny force is raised
+        // The minimum is reached on a ramp of four times the force: no step at 0.
+        {1e-300, 0.1, {1, 1, 1, 1, 1, 0.2}, {0}, "00000"},      // a tiny force stays tiny
+        {-0.01, 0.1, {1, 1, 1, 1, 1, 0.2}, {-40}, "00000"},     // 0.001 of full scale: 0.004
+        {0.05, 0.1, {1, 1, 1, 1, 1, 0.03}, {200}, "00000"},     // on the ramp
+        {0.5, 0.1, {1, 1, 1, 1, 1, 5}, {2000}, "00000"},        // 0.05: the minimum; 5 counts as 0.2
         {-0.0, 0.1, {1, 1, 1, 1, 1, 0.03}, {0}, "00000"},       // -0 stays no force
         {kNaN, 0.1, {1, 1, 1, 1, 1, 0.03}, {0}, "10000"},       // so does NaN
         {0.3, 0.1, {1, 1, 1, 1, 1, 0.03}, {300}, "00000"},      // exactly the minimum stays
-        {1e-300, 0.1, {1, 1, 1, 1, 1, kNaN}, {0}, "00000"},     // a NaN minimum is none
-        {-1e-300, 0.1, {1, 1, 1, 1, 1, 5}, {-2000}, "00000"},   // above 0.2 counts as 0.2
+        {-0.05, 0.1, {1, 1, 1, 1, 1, kNaN}, {-50}, "00000"},    // a NaN minimum is none
         // clang-format on
     };
     Wheel wheel;
@@ -133,6 +136,7 @@ TEST(ForceSynthesis, SmoothingFollowsTimeAndRestartsAfterAStop) {
         Action action;
         double smoothMs;
         std::int64_t constant;  // after the action; a step to 3500 at gain 0.35
+        double torque = 1.0;
     } steps[] = {
         // clang-format off
         {0, Apply, 20, 0},  // starts from 0, covers no time
@@ -140,7 +144,8 @@ TEST(ForceSynthesis, SmoothingFollowsTimeAndRestartsAfterAStop) {
         {20, Apply, 20, 2212},  // 63 %: 1 - 1/e
         {30, Stop, 20, 0}, {100, Apply, 20, 0}, {120, Apply, 20, 2212},  // again from 0; one pass
         {130, Lose, 20, 0}, {140, Apply, 20, 0},  // a lost wheel: again from 0
-        {144, Apply, 0, 3500}, {148, Apply, 20, 0}, {5000, Apply, 20, 3500},  // off, on, settled
+        // Switched on (or retuned) while playing, it starts from the force being played.
+        {144, Apply, 0, 3500}, {148, Apply, 20, 2231, -1}, {152, Apply, 50, 1790, -1}, {5000, Apply, 20, -3500, -1},
         // clang-format on
     };
     Wheel wheel;
@@ -150,7 +155,7 @@ TEST(ForceSynthesis, SmoothingFollowsTimeAndRestartsAfterAStop) {
         if (s.action == Stop) set.stop();
         if (s.action == Lose) set.markUnloaded();
         if (s.action != Apply) continue;
-        play(set, TelemetryFrame{1.0}, 0.35, {.smoothMs = s.smoothMs}, s.ms * 1'000'000);
+        play(set, TelemetryFrame{s.torque}, 0.35, {.smoothMs = s.smoothMs}, s.ms * 1'000'000);
         EXPECT_EQ(lastSent(set, clips)[0], s.constant) << s.ms;
     }
     // Pass by pass the approach must end on the target, not a rounding step (one unit) short.
