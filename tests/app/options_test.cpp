@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
-#include <tuple>
 #include <vector>
 
 namespace torvane {
@@ -26,13 +25,12 @@ WideString units(std::initializer_list<unsigned> codeUnits) {
 }
 
 // What the command line made of the defaults: "--option=value" for each setting that differs,
-// then its problem lines, all joined by '\n'.
-std::string readAll(const char* arguments) {
+// joined by ' ', then a line feed and a line for each problem.
+std::string readAll(const std::string& arguments) {
     std::vector<WideString> words = {TORVANE_WIDE("torvane-bridge")};
-    const std::string text = arguments;
-    for (std::size_t at = 0; !text.empty() && at <= text.size();) {
-        const std::size_t end = std::min(text.find('|', at), text.size());
-        words.push_back(toWide(text.substr(at, end - at)));
+    for (std::size_t at = 0; !arguments.empty() && at <= arguments.size();) {
+        const std::size_t end = std::min(arguments.find('|', at), arguments.size());
+        words.push_back(toWide(arguments.substr(at, end - at)));
         at = end + 1;
     }
     std::vector<const WCHAR*> argv;
@@ -43,58 +41,67 @@ std::string readAll(const char* arguments) {
     std::string shown;
     for (const SettingRow& row : settingRows())
         if (valueText(row, read) != valueText(row, {}))
-            shown += std::string(row.option) + "=" + valueText(row, read) + "\n";
-    for (const std::string& line : problems) shown += line + "\n";
+            shown += (shown.empty() ? "--" : " --") + std::string(row.option.substr(2)) + "=" +
+                     valueText(row, read);
+    for (const std::string& line : problems) shown += "\n" + line;
     return shown;
 }
 
 TEST(Options, ReadsTheCommandLine) {
-    const std::string n = "expected a number from 0 to ";
-    const std::string index = "expected a whole number; using ";
+    const std::string n = "expected a number from 0 to ", u = "\nIgnored unknown argument ",
+                      must = ": a value must follow it.";
     const struct {
-        const char* arguments;  // separated by '|', after the program path
+        std::string args;  // separated by '|', after the program path
         std::string read;
     } cases[] = {
-        // clang-format off
-        {.arguments = "", .read = ""},
-        {.arguments = "--diagnose|--test|--invert|--test", .read = "--diagnose=true\n--test=true\n--invert=true\n"},
-        {.arguments = "--test-mode|CURB|--device|\xC3\x89" "CRAN MoZa", .read = "--test-mode=\"curb\"\n--device=\"\xC3\x89" "cran moza\"\n"
-                                                                           "Ignored --test-mode: it applies only with --test.\n"},
-        {.arguments = "--gain|0.2|--gain|0.25|--device-index|2|--device|x|--device|", .read = "--gain=0.25\n--device-index=2\n--device=\"\"\n"},
-        {.arguments = "--GAIN|--gain=0.3|-t|--device-||--invert", .read = "--invert=true\nIgnored unknown argument \"--GAIN\".\n"
-                                                                    "Ignored unknown argument \"--gain=0.3\".\nIgnored unknown argument \"-t\".\n"
-                                                                    "Ignored unknown argument \"--device-\".\nIgnored unknown argument \"\".\n"},
+        {.args = "", .read = ""},
+        {.args = "--diagnose|--test|--invert|--test",
+         .read = "--diagnose=true --test=true --invert=true"},
+        {.args = "--test-mode|CURB|--device|\u00C9CRAN",
+         .read = "--test-mode=\"curb\" --device=\"\u00C9cran\"\nIgnored --test-mode: it applies "
+                 "only with --test."},
+        {.args = "--gain|0.2|--gain|0.25|--device-index|2|--device|x|--device|",
+         .read = "--gain=0.25 --device-index=2 --device=\"\""},
+        {.args = "--GAIN|--gain=0.3|-t||--invert",
+         .read = "--invert=true" + u + "\"--GAIN\"." + u + "\"--gain=0.3\"." + u + "\"-t\"." + u +
+                 "\"\"."},
         // Four options take an option as their value, with a line; the others count it as missing.
-        {.arguments = "--device|--invert|--gain|--test|--gain", .read = "--gain=0\n--device=\"--invert\"\nRead \"--invert\" as the value of --device, "
-                                                                          "not as an option.\nRead \"--test\" as the value of --gain, not as an option.\n"
-                                                                          "Ignored --gain: a value must follow it.\n"},
-        {.arguments = "--trace|--monitor|--write-config|--force|--smooth|--gain|0.3", .read = "--gain=0.3\n--monitor=true\n--force=true\nIgnored --trace: "
-                      "a value must follow it.\nIgnored --write-config: a value must follow it.\nIgnored --smooth: a value must follow it.\n"
-                      "Ignored --force: it applies only with --write-config.\n"},
-        {.arguments = "--virtual-wheel|--monitor|--trace|out.csv|--low-latency|--version|-h|/?|--wait",
-         .read = "--virtual-wheel=true\n--monitor=true\n--trace=\"out.csv\"\n--low-latency=true\n--wait=true\n--help=true\n--version=true\n"},
-        {.arguments = "--config|a.toml|--write-config|b.toml|--force", .read = "--config=\"a.toml\"\n--write-config=\"b.toml\"\n--force=true\n"},
-        {.arguments = "--steering|0.5|--engine|0|--road|2|--damper| 0.4 |--min-force|3e-2|--smooth|-0",
-         .read = "--steering=0.5\n--engine=0\n--road=2\n--damper=0.4\n--min-force=0.03\n"},
+        {.args = "--device|--invert|--gain|--test|--gain",
+         .read = "--gain=0 --device=\"--invert\"\nRead \"--invert\" as the value of --device, not "
+                 "as an option.\nRead \"--test\" as the value of --gain, not as an "
+                 "option.\nIgnored --gain" +
+                 must},
+        {.args = "--trace|--monitor|--write-config|--force|--smooth|--gain|0.3",
+         .read = "--gain=0.3 --monitor=true --force=true\nIgnored --trace" + must +
+                 "\nIgnored --write-config" + must + "\nIgnored --smooth" + must +
+                 "\nIgnored --force: it applies only with --write-config."},
+        {.args = "--virtual-wheel|--monitor|--trace|t.csv|--low-latency|--version|-h|/"
+                 "?|--wait|--config|a|--write-config|b|--force",
+         .read =
+             "--virtual-wheel=true --monitor=true --trace=\"t.csv\" --low-latency=true --wait=true "
+             "--config=\"a\" --write-config=\"b\" --help=true --version=true --force=true"},
+        {.args = "--steering|0.5|--engine|0|--road|2|--damper| 0.4 |--min-force|3e-2|--smooth|-0",
+         .read = "--steering=0.5 --engine=0 --road=2 --damper=0.4 --min-force=0.03"},
         // A typo must not silence an effect: the default stays, and the value is named.
-        {.arguments = "--curb|1,5|--min-force|nan|--smooth|50.01|--engine|inf|--road||--steering|-0.1|--smooth|12.5",
-         .read = "--smooth=12.5\nIgnored --curb \"1,5\": " + n + "2; using 1.\nIgnored --min-force \"nan\": " + n + "0.2; using 0.\n"
-                 "Ignored --smooth \"50.01\": " + n + "50; using 0.\nIgnored --engine \"inf\": " + n + "2; using 1.\n"
-                 "Ignored --road \"\": " + n + "2; using 1.\nIgnored --steering \"-0.1\": " + n + "2; using 1.\n"},
+        {.args = "--curb|1,5|--min-force|nan|--smooth|50.01|--road||--smooth|12.5",
+         .read = "--smooth=12.5\nIgnored --curb \"1,5\": " + n +
+                 "2; using 1.\nIgnored --min-force \"nan\": " + n +
+                 "0.2; using 0.\nIgnored --smooth \"50.01\": " + n +
+                 "50; using 0.\nIgnored --road \"\": " + n + "2; using 1."},
         // "--gain", "--device-index" and "--test-mode" keep the reading they always had.
-        {.arguments = "--gain| 0.35 |--device-index|-2147483648|--test-mode|Engine|--test",
-         .read = "--test=true\n--test-mode=\"engine\"\n--gain=0.35\n--device-index=-2147483648\n"},
-        {.arguments = "--gain|0.2x|--gain|1", .read = "--gain=0.35\nIgnored --gain \"0.2x\": " + n + "0.35; using 0.2.\nIgnored --gain \"1\": " + n +
-                                                      "0.35; using 0.35.\n"},
-        {.arguments = "--gain|0,5|--device-index|abc", .read = "--gain=0\n--device-index=0\nIgnored --gain \"0,5\": " + n + "0.35; using 0 (no force).\n"
-                                                               "Ignored --device-index \"abc\": " + index + "0.\n"},
-        {.arguments = "--device-index|2147483648|--test|--test-mode|bogus|xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxy",
-         .read = "--test=true\n--test-mode=\"bogus\"\n--device-index=2147483647\nIgnored --device-index \"2147483648\": " + index + "2147483647.\n"
-                 "Ignored --test-mode \"bogus\": expected one of all, self, steer, road, curb, engine; nothing will play.\n"
-                 "Ignored unknown argument \"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...\".\n"},
-        // clang-format on
+        {.args = "--gain| 0.35 |--device-index|-2147483648|--test-mode|Engine|--test",
+         .read = "--test=true --test-mode=\"engine\" --gain=0.35 --device-index=-2147483648"},
+        {.args = "--gain|0.2x|--gain|0,5|--device-index|abc",
+         .read = "--gain=0 --device-index=0\nIgnored --gain \"0.2x\": " + n +
+                 "0.35; using 0.2.\nIgnored --gain \"0,5\": " + n +
+                 "0.35; using 0 (no force).\nIgnored --device-index \"abc\": expected a whole "
+                 "number; using 0."},
+        {.args = "--test|--test-mode|bogus|" + std::string(41, 'x'),
+         .read = "--test=true --test-mode=\"bogus\"\nIgnored --test-mode \"bogus\": expected one "
+                 "of all, self, steer, road, curb, engine; nothing will play." +
+                 u + "\"" + std::string(40, 'x') + "...\"."},
     };
-    for (const auto& c : cases) EXPECT_EQ(readAll(c.arguments), c.read) << c.arguments;
+    for (const auto& c : cases) EXPECT_EQ(readAll(c.args), c.read) << c.args;
 }
 
 // One text per row, as "--gain" and "--device-index" read it.
@@ -104,7 +111,6 @@ TEST(Options, ReadsTheGainAndTheIndex) {
         double gain;
         std::int32_t index;
     } cases[] = {
-        // clang-format off
         {TORVANE_WIDE("0.2x"), 0.2, 0},
         {TORVANE_WIDE("0,2"), 0.0, 0},
         {TORVANE_WIDE("0.35"), 0.35, 0},
@@ -124,7 +130,6 @@ TEST(Options, ReadsTheGainAndTheIndex) {
         // U+0132 and U+0135 must not be cut down to their low bytes, the ASCII digits '2' and '5'.
         {units({'.', 0x0132}), 0.0, 0},
         {units({'1', 0x0135}), 0.35, 1},
-        // clang-format on
     };
     for (const auto& c : cases) {
         const double gain = readGainValue(c.text);

@@ -23,7 +23,6 @@ def full_pipe():
     return read_end, write_end
 
 
-
 @case
 def case_stuck_console(command, gone=False):
     """The console takes no text from the first line on (both streams a full pipe, or one whose
@@ -67,11 +66,9 @@ def case_stuck_console(command, gone=False):
           f"datagram; Ctrl+C to exit {stop_time * 1000:.0f} ms")
 
 
-
 @case
 def case_gone_console(command):
     case_stuck_console(command, gone=True)
-
 
 
 @case
@@ -107,7 +104,6 @@ def case_session_end(command):
     rows = bridge.trace()
     check(len(rows) > 2 and rows[-2][9] == 1 and rows[-1][9] == 0,
           f"the trace does not end with the stop of playing effects: {rows[-3:]}")
-
 
 
 @case

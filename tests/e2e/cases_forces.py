@@ -58,11 +58,9 @@ def case_worked_example(command, *options, stop=signal.SIGINT):
     check(any(shown.fullmatch(line) for line in monitor), f"no monitor line playing{bridge.text()}")
 
 
-
 @case
 def case_low_latency(command):
     case_worked_example(command, "--low-latency", "--invert", stop=signal.SIGTERM)
-
 
 
 @case
@@ -80,7 +78,6 @@ def case_tuned(command):
           f"sent {applied[-1][1:9] if applied else None}, expected {expected}")
 
 
-
 @case
 def case_smooth_step(command):
     """With --smooth 20 a step in the aligning torque arrives through intermediate values."""
@@ -95,7 +92,6 @@ def case_smooth_step(command):
     check(forces and forces[-1] == -900, f"did not reach -900: {forces[-5:]}")
     check(len(set(between)) >= 3 and between == sorted(between, reverse=True),
           f"the step was not smooth: {between}")
-
 
 
 @case
@@ -123,7 +119,6 @@ def case_hostile(command):
               (5555, 125000), (0, 875)]
     for row in playing_rows(bridge.trace()):
         check(all(low <= v <= high for v, (low, high) in zip(row[1:9], limits)), f"traced {row}")
-
 
 
 @case

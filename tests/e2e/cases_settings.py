@@ -12,7 +12,6 @@ def write_text(path, text):
         f.write(text)
 
 
-
 def rewrite_often(path, text, peer):
     """An editor that empties the file, then writes it: every 2 ms for a second, with telemetry."""
     end = time.monotonic() + 1.0
@@ -20,7 +19,6 @@ def rewrite_often(path, text, peer):
         write_text(path, text)
         peer.sender.sendto(WORKED_EXAMPLE, TELEMETRY)
         time.sleep(0.002)
-
 
 
 @case
@@ -58,7 +56,6 @@ def case_settings(command):
     seen = [v for i, v in enumerate(applied) if i == 0 or v != applied[i - 1]]
     expected = [[-420, 0, 16260, 704, 13890, 2400, 9585, 200], [-300, 0, 16260, 176, 13890, 1200, 9585, 100]]
     check(seen == expected, f"sent {seen}, expected {expected}")
-
 
 
 @case

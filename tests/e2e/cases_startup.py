@@ -17,7 +17,6 @@ def case_no_wheel_ends_at_once(command):
     check(time.monotonic() - start < 30, "took too long")
 
 
-
 @case
 def case_warnings(command):
     """Mistakes on the command line are named on the error stream; the run goes on as before."""
@@ -30,7 +29,6 @@ def case_warnings(command):
                  'No controller name contains "logitech"; using [0] Torvane Virtual Wheel.'):
         check(bridge.err.count(line) == 1, f"not one {line!r}{bridge.text()}")
     check("Selected: Torvane Virtual Wheel" in bridge.out, f"no selection{bridge.text()}")
-
 
 
 @case
@@ -49,7 +47,6 @@ def case_diagnose(command):
     states = [line for line in bridge.out if line.startswith('{"type":"raw-input"')]
     check(states == ['{"type":"raw-input","axes":{"x":0,"y":10000,"z":10000,"rx":0,"ry":0,"rz":0,'
                      '"slider0":0,"slider1":0},"buttons":[]}'], f"state lines{bridge.text()}")
-
 
 
 @case

@@ -8,7 +8,9 @@ sockets, real time and its trace file.
 PROGRAM is the Linux binary, or the .exe with a launcher such as cmake/wine-run.sh PREFIX.
 Each case starts the program, talks to it on 127.0.0.1:8766 and :8767, ends it, and checks its
 exit code, its output and its trace. Prints one line per case and "N passed, N failed".
-The cases live in the cases_*.py modules beside this file, each registering its own.
+These are the program's observable behaviour; the unit suite keeps only pure logic and faults
+that need an injected wheel. The cases live in the cases_*.py modules beside this file, each
+registering its own.
 """
 import glob
 import importlib

@@ -1,22 +1,9 @@
-#!/usr/bin/env python3
 """The black-box suite's harness: one run of the program (Bridge), the driving application's side
-(Peer), the trace's reader, and the register of cases that the case modules fill.
-
-    e2e.py CASE [CASE...] -- [LAUNCHER...] PROGRAM
-    e2e.py --list
-
-PROGRAM is the Linux binary, or the .exe with a launcher such as cmake/wine-run.sh PREFIX.
-Each case starts the program, talks to it on 127.0.0.1:8766 and :8767, ends it, and checks its
-exit code, its output and its trace. Prints one line per case and "N passed, N failed".
-These are the program's observable behaviour; the unit suite keeps only pure logic and faults
-that need an injected wheel.
-"""
+(Peer), the trace's reader, and the register the case modules fill (see e2e.py)."""
 import os
-import random
 import re
 import signal
 import socket
-import statistics
 import subprocess
 import sys
 import tempfile
@@ -192,7 +179,7 @@ def main(argv):
         print(";".join(CASES))
         return 0
     if "--" not in argv:
-        print(__doc__, file=sys.stderr)
+        print(sys.modules["__main__"].__doc__, file=sys.stderr)
         return 2
     isolate_settings()
     split = argv.index("--")
