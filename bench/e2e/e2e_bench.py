@@ -53,6 +53,9 @@ import threading
 import time
 
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+# The black-box suite's worked example and trace reader, so both read the program alike.
+sys.path.insert(0, os.path.join(REPO, "tests", "e2e"))
+from harness import WORKED_EXAMPLE, parse_trace as read_trace  # noqa: E402
 TELEMETRY = ("127.0.0.1", 8766)
 REPORTS = ("127.0.0.1", 8767)
 RATES = (60, 250, 1000)
@@ -62,7 +65,6 @@ LAP = os.path.join(REPO, "samples", "lap.jsonl")
 # not raise its priority (it gets none: "without"); --low-latency as root (real-time priority).
 MODES = (("default loop", [], False), ("--low-latency, user", ["--low-latency"], True),
          ("--low-latency, root", ["--low-latency"], False))
-SENT_LETTERS = "cersd"  # the trace's sent column: one letter per effect handed to the wheel
 SO_TIMESTAMPNS = getattr(socket, "SO_TIMESTAMPNS", 35)  # Linux; Python names it only lately
 
 # Tags: at the default gain of 0.1 the constant force is trunc(aligningTorque * 1000). A torque
@@ -79,8 +81,6 @@ def datagram(tag):
 
 
 DATAGRAMS = [datagram(tag) for tag in TAGS]
-WORKED_EXAMPLE = (b'{"aligningTorque":-0.42,"engineHz":61.5,"engineGain":0.3,"roadGain":0.12,'
-                  b'"curbPulse":0.8,"speed":27.4,"verticalAccel":1.6,"curb":true}')
 
 
 def lap_datagrams():
@@ -427,17 +427,10 @@ def summary(values):
 
 def parse_trace(lines):
     """(clock_start_ns, [(time_ns since the loop start, constant, effects sent)]) of the passes
-    that played. Traces from before the sent column count all five effects as sent."""
-    start = int(lines[0].rsplit("clock_start_ns=", 1)[1])
-    rows = []
-    for line in lines[2:]:
-        fields = line.split(",")
-        if len(fields) in (11, 12) and fields[9] == "1" and fields[1]:
-            whole, _, fraction = fields[0].partition(".")
-            time_ns = int(whole) * 1_000_000 + int((fraction + "000")[:3]) * 1000
-            sent = len(fields[11]) if len(fields) == 12 else len(SENT_LETTERS)
-            rows.append((time_ns, int(fields[1]), sent))
-    return start, rows
+    that played, read by the black-box suite's reader."""
+    start, rows = read_trace(lines)
+    return start, [(round(r[0] * 1e6), r[1], len(r[11])) for r in rows
+                   if r[9] == 1 and r[1] is not None]
 
 
 def played_sequence(rows):

@@ -1,37 +1,51 @@
 #include "app/live_page.h"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <ostream>
 #include <system_error>
 
+#include "app/setting_table.h"
 #include "app/settings.h"
 #include "platform/text.h"
 
 namespace torvane {
 namespace {
 
-struct Presentation {
-    std::string_view key, unit;
-    double step;
-};
+// The settings a slider or a box can show: those of the file that hold a number or a flag.
+bool shown(const SettingRow& row) {
+    return !row.key.empty() && (row.kind == SettingKind::Flag || row.kind == SettingKind::Number ||
+                                row.kind == SettingKind::Gain || row.kind == SettingKind::Index);
+}
 
-constexpr Presentation kPresentation[] = {
-    {"gain", "", 0.005},
-    {"steering", "x", 0.05},
-    {"engine", "x", 0.05},
-    {"road", "x", 0.05},
-    {"curb", "x", 0.05},
-    {"damper", "x", 0.05},
-    {"min-force", "of full scale", 0.005},
-    {"smooth", "ms", 1},
-};
+// A slider's step: about a two-hundredth of the range, rounded to 1, 5 or a power of ten.
+double stepOf(const SettingRow& row) {
+    if (row.kind == SettingKind::Flag || row.kind == SettingKind::Index) return 1;
+    const double range = row.hi - row.lo;
+    if (range <= 0.5) return 0.005;
+    if (range <= 5) return 0.05;
+    return 1;
+}
 
-Presentation presentationOf(std::string_view key) {
-    for (const Presentation& p : kPresentation)
-        if (p.key == key) return p;
-    return {key, "", 1};
+// Sets a live row's value in options, held to its range; false for any other row.
+bool setValue(const SettingRow& row, BridgeOptions& options, double value) {
+    if (!appliesLive(row) || std::isnan(value)) return false;
+    void* at = row.field(options);
+    if (row.kind == SettingKind::Flag) {
+        *static_cast<bool*>(at) = value != 0;
+    } else {
+        *static_cast<double*>(at) = std::clamp(value, row.lo, row.hi) + 0.0;  // -0 counts as 0
+    }
+    return true;
+}
+
+std::string lockReason(const SettingRow& row, const CommandLine& commandLine) {
+    if (commandLine.gave(row.option))
+        return "the command line's " + std::string(row.option) + " wins";
+    if (!appliesLive(row)) return "applies at the next start";
+    return "";
 }
 
 std::filesystem::path toPath(const platform::WideString& path) {
@@ -41,9 +55,12 @@ std::filesystem::path toPath(const platform::WideString& path) {
 
 }  // namespace
 
-LivePage::LivePage(const BridgeOptions& options, platform::WideString path, observe::RimProbe* rim,
-                   std::int64_t loopStartTime)
-    : options_(options), path_(std::move(path)), publisher_(slot_, rim, loopStartTime) {}
+LivePage::LivePage(const BridgeOptions& options, const CommandLine& commandLine,
+                   platform::WideString path, observe::RimProbe* rim, std::int64_t loopStartTime)
+    : options_(options),
+      commandLine_(commandLine),
+      path_(std::move(path)),
+      publisher_(slot_, rim, loopStartTime) {}
 
 bool LivePage::start(page::PageFacts facts, std::ostream& out, std::ostream& err) {
     facts.settingsFile = toUtf8(path_);
@@ -76,19 +93,16 @@ BridgeOptions LivePage::inEffect() {
         // A change not yet taken by the loop is the newest word.
         const std::lock_guard<std::mutex> lock(handoverMutex_);
         if (pending_.load()) {
-            options.gain = handed_.gain;
-            options.invert = handed_.invert;
-            options.tuning = handed_.tuning;
+            options.live = handed_;
             return options;
         }
     }
-    page::LiveRecord record;
-    if (slot_.read(record)) {
-        options.gain = record.gain;
-        options.invert = record.invert != 0;
-        options.tuning = {record.steering,     record.engineStrength, record.roadStrength,
-                          record.curbStrength, record.damperStrength, record.minForce,
-                          record.smooth};
+    page::LiveRecord r;
+    if (slot_.read(r)) {
+        options.live = {r.gain,
+                        r.invert != 0,
+                        {r.steering, r.engineStrength, r.roadStrength, r.curbStrength,
+                         r.damperStrength, r.minForce, r.smooth}};
     }
     return options;
 }
@@ -105,16 +119,9 @@ BridgeOptions LivePage::fileOptions(bool& readable) {
     return options;
 }
 
-std::string LivePage::lockReason(std::string_view name) const {
-    const std::string option = "--" + std::string(name);
-    if (std::find(options_.given.begin(), options_.given.end(), option) == options_.given.end())
-        return "";
-    return "the command line's " + option + " wins";
-}
-
-void LivePage::handOver(const BridgeOptions& options) {
+void LivePage::handOver(const LiveSettings& live) {
     const std::lock_guard<std::mutex> lock(handoverMutex_);
-    handed_ = liveSettingsOf(options);
+    handed_ = live;
     pending_.store(true, std::memory_order_release);
 }
 
@@ -124,35 +131,33 @@ std::vector<page::SettingView> LivePage::settings() {
     const BridgeOptions saved = fileOptions(readable);
     const BridgeOptions defaults;
     std::vector<page::SettingView> views;
-    for (const SettingInfo& info : numberSettings()) {
-        page::SettingView view;
-        view.name = info.key;
-        view.help = info.meaning;
-        view.flag = info.flag;
-        view.live = info.live;
-        view.lo = info.lo;
-        view.hi = info.hi;
-        const Presentation p = presentationOf(info.key);
-        view.unit = p.unit;
-        view.step = p.step;
-        settingValue(now, info.key, view.value);
-        settingValue(saved, info.key, view.saved);
-        settingValue(defaults, info.key, view.fallback);
-        view.lockedBy = lockReason(info.key);
-        if (!info.live && view.lockedBy.empty()) view.lockedBy = "applies at the next start";
-        views.push_back(std::move(view));
+    for (const SettingRow* row : fileRows()) {
+        if (!shown(*row)) continue;
+        const bool flag = row->kind == SettingKind::Flag;
+        views.push_back({.name = std::string(row->key),
+                         .help = std::string(row->meaning),
+                         .unit = std::string(row->unit),
+                         .flag = flag,
+                         .live = appliesLive(*row),
+                         .value = numberOf(*row, now),
+                         .saved = numberOf(*row, saved),
+                         .fallback = numberOf(*row, defaults),
+                         .lo = flag ? 0 : row->lo,
+                         .hi = flag ? 1 : row->hi,
+                         .step = stepOf(*row),
+                         .lockedBy = lockReason(*row, commandLine_)});
     }
     return views;
 }
 
 std::string LivePage::change(std::string_view name, double value) {
-    for (const SettingInfo& info : numberSettings()) {
-        if (info.key != name) continue;
-        if (!info.live) return std::string(name) + " applies at the next start";
-        if (const std::string reason = lockReason(name); !reason.empty()) return reason;
+    for (const SettingRow* row : fileRows()) {
+        if (row->key != name || !shown(*row)) continue;
+        if (const std::string reason = lockReason(*row, commandLine_); !reason.empty())
+            return std::string(name) + ": " + reason;
         BridgeOptions options = inEffect();
-        if (!setSettingValue(options, name, value)) return "not a setting";
-        handOver(options);
+        if (!setValue(*row, options, value)) return "not a number";
+        handOver(options.live);
         return "";
     }
     return "unknown setting";
@@ -163,12 +168,10 @@ std::string LivePage::save() {
     BridgeOptions file = fileOptions(readable);
     if (!readable) return "the settings file does not read cleanly; mend it by hand first";
     const BridgeOptions now = inEffect();
-    for (const SettingInfo& info : numberSettings()) {
-        double value = 0;
-        // What the command line fixes is not the file's business.
-        if (info.live && lockReason(info.key).empty() && settingValue(now, info.key, value))
-            setSettingValue(file, info.key, value);
-    }
+    // The live settings the page may change; what the command line fixes is not the file's.
+    for (const SettingRow* row : fileRows())
+        if (shown(*row) && lockReason(*row, commandLine_).empty())
+            setValue(*row, file, numberOf(*row, now));
     // A new file, then a rename over the old one: the reload never reads half a file.
     const std::filesystem::path target = toPath(path_);
     std::filesystem::path fresh = target;
@@ -194,12 +197,10 @@ std::string LivePage::revert() {
     const BridgeOptions file = fileOptions(readable);
     if (!readable) return "the settings file does not read cleanly";
     BridgeOptions options = inEffect();
-    for (const SettingInfo& info : numberSettings()) {
-        double value = 0;
-        if (info.live && lockReason(info.key).empty() && settingValue(file, info.key, value))
-            setSettingValue(options, info.key, value);
-    }
-    handOver(options);
+    for (const SettingRow* row : fileRows())
+        if (shown(*row) && lockReason(*row, commandLine_).empty())
+            setValue(*row, options, numberOf(*row, file));
+    handOver(options.live);
     return "";
 }
 

@@ -1,6 +1,7 @@
 // "--page": the live page's place in the program. The loop publishes each pass to the page and
 // takes the page's setting changes between passes, as it takes a reloaded settings file; the
-// page's server reads and writes the settings file through here.
+// page's server reads and writes the settings file through here. What the page shows of each
+// setting (range, default, unit, meaning, whether it applies live) comes from the setting table.
 #pragma once
 
 #include <atomic>
@@ -11,7 +12,6 @@
 #include <string>
 
 #include "app/options.h"
-#include "app/settings_watcher.h"
 #include "observe/rim_probe.h"
 #include "page/live_record.h"
 #include "page/page_server.h"
@@ -22,10 +22,10 @@ namespace torvane {
 
 class LivePage final : public page::SettingsPort {
   public:
-    /// options: in effect at start; path: the settings file that Save writes (it may not exist
-    /// yet). rim may be null.
-    LivePage(const BridgeOptions& options, platform::WideString path, observe::RimProbe* rim,
-             std::int64_t loopStartTime);
+    /// options: in effect at start; commandLine: what it gave (the page shows those settings
+    /// locked); path: the settings file that Save writes (it may not exist yet). rim may be null.
+    LivePage(const BridgeOptions& options, const CommandLine& commandLine,
+             platform::WideString path, observe::RimProbe* rim, std::int64_t loopStartTime);
 
     /// Binds the port and prints "Live page: http://127.0.0.1:PORT/#TOKEN" on out; or says on
     /// err why there is no page (the bridge runs on without it).
@@ -45,10 +45,10 @@ class LivePage final : public page::SettingsPort {
   private:
     BridgeOptions inEffect();  // the options with the live settings the loop uses now
     BridgeOptions fileOptions(bool& readable);
-    std::string lockReason(std::string_view name) const;
-    void handOver(const BridgeOptions& options);
+    void handOver(const LiveSettings& live);
 
     const BridgeOptions options_;
+    const CommandLine& commandLine_;
     const platform::WideString path_;
     page::LatestSlot<page::LiveRecord> slot_;
     page::Publisher publisher_;

@@ -105,7 +105,7 @@ void Monitor::format(const PassRecord& pass, Text& text) {
     }
 
     const torvane::SentEffects& effects = pass.effects;
-    if (effects.playing) {
+    if (effects.started) {
         text.put(" | playing: ");
         putPercent(text, "constant", effects.constantForce);
         putPercent(text, " engine", effects.engineSine);

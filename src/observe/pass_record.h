@@ -23,6 +23,9 @@ struct PassRecord {
     double gain = 0;  ///< the live settings the pass used
     bool invert = false;
     torvane::ForceTuning tuning{};
+    /// The steering force the formulas asked for, as a fraction of full scale, before the input's
+    /// limit and the hard maximum: beside the constant force sent it shows what clipping takes.
+    double requestedSteering = 0;
 };
 
 /// Told about every pass, on the loop's thread; must neither allocate nor wait.

@@ -14,7 +14,7 @@ double percent(const torvane::SentEffect& effect) {
 void Publisher::observe(const observe::PassRecord& pass) {
     ++passes_;
     const torvane::SentEffects& e = pass.effects;
-    const bool playing = e.playing && !pass.stopped;
+    const bool playing = e.started && !pass.stopped;
     clipping_.add(pass.now, playing && e.constantForce.clipped);
 
     LiveRecord r;
@@ -25,7 +25,7 @@ void Publisher::observe(const observe::PassRecord& pass) {
         r.road = percent(e.roadSine);
         r.curb = percent(e.curbSquare);
         r.damper = percent(e.damper);
-        r.requested = e.requestedSteering * 100.0;
+        r.requested = pass.requestedSteering * 100.0;
     }
     r.clipShare = clipping_.share();
     double torque = 0;

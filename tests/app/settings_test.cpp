@@ -23,8 +23,9 @@ TEST(Settings, ReadsTheTextOrNamesEachProblem) {
          "min-force = 0.03\nsmooth = 10\nlow-latency = true\nmonitor = true\ntrace = \"lap.csv\"\n"
          "wait = true\nvirtual-wheel = true # a comment\n",
          [](BridgeOptions& o) {
-             o.gain = 0.2, o.invert = true, o.nameFilter = "wheel", o.deviceIndex = 1;
-             o.tuning.steering = 0.8, o.tuning.minForce = 0.03, o.tuning.smoothMs = 10;
+             o.live.gain = 0.2, o.live.invert = true, o.nameFilter = "wheel", o.deviceIndex = 1;
+             o.live.tuning.steering = 0.8, o.live.tuning.minForce = 0.03,
+             o.live.tuning.smoothMs = 10;
              o.lowLatency = o.monitor = o.wait = o.virtualWheel = true;
              o.tracePath = TORVANE_WIDE("lap.csv");
          },
@@ -33,7 +34,7 @@ TEST(Settings, ReadsTheTextOrNamesEachProblem) {
         {"types, ranges and unknown keys: the rest still applies",
          "gain = 0.5\nsteering = \"1\"\nsmooth = 12.5\ninvert = 1\ndevice-index = 3000000000\n"
          "gian = 0.2\nengine = nan\n[road]\n",
-         [](BridgeOptions& o) { o.tuning.smoothMs = 12.5; },
+         [](BridgeOptions& o) { o.live.tuning.smoothMs = 12.5; },
          "c.toml:1: gain must be a number from 0 to 0.35; using the default 0.1.\n"
          "c.toml:2: steering must be a number from 0 to 2; using the default 1.\n"
          "c.toml:4: invert must be true or false; using the default false.\n"
@@ -63,7 +64,7 @@ TEST(Settings, ReadsTheTextOrNamesEachProblem) {
 
 TEST(Settings, WrittenFileReadsBackAndTheCommandLineWins) {
     BridgeOptions file;
-    file.gain = 0.123456789, file.tuning.steering = 0.5, file.tuning.smoothMs = 1e-5;
+    file.live.gain = 0.123456789, file.live.tuning.steering = 0.5, file.live.tuning.smoothMs = 1e-5;
     file.nameFilter = "a\"b\\c\x01", file.tracePath = TORVANE_WIDE("d\u00E9j\u00E0.csv");
     BridgeOptions read;
     std::vector<SettingsProblem> problems;
@@ -73,15 +74,16 @@ TEST(Settings, WrittenFileReadsBackAndTheCommandLineWins) {
     // What the command line gives wins; a value it cannot use keeps the file's.
     const WCHAR* argv[] = {TORVANE_WIDE("torvane-bridge"), TORVANE_WIDE("--gain"),
                            TORVANE_WIDE("0.3"), TORVANE_WIDE("--steering"), TORVANE_WIDE("x")};
-    const BridgeOptions merged = parseBridgeOptions(5, argv, file);
-    EXPECT_EQ(merged.gain, 0.3);
-    EXPECT_EQ(merged.tuning.steering, 0.5);
-    EXPECT_EQ(merged.tuning.smoothMs, 1e-5);
-    EXPECT_EQ(merged.given, (std::vector<std::string>{"--gain", "--steering"}));
-    EXPECT_EQ(describeChanges(file, read, merged.given), "");
+    const CommandLine given = readCommandLine(5, argv);
+    const BridgeOptions merged = applyCommandLine(given, file);
+    EXPECT_EQ(merged.live.gain, 0.3);
+    EXPECT_EQ(merged.live.tuning.steering, 0.5);
+    EXPECT_EQ(merged.live.tuning.smoothMs, 1e-5);
+    EXPECT_TRUE(given.gave("--gain") && !given.gave("--steering"));  // the file's steering applies
+    EXPECT_EQ(describeChanges(file, read, given), "");
     BridgeOptions changed = file;
-    changed.gain = 0.2, changed.tuning.engine = 0.5, changed.deviceIndex = 2;
-    EXPECT_EQ(describeChanges(file, changed, merged.given),
+    changed.live.gain = 0.2, changed.live.tuning.engine = 0.5, changed.deviceIndex = 2;
+    EXPECT_EQ(describeChanges(file, changed, given),
               "gain 0.123456789 -> 0.2 (the command line's --gain wins), engine 1 -> 0.5, "
               "device-index -1 -> 2 (after a restart)");
 }

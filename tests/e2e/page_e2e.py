@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 """Black-box tests of "--page": the live page in a real browser, and its server's rules.
 
-    page_e2e.py CASE [CASE...] [--screenshot PNG] [--lap JSONL] -- [LAUNCHER...] PROGRAM
+    page_e2e.py CASE [CASE...] -- [LAUNCHER...] PROGRAM
 
-browser drives Debian's headless Chromium through chromium-driver (python3-selenium); security
-speaks HTTP itself. --lap plays that many seconds of a JSON-lines lap before the screenshot.
+browser drives Debian's headless Chromium through chromium-driver (python3-selenium: run this
+with /usr/bin/python3); security speaks HTTP itself. With TORVANE_PAGE_SCREENSHOT=PNG the browser
+case saves the page there at its end, after 25 s of the lap TORVANE_PAGE_LAP (JSON lines) if set.
 """
 import http.client
 import json
@@ -16,7 +17,8 @@ import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e import Bridge, Failure, Peer, WORKED_EXAMPLE, check, playing_rows, write_text  # noqa: E402
+from harness import (Bridge, Failure, Peer, WORKED_EXAMPLE, case, check, main,  # noqa: E402
+                     playing_rows)
 
 PORT = 8768
 ORIGIN = f"http://127.0.0.1:{PORT}"
@@ -60,7 +62,8 @@ def stream():
     return client, client.recv(64).split(b"\r\n")[0]
 
 
-def case_security(command, _):
+@case
+def case_security(command):
     bridge, token = start(command)
     status, headers, _ = request("GET", "/")
     names = {k.lower(): v for k, v in headers}
@@ -130,10 +133,12 @@ class Sender(threading.Thread):
             time.sleep(0.01)
 
 
-def case_browser(command, arguments):
+@case
+def case_browser(command):
     handle, config = tempfile.mkstemp(suffix=".toml")
     os.close(handle)
-    write_text(config, "gain = 0.1\n")
+    with open(config, "w", encoding="utf-8") as f:
+        f.write("gain = 0.1\n")
     bridge, token = start(command, "--config", config)
     driver = browser()
     text = lambda id: driver.find_element("id", id).text  # noqa: E731
@@ -158,16 +163,16 @@ def case_browser(command, arguments):
             clip = float(text("clip").split()[0])
             sender.message = WORKED_EXAMPLE.replace(b"-0.42", b"-3")
             wait_for(lambda: float(text("clip").split()[0]) > clip + 10, "clipping rising")
-            for path in arguments.get("lap", []):  # 25 s of it, the last shown still playing
+            for path in filter(None, [os.environ.get("TORVANE_PAGE_LAP")]):  # the last shown playing
                 sender.running = False
                 sender.join()
                 sender = Sender(peer)
                 for line in open(path, "rb").read().splitlines()[:2500]:
                     sender.message = line
                     time.sleep(0.01)
-            if "screenshot" in arguments:
+            if os.environ.get("TORVANE_PAGE_SCREENSHOT"):
                 driver.execute_script("window.scrollTo(0, 0)")
-                driver.save_screenshot(arguments["screenshot"][0])
+                driver.save_screenshot(os.environ["TORVANE_PAGE_SCREENSHOT"])
             sender.running = False
             sender.join()
         bridge.interrupt()
@@ -177,32 +182,6 @@ def case_browser(command, arguments):
     sent = [r[1] for r in playing_rows(bridge.trace())]
     check(-420 in sent and -840 in sent and sent.index(-840) > sent.index(-420),
           "the trace lacks the gain's step from -420 to -840")
-
-
-def main(argv):
-    split = argv.index("--")
-    names, arguments, key = [], {}, None
-    for word in argv[1:split]:
-        if word.startswith("--"):
-            key = word[2:]
-        elif key:
-            arguments.setdefault(key, []).append(word)
-            key = None
-        else:
-            names.append(word)
-    failed = 0
-    for name in names:
-        try:
-            globals()["case_" + name](argv[split + 1:], arguments)
-            print(f"{name}: ok")
-        except Failure as failure:
-            print(f"{name}: FAILED: {failure}")
-            failed += 1
-        for process in Bridge.running:
-            if process.poll() is None:
-                process.kill()
-    print(f"{len(names) - failed} passed, {failed} failed")
-    return 1 if failed else 0
 
 
 if __name__ == "__main__":

@@ -17,13 +17,13 @@
 //   the report acquires again every 16 ms while the wheel is away, so an acquire looks only when
 //   /dev/input changed (inotify), or once a second in case the watch missed it.
 // - Every effect is removed (EVIOCRMFF) when unloaded, at reset and when the driver goes.
-#include "platform/linux/evdev/node_driver.h"
+#include "sources/evdev/node_driver.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 
-#include "platform/linux/evdev/effect_translation.h"
+#include "sources/evdev/effect_translation.h"
 
 namespace evdev {
 namespace {

@@ -9,8 +9,8 @@
 #include <mutex>
 #include <sstream>
 
-#include "platform/linux/evdev/source.h"
 #include "platform/linux/utf8.h"
+#include "sources/evdev/source.h"
 #include "uinput_wheel.h"
 
 namespace {

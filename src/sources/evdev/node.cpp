@@ -1,5 +1,5 @@
 // Capabilities, classification, layout and identity of one evdev node.
-#include "platform/linux/evdev/node.h"
+#include "sources/evdev/node.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,5 +1,5 @@
 // Discovery of evdev game controllers, and the source that lists and opens them.
-#include "platform/linux/evdev/source.h"
+#include "sources/evdev/source.h"
 
 #include <fcntl.h>
 
@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <utility>
 
-#include "platform/linux/evdev/node_driver.h"
+#include "sources/evdev/node_driver.h"
 
 namespace evdev {
 namespace {

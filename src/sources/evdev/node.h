@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/linux/evdev/kernel.h"
+#include "sources/evdev/kernel.h"
 #include "wheel/driver.h"
 
 namespace evdev {

@@ -1,5 +1,5 @@
 // The real kernel.
-#include "platform/linux/evdev/kernel.h"
+#include "sources/evdev/kernel.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -1,7 +1,7 @@
 // The one translation from DirectInput units to the kernel's struct ff_effect, and its traps.
 #include <gtest/gtest.h>
 
-#include "platform/linux/evdev/effect_translation.h"
+#include "sources/evdev/effect_translation.h"
 #include "uinput_wheel.h"
 
 namespace {

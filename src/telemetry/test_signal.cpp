@@ -1,4 +1,4 @@
-#include "app/test_signal.h"
+#include "telemetry/test_signal.h"
 
 #include <cmath>
 
@@ -43,6 +43,13 @@ TelemetryFrame makeTestFrame(double t, std::string_view testMode) {
     if (groupActive(testMode, "engine")) frame.engineGain = ramp * 0.58 + 0.12;
 
     return frame;
+}
+
+void TestSignal::drain(std::int64_t now, TelemetryFrame& latest, std::int64_t& lastTelemetryTime) {
+    const double t = static_cast<double>(now - loopStartTime_) / 1'000'000'000.0;
+    latest = makeTestFrame(t, testMode_);
+    lastTelemetryTime = now;
+    if (t > kTestSignalSeconds) ended_ = true;
 }
 
 }  // namespace torvane

@@ -16,7 +16,7 @@
 //                                     magnitude, offset, saturations, per-effect gain
 //                                     coefficients)
 //   trigger button none               trigger.button 0                KEY_RESERVED: no trigger
-#include "platform/linux/evdev/effect_translation.h"
+#include "sources/evdev/effect_translation.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "app/test_signal.h"
+#include "telemetry/test_signal.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -5,8 +5,8 @@
 
 #include <vector>
 
-#include "platform/linux/evdev/kernel.h"
-#include "platform/linux/evdev/source.h"
+#include "sources/evdev/kernel.h"
+#include "sources/evdev/source.h"
 #include "wheel/driver.h"
 
 namespace evdev {

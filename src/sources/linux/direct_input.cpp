@@ -1,16 +1,18 @@
-// DirectInput8Create: wheel/direct_input over the registered device backends.
+// DirectInput8Create, which the platform layer declares for Linux: wheel/direct_input over the
+// registered device backends. The hint for an empty list (platform::noControllerHint) comes from
+// them too.
 #include <algorithm>
 #include <string>
 #include <vector>
 
 #include "platform/environment.h"
-#include "platform/linux/device_backend.h"
+#include "sources/linux/device_backends.h"
 
-namespace platform {
+namespace sources {
 namespace {
 
-std::vector<DeviceBackend*>& backends() {
-    static std::vector<DeviceBackend*> registered;
+std::vector<wheel::DriverSource*>& backends() {
+    static std::vector<wheel::DriverSource*> registered;
     return registered;
 }
 
@@ -19,17 +21,17 @@ std::vector<DeviceBackend*>& backends() {
 class RegisteredBackends final : public wheel::DriverSource {
   public:
     void listDevices(std::vector<wheel::DriverInfo>& out) override {
-        for (DeviceBackend* backend : backends()) backend->listDevices(out);
+        for (wheel::DriverSource* backend : backends()) backend->listDevices(out);
     }
     std::unique_ptr<wheel::Driver> openDevice(REFGUID instance) override {
-        for (DeviceBackend* backend : backends())
+        for (wheel::DriverSource* backend : backends())
             if (std::unique_ptr<wheel::Driver> driver = backend->openDevice(instance))
                 return driver;
         return nullptr;
     }
     std::string noneFoundHint() const override {
         std::string hint;
-        for (const DeviceBackend* backend : backends()) {
+        for (const wheel::DriverSource* backend : backends()) {
             const std::string line = backend->noneFoundHint();
             if (!line.empty()) hint += (hint.empty() ? "" : " ") + line;
         }
@@ -41,20 +43,15 @@ RegisteredBackends allBackends;
 
 }  // namespace
 
-std::string noControllerHint() {
-    return allBackends.noneFoundHint();
-}
-
-void registerDeviceBackend(DeviceBackend* backend) {
+void registerDeviceBackend(wheel::DriverSource* backend) {
     if (backend != nullptr) backends().push_back(backend);
 }
 
-void unregisterDeviceBackend(DeviceBackend* backend) {
-    auto& list = backends();
-    list.erase(std::remove(list.begin(), list.end(), backend), list.end());
-}
+}  // namespace sources
 
-}  // namespace platform
+std::string platform::noControllerHint() {
+    return sources::allBackends.noneFoundHint();
+}
 
 HRESULT WINAPI DirectInput8Create(HINSTANCE, DWORD version, REFIID riid, LPVOID* out,
                                   LPUNKNOWN outer) {
@@ -64,6 +61,6 @@ HRESULT WINAPI DirectInput8Create(HINSTANCE, DWORD version, REFIID riid, LPVOID*
     if (version < DIRECTINPUT_VERSION) return DIERR_OLDDIRECTINPUTVERSION;
     if (version > DIRECTINPUT_VERSION) return DIERR_BETADIRECTINPUTVERSION;
     if (!(riid == IID_IDirectInput8W)) return DIERR_NOINTERFACE;
-    *out = wheel::createDirectInput(platform::allBackends);
+    *out = wheel::createDirectInput(sources::allBackends);
     return DI_OK;
 }

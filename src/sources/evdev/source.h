@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/linux/evdev/kernel.h"
-#include "platform/linux/evdev/node.h"
+#include "sources/evdev/kernel.h"
+#include "sources/evdev/node.h"
 #include "wheel/direct_input.h"
 
 namespace evdev {
