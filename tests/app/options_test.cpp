@@ -111,21 +111,21 @@ TEST(Options, ReadsTheGainAndTheIndex) {
         double gain;
         std::int32_t index;
     } cases[] = {
-        {TORVANE_WIDE("0.2x"), 0.2, 0},
-        {TORVANE_WIDE("0,2"), 0.0, 0},
-        {TORVANE_WIDE("0.35"), 0.35, 0},
-        {TORVANE_WIDE("inf"), 0.35, 0},
-        {TORVANE_WIDE("-0.5"), 0.0, 0},
-        {TORVANE_WIDE("-0"), 0.0, 0},
-        {TORVANE_WIDE("abc"), 0.0, 0},
-        {TORVANE_WIDE("nan"), 0.0, 0},
-        {TORVANE_WIDE("0x1p-3"), 0.0, 0},  // no hexadecimal
-        {TORVANE_WIDE("-3"), 0.0, -3},
-        {TORVANE_WIDE("+7"), 0.35, 7},
-        {TORVANE_WIDE(" \t\n\v\f\r12"), 0.35, 12},
-        {TORVANE_WIDE("1.9"), 0.35, 1},
-        {TORVANE_WIDE("- 5"), 0.0, 0},
-        {TORVANE_WIDE("-2147483649"), 0.0, INT32_MIN},
+        {toWide("0.2x"), 0.2, 0},
+        {toWide("0,2"), 0.0, 0},
+        {toWide("0.35"), 0.35, 0},
+        {toWide("inf"), 0.35, 0},
+        {toWide("-0.5"), 0.0, 0},
+        {toWide("-0"), 0.0, 0},
+        {toWide("abc"), 0.0, 0},
+        {toWide("nan"), 0.0, 0},
+        {toWide("0x1p-3"), 0.0, 0},  // no hexadecimal
+        {toWide("-3"), 0.0, -3},
+        {toWide("+7"), 0.35, 7},
+        {toWide(" \t\n\v\f\r12"), 0.35, 12},
+        {toWide("1.9"), 0.35, 1},
+        {toWide("- 5"), 0.0, 0},
+        {toWide("-2147483649"), 0.0, INT32_MIN},
         {WideString(200, '9'), 0.35, INT32_MAX},
         // U+0132 and U+0135 must not be cut down to their low bytes, the ASCII digits '2' and '5'.
         {units({'.', 0x0132}), 0.0, 0},

@@ -2,6 +2,8 @@
 // used, the command line over the file, and where the file is looked for.
 #include "app/settings.h"
 
+#include "platform/text.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -89,36 +91,24 @@ TEST(Settings, WrittenFileReadsBackAndTheCommandLineWins) {
 }
 
 TEST(Settings, LooksBesideTheProgramThenInTheUsersFolder) {
-    using platform::WideString;
     const struct {
         bool windows;
-        const WCHAR *folder, *appData, *xdg, *home;
-        std::vector<WideString> expected;
+        const char *folder, *appData, *xdg, *home, *expected;  // the candidates joined by '|'
     } cases[] = {
-        {true,
-         TORVANE_WIDE("C:\\Bridge\\"),
-         TORVANE_WIDE("C:\\Users\\u\\AppData\\Roaming"),
-         TORVANE_WIDE("/x"),
-         TORVANE_WIDE("/h"),
-         {TORVANE_WIDE("C:\\Bridge\\torvane-bridge.toml"),
-          TORVANE_WIDE("C:\\Users\\u\\AppData\\Roaming\\torvane-bridge\\config.toml")}},
-        {false,
-         TORVANE_WIDE("/opt/tb/"),
-         TORVANE_WIDE("C:\\x"),
-         TORVANE_WIDE("/home/u/.cfg"),
-         TORVANE_WIDE("/home/u"),
-         {TORVANE_WIDE("/opt/tb/torvane-bridge.toml"),
-          TORVANE_WIDE("/home/u/.cfg/torvane-bridge/config.toml")}},
-        {false,
-         TORVANE_WIDE(""),
-         TORVANE_WIDE(""),
-         TORVANE_WIDE("relative"),
-         TORVANE_WIDE("/home/u"),
-         {TORVANE_WIDE("/home/u/.config/torvane-bridge/config.toml")}},
-        {false, TORVANE_WIDE(""), TORVANE_WIDE(""), TORVANE_WIDE(""), TORVANE_WIDE(""), {}},
+        // clang-format off
+        {true, "C:\\B\\", "C:\\AppData", "/x", "/h", "C:\\B\\torvane-bridge.toml|C:\\AppData\\torvane-bridge\\config.toml"},
+        {false, "/opt/tb/", "C:\\x", "/home/u/.cfg", "/home/u", "/opt/tb/torvane-bridge.toml|/home/u/.cfg/torvane-bridge/config.toml"},
+        {false, "", "", "relative", "/home/u", "/home/u/.config/torvane-bridge/config.toml"},
+        {false, "", "", "", "", ""},
+        // clang-format on
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(settingsCandidates(c.folder, c.windows, c.appData, c.xdg, c.home), c.expected);
+    for (const auto& c : cases) {
+        std::string found;
+        for (const platform::WideString& path : settingsCandidates(
+                 toWide(c.folder), c.windows, toWide(c.appData), toWide(c.xdg), toWide(c.home)))
+            found += (found.empty() ? "" : "|") + toUtf8(path);
+        EXPECT_EQ(found, c.expected);
+    }
 }
 
 }  // namespace

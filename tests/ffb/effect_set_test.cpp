@@ -116,17 +116,6 @@ TEST(ForceSynthesis, TuningScalesWithinTheHardMaximum) {
     }
 }
 
-// Plays a step in the inversion's torque: the formulas negate the aligning torque, nothing else.
-TEST(ForceSynthesis, InversionNegatesOnlyTheAligningTorque) {
-    const TelemetryFrame frame{-0.42, 61.5, 0.3, 0.12, 0.8, 0.05, 0.02, 27.4, 1.6, true, false};
-    ForceTargets plain = synthesizeForces(frame, 0.1, {}, false);
-    const ForceTargets inverted = synthesizeForces(frame, 0.1, {}, true);
-    EXPECT_EQ(inverted[kConstantForce].magnitude, -plain[kConstantForce].magnitude);
-    plain[kConstantForce] = inverted[kConstantForce];
-    for (unsigned i = 0; i < kEffectCount; ++i)
-        EXPECT_EQ(inverted[i].magnitude, plain[i].magnitude);
-}
-
 // Smoothing follows real time: a step covers 63 % in one time constant however the time is cut
 // into passes, and every stop or loss of the effects starts the force from 0 again.
 TEST(ForceSynthesis, SmoothingFollowsTimeAndRestartsAfterAStop) {
