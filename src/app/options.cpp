@@ -210,8 +210,10 @@ BridgeOptions applyCommandLine(const CommandLine& commandLine, const BridgeOptio
             lines.push_back(given.problem);
         }
     }
-    // Options that only work with another one.
-    for (const SettingRow& row : settingRows()) {
+    // Options that only work with another one, "--force" before "--test-mode" as first written.
+    const auto rows = settingRows();
+    for (auto at = rows.rbegin(); at != rows.rend(); ++at) {
+        const SettingRow& row = *at;
         if (row.onlyWith.empty() || !commandLine.gave(row.option)) continue;
         const SettingRow& needed = *findOption(toWide(row.onlyWith));
         if (valueText(needed, options) == valueText(needed, BridgeOptions{}))

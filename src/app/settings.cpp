@@ -216,19 +216,6 @@ bool settingsFileExists(const platform::WideString& path) {
     return std::filesystem::exists(toPath(path), error);
 }
 
-FileStamp stampOf(const platform::WideString& path) {
-    std::error_code error;
-    const std::filesystem::path p = toPath(path);
-    const std::filesystem::file_status status = std::filesystem::status(p, error);
-    if (!std::filesystem::exists(status)) return {};
-    // Something else in the file's place (a directory, a FIFO) exists too, with no size.
-    const auto modified = std::filesystem::last_write_time(p, error);
-    const auto size =
-        std::filesystem::is_regular_file(status) ? std::filesystem::file_size(p, error) : 0;
-    return {error ? 0 : static_cast<long long>(modified.time_since_epoch().count()),
-            error ? 0 : size, true, std::filesystem::is_regular_file(status)};
-}
-
 platform::WideString chooseSettingsFile(const platform::WideString& configPath,
                                         const std::vector<platform::WideString>& candidates) {
     if (!configPath.empty()) return configPath;

@@ -78,14 +78,4 @@ bool writeSettings(const BridgeOptions& options, std::ostream& out, std::ostream
 /// Whether a file (or anything else) exists at path.
 bool settingsFileExists(const platform::WideString& path);
 
-/// What tells a changed file apart without reading it: its modification time and size.
-struct FileStamp {
-    long long modified = 0;
-    unsigned long long size = 0;
-    bool exists = false;
-    bool regular = false;  ///< a file, not a directory or a FIFO in its place
-    bool operator==(const FileStamp&) const = default;
-};
-FileStamp stampOf(const platform::WideString& path);
-
 }  // namespace torvane

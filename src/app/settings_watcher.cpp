@@ -1,5 +1,6 @@
 #include "app/settings_watcher.h"
 
+#include "platform/streams.h"
 #include "platform/text.h"
 
 #include <algorithm>
@@ -15,7 +16,7 @@ SettingsWatcher::SettingsWatcher(platform::WideString path, const BridgeOptions&
       name_(toUtf8(path_)),
       commandLine_(std::move(commandLine)),
       fileOptions_(fileOptions),
-      stamp_(stampOf(path_)),
+      stamp_(platform::fileStamp(path_)),
       changed_(stamp_) {
     // The unknown keys start-up has named.
     std::string text;
@@ -58,7 +59,7 @@ void SettingsWatcher::run() {
 }
 
 void SettingsWatcher::check() {
-    const FileStamp stamp = stampOf(path_);
+    const platform::FileStamp stamp = platform::fileStamp(path_);
     const auto now = std::chrono::steady_clock::now();
     if (!(stamp == changed_)) {
         changed_ = stamp;  // still being written, maybe: wait until it stays so
@@ -82,7 +83,7 @@ void SettingsWatcher::check() {
         std::find_if(problems.begin(), problems.end(), [](auto& p) { return !p.unknownKey; });
     if (!stamp.exists) {
         line = "Settings file " + name_ + " is gone; the settings in effect stay.";
-    } else if (!(stampOf(path_) == stamp)) {
+    } else if (!(platform::fileStamp(path_) == stamp)) {
         return;  // written while it was read: read again once it stays the same
     } else if (!read) {
         line = "Settings not reloaded, the settings in effect stay: " + problem.text + ".";

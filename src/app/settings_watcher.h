@@ -15,6 +15,7 @@
 
 #include "app/options.h"
 #include "app/settings.h"
+#include "platform/streams.h"
 
 namespace torvane {
 
@@ -55,9 +56,9 @@ class SettingsWatcher {
     const platform::WideString path_;
     const std::string name_;
     const CommandLine commandLine_;
-    BridgeOptions fileOptions_;  // the file as last applied; the thread's alone
-    FileStamp stamp_;            // of the file as last taken
-    FileStamp changed_;          // of the file as it was at changedSince_, when not stamp_
+    BridgeOptions fileOptions_;    // the file as last applied; the thread's alone
+    platform::FileStamp stamp_;    // of the file as last taken
+    platform::FileStamp changed_;  // of the file as it was at changedSince_, when not stamp_
     std::chrono::steady_clock::time_point changedSince_;
     std::vector<std::string> namedKeys_;  // the unknown keys named so far, without their place
 

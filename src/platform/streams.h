@@ -24,6 +24,19 @@ enum class FileRead { Read, NotAFile, Unreadable, TooLarge };
 /// reading would otherwise wait for a writer, for good.
 FileRead readRegularFile(const WideString& path, std::size_t maxBytes, std::string& text);
 
+/// What tells a changed file apart without reading it: its modification time, in the system's
+/// finest units (the C runtime's stat gives whole seconds on Windows, too coarse to tell an emptied
+/// file from the one written into it the same second), and its size. Something else in the file's
+/// place (a directory, a FIFO) exists too, with no size.
+struct FileStamp {
+    long long modified = 0;
+    unsigned long long size = 0;
+    bool exists = false;
+    bool regular = false;  ///< a file, not a directory or a FIFO
+    bool operator==(const FileStamp&) const = default;
+};
+FileStamp fileStamp(const WideString& path);
+
 /// Whether the process's error stream is a terminal (a console), where a status line can be
 /// rewritten in place; false for a file or a pipe.
 bool errorStreamIsTerminal();

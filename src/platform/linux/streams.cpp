@@ -76,6 +76,15 @@ FileRead readRegularFile(const WideString& path, std::size_t maxBytes, std::stri
     return result;
 }
 
+FileStamp fileStamp(const WideString& path) {
+    std::string name;
+    struct stat status {};
+    if (!systemName(path, name) || ::stat(name.c_str(), &status) != 0) return {};
+    const bool regular = S_ISREG(status.st_mode);
+    return {static_cast<long long>(status.st_mtim.tv_sec) * 1'000'000'000 + status.st_mtim.tv_nsec,
+            regular ? static_cast<unsigned long long>(status.st_size) : 0, true, regular};
+}
+
 bool errorStreamIsTerminal() {
     return ::isatty(STDERR_FILENO) == 1;
 }

@@ -47,6 +47,20 @@ FileRead readRegularFile(const WideString& path, std::size_t maxBytes, std::stri
     return result;
 }
 
+FileStamp fileStamp(const WideString& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (path.find(L'\0') != WideString::npos ||
+        !GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+        return {};
+    const bool regular = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    const auto wide = [](DWORD high, DWORD low) {
+        return (static_cast<unsigned long long>(high) << 32) | low;
+    };
+    return {static_cast<long long>(
+                wide(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime)),
+            regular ? wide(data.nFileSizeHigh, data.nFileSizeLow) : 0, true, regular};
+}
+
 bool errorStreamIsTerminal() {
     return _isatty(_fileno(stderr)) != 0;
 }
