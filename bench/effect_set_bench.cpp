@@ -34,7 +34,7 @@ void BM_Apply(benchmark::State& state) {
     for (auto _ : state) {
         benchmark::DoNotOptimize(frame);
         if (stopFirst) set.stop();
-        set.apply(frame, 0.1);
+        set.apply(synthesizeForces(frame, 0.1, {}, false));
     }
 }
 BENCHMARK(BM_Apply)->Arg(0)->Arg(1);

@@ -10,6 +10,8 @@
 #include "app/main_loop.h"
 #include "noop_device.h"
 #include "platform/loop_clock.h"
+#include "telemetry/receiver.h"
+#include "telemetry/test_signal.h"
 
 namespace {
 
@@ -37,17 +39,21 @@ void BM_MainLoopPass(benchmark::State& state) {
     torvane::EffectSet effects(&device, out);
     effects.create(out);
     platform::WinsockSession network;
-    torvane::RawInputReporter reporter;
     torvane::TelemetryReceiver receiver;
-    if (receiver.open(network, reporter) != torvane::ReceiverOpenResult::Opened) {
+    if (receiver.open(network) != torvane::ReceiverOpenResult::Opened) {
         state.SkipWithError("UDP 127.0.0.1:8766 is taken");
         return;
     }
+    torvane::RawInputReporter reporter;
+    reporter.open();
     torvane::BridgeOptions options;
     options.test = state.range(0) == kTestSignal;
     platform::Socket game(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
     std::atomic<bool> running{true};
-    torvane::MainLoop loop(options, device, effects, receiver, reporter, running);
+    torvane::TestSignal testSignal(options.testMode);
+    torvane::TelemetrySource& telemetry =
+        options.test ? static_cast<torvane::TelemetrySource&>(testSignal) : receiver;
+    torvane::MainLoop loop(options.live, false, device, effects, telemetry, reporter, running);
     std::int64_t now = 1'000'000'000;
     loop.begin(now, now);
     for (auto _ : state) {
@@ -66,9 +72,8 @@ constexpr int kZeroTimeout = 1;
 
 void BM_LowLatencyWait(benchmark::State& state) {
     platform::WinsockSession network;
-    torvane::RawInputReporter reporter;
     torvane::TelemetryReceiver receiver;
-    if (receiver.open(network, reporter) != torvane::ReceiverOpenResult::Opened) {
+    if (receiver.open(network) != torvane::ReceiverOpenResult::Opened) {
         state.SkipWithError("UDP 127.0.0.1:8766 is taken");
         return;
     }

@@ -37,6 +37,9 @@ endif()
 if(EXISTS ${PROJECT_SOURCE_DIR}/samples/lap.jsonl)
   install(FILES samples/lap.jsonl DESTINATION ${CMAKE_INSTALL_DOCDIR}/samples)
 endif()
+# cpp-httplib, built into the program for the live page, asks for its notice to come along.
+install(FILES third_party/cpp-httplib/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR}
+  RENAME cpp-httplib-LICENSE.txt)
 # The script that draws a trace, beside the sample lap that makes one.
 install(PROGRAMS tools/plot_trace.py DESTINATION ${CMAKE_INSTALL_DOCDIR}/tools)
 

@@ -32,6 +32,10 @@ the sample lap, ends it with Ctrl+C and prints, per phase and side by side:
 - the priority the program said it got, and the machine's load (/proc/loadavg) before and after
   each binary.
 
+With --page, two more columns run the default loop and --low-latency (as root) with "--page" and
+one headless Chromium showing the page (Debian's chromium, chromium-driver and python3-selenium:
+run the script with /usr/bin/python3); the browser's own CPU time is not the program's.
+
 Each program run gets its own network namespace (`unshare -n`, so the fixed ports never meet
 another program's; needs root) and, under Wine, its own Wine server started inside it.
 Python 3 standard library only; run by hand, not by CTest.
@@ -49,6 +53,9 @@ import threading
 import time
 
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+# The black-box suite's worked example and trace reader, so both read the program alike.
+sys.path.insert(0, os.path.join(REPO, "tests", "e2e"))
+from harness import WORKED_EXAMPLE, parse_trace as read_trace  # noqa: E402
 TELEMETRY = ("127.0.0.1", 8766)
 REPORTS = ("127.0.0.1", 8767)
 RATES = (60, 250, 1000)
@@ -58,7 +65,6 @@ LAP = os.path.join(REPO, "samples", "lap.jsonl")
 # not raise its priority (it gets none: "without"); --low-latency as root (real-time priority).
 MODES = (("default loop", [], False), ("--low-latency, user", ["--low-latency"], True),
          ("--low-latency, root", ["--low-latency"], False))
-SENT_LETTERS = "cersd"  # the trace's sent column: one letter per effect handed to the wheel
 SO_TIMESTAMPNS = getattr(socket, "SO_TIMESTAMPNS", 35)  # Linux; Python names it only lately
 
 # Tags: at the default gain of 0.1 the constant force is trunc(aligningTorque * 1000). A torque
@@ -75,8 +81,6 @@ def datagram(tag):
 
 
 DATAGRAMS = [datagram(tag) for tag in TAGS]
-WORKED_EXAMPLE = (b'{"aligningTorque":-0.42,"engineHz":61.5,"engineGain":0.3,"roadGain":0.12,'
-                  b'"curbPulse":0.8,"speed":27.4,"verticalAccel":1.6,"curb":true}')
 
 
 def lap_datagrams():
@@ -242,6 +246,26 @@ def find_wine_program(launcher_pid, exe, seconds=30):
     raise RuntimeError(f"no process named {name!r} below {launcher_pid}")
 
 
+def open_page(out):
+    """Headless Chromium on the address the program printed ("Live page: URL")."""
+    from selenium import webdriver
+    from selenium.webdriver.chrome.service import Service
+    deadline = time.monotonic() + 30
+    while not any(line.startswith("Live page: ") for line in out):
+        if time.monotonic() > deadline:
+            raise RuntimeError("no \"Live page:\" line")
+        time.sleep(0.01)
+    options = webdriver.ChromeOptions()
+    options.binary_location = "/usr/bin/chromium"
+    for flag in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-background-networking",
+                 "--disable-component-update", "--disable-sync", "--no-first-run",
+                 f"--user-data-dir={tempfile.mkdtemp()}"):
+        options.add_argument(flag)
+    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+    driver.get(next(line for line in out if line.startswith("Live page: "))[len("Live page: "):])
+    return driver
+
+
 def measure(spec):
     subprocess.run(["ip", "link", "set", "lo", "up"], check=True)
     wine = spec["wine"]
@@ -265,6 +289,7 @@ def measure(spec):
     out, err = [], []
     result = {"phases": [], "wine": wine}
     process = None
+    browser = None
     try:
         before = {c: time.clock_gettime_ns(c) for c in (time.CLOCK_MONOTONIC,
                                                         time.CLOCK_MONOTONIC_RAW)}
@@ -284,6 +309,8 @@ def measure(spec):
         after = {c: time.clock_gettime_ns(c) for c in before}
         result["clock_bracket"] = {str(c): [before[c], after[c]] for c in before}
         pid = find_wine_program(process.pid, spec["binary"]) if wine else process.pid
+        if "--page" in spec["options"]:
+            browser = open_page(out)
         time.sleep(1.0)  # let the start settle
         # The sender reads its clock and sends at once: at a real-time priority above the
         # program's, a load cannot come between the two and count against the program. (Its
@@ -362,6 +389,8 @@ def measure(spec):
         process.send_signal(signal.SIGINT)
         result["exit_code"] = process.wait(timeout=60)
     finally:
+        if browser is not None:
+            browser.quit()
         if process is not None and process.poll() is None:
             process.kill()
             process.wait()
@@ -398,17 +427,10 @@ def summary(values):
 
 def parse_trace(lines):
     """(clock_start_ns, [(time_ns since the loop start, constant, effects sent)]) of the passes
-    that played. Traces from before the sent column count all five effects as sent."""
-    start = int(lines[0].rsplit("clock_start_ns=", 1)[1])
-    rows = []
-    for line in lines[2:]:
-        fields = line.split(",")
-        if len(fields) in (11, 12) and fields[9] == "1" and fields[1]:
-            whole, _, fraction = fields[0].partition(".")
-            time_ns = int(whole) * 1_000_000 + int((fraction + "000")[:3]) * 1000
-            sent = len(fields[11]) if len(fields) == 12 else len(SENT_LETTERS)
-            rows.append((time_ns, int(fields[1]), sent))
-    return start, rows
+    that played, read by the black-box suite's reader."""
+    start, rows = read_trace(lines)
+    return start, [(round(r[0] * 1e6), r[1], len(r[11])) for r in rows
+                   if r[9] == 1 and r[1] is not None]
 
 
 def played_sequence(rows):
@@ -590,6 +612,9 @@ def main():
     parser.add_argument("--nice", type=int, default=0,
                         help="run the program, its Wine server and the sender at this nice value "
                              "(negative: favoured on a busy machine; needs root)")
+    parser.add_argument("--page", action="store_true",
+                        help="also run the default loop and --low-latency (root) with --page and "
+                             "a browser showing it")
     parser.add_argument("--measure", help=argparse.SUPPRESS)
     args = parser.parse_args()
     if args.measure:
@@ -609,7 +634,9 @@ def main():
         columns = []
         try:
             for load in loads:
-                for name, options, as_user in MODES:
+                page_modes = (("default loop, page", ["--page"], False),
+                              ("--low-latency, root, page", ["--low-latency", "--page"], False))
+                for name, options, as_user in MODES + (page_modes if args.page else ()):
                     if as_user and wine:
                         continue  # the Wine prefix belongs to root; and see docs/performance.md
                     user = unprivileged(args.user) if as_user else None

@@ -6,6 +6,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "app/live_page.h"
 #include "app/main_loop.h"
 #include "app/options.h"
 #include "app/settings.h"
@@ -24,6 +25,7 @@
 #include "platform/text.h"
 #include "report/raw_input.h"
 #include "telemetry/receiver.h"
+#include "telemetry/test_signal.h"
 
 namespace torvane {
 namespace {
@@ -67,18 +69,28 @@ void startObservers(Observers& observers, const BridgeOptions& options,
     }
 }
 
+// What "--page" needs beyond the options: the file its Save writes, what the command line gave
+// (locked on the page), and the controller's name.
+struct PageRequest {
+    platform::WideString settingsPath;
+    const CommandLine& commandLine;
+    std::string controller;
+};
+
 // The bridge proper, once the controller is set up: sockets, effects, the loop, shutdown.
 // Declaration order is release order reversed: the receiver's socket, the report socket and
 // Windows Sockets go first, then the effects, and the observers' output last.
 int runNetworkBridge(const BridgeOptions& options, IDirectInputDevice8W& device,
-                     const BridgeEnvironment& environment, SettingsWatcher* watcher) {
+                     const BridgeEnvironment& environment, SettingsWatcher* watcher,
+                     const PageRequest* pageRequest) {
     std::ostream& loopErr = environment.loopErr != nullptr ? *environment.loopErr : environment.err;
+    std::optional<LivePage> page;  // outlives the observers: the monitor reads its clipping
     Observers observers;
     std::optional<EffectSet> effects;
     platform::WinsockSession network;
     RawInputReporter reporter;
     TelemetryReceiver receiver;
-    switch (receiver.open(network, reporter)) {
+    switch (receiver.open(network)) {
         case ReceiverOpenResult::NetworkUnavailable:
             return kExitNoNetwork;
         case ReceiverOpenResult::BindFailed:
@@ -87,19 +99,41 @@ int runNetworkBridge(const BridgeOptions& options, IDirectInputDevice8W& device,
         case ReceiverOpenResult::Opened:
             break;
     }
+    reporter.open();
 
     effects.emplace(&device, loopErr);
-    effects->create(environment.out);
+    std::ostringstream effectsLine;
+    effects->create(effectsLine);
+    environment.out << effectsLine.str();
     effects->sendOnlyChanges(options.lowLatency);
 
-    MainLoop loop(options, device, *effects, receiver, reporter, environment.running);
+    TestSignal testSignal(options.testMode);
+    TelemetrySource& telemetry =
+        options.test ? static_cast<TelemetrySource&>(testSignal) : receiver;
+    MainLoop loop(options.live, options.lowLatency, device, *effects, telemetry, reporter,
+                  environment.running);
     const std::int64_t lastReportTime = environment.clock.now();
     const std::int64_t loopStartTime = environment.clock.now();
     loop.begin(lastReportTime, loopStartTime);
-    environment.out << "Bridge active. Gain=" << options.gain
+    environment.out << "Bridge active. Gain=" << options.live.gain
                     << " (hard maximum 0.35). Ctrl+C to stop.\n";
     environment.out.flush();
+    observe::RimProbe* const rim = options.virtualWheel ? environment.rimProbe : nullptr;
+    if (pageRequest != nullptr) {
+        page.emplace(options, pageRequest->commandLine, pageRequest->settingsPath, rim,
+                     loopStartTime);
+        std::string line = effectsLine.str();
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+        if (page->start({pageRequest->controller, line, "", options.test}, environment.out,
+                        environment.err)) {
+            loop.addObserver(page->publisher());
+            loop.watchPage(*page);
+        } else {
+            page.reset();
+        }
+    }
     startObservers(observers, options, environment, loopErr, loopStartTime, loop);
+    if (page && observers.monitor) observers.monitor->showClipping(page->publisher().clipping());
     if (watcher != nullptr) {
         // The reload lines are written from the loop's pass: through the stream that never blocks.
         loop.watchSettings(*watcher, loopErr);
@@ -170,9 +204,11 @@ int runBridge(int argc, const WCHAR* const* argv, const BridgeEnvironment& envir
     std::ostream& err = environment.err;
     // Parsing needs nothing that COM sets up, so it may come first: a request for help or the
     // version is then answered on any machine, with no wheel, DirectInput or network at all.
-    BridgeOptions options = parseBridgeOptions(argc, argv);
+    const CommandLine commandLine = readCommandLine(argc, argv);
+    std::vector<std::string> problems;
+    BridgeOptions options = applyCommandLine(commandLine, BridgeOptions{}, &problems);
     if (options.help || options.version) {
-        for (const std::string& problem : options.problems) err << problem << '\n';
+        for (const std::string& problem : problems) err << problem << '\n';
         if (options.help) {
             printUsage(out);  // the usage names the version too
         } else {
@@ -187,9 +223,10 @@ int runBridge(int argc, const WCHAR* const* argv, const BridgeEnvironment& envir
     BridgeOptions fromFile;
     if (!settingsPath.empty()) {
         fromFile = readSettings(settingsPath, err);
-        options = parseBridgeOptions(argc, argv, fromFile);
+        problems.clear();
+        options = applyCommandLine(commandLine, fromFile, &problems);
     }
-    for (const std::string& problem : options.problems) err << problem << '\n';
+    for (const std::string& problem : problems) err << problem << '\n';
     if (!options.writeConfigPath.empty())
         return writeSettings(options, out, err) ? kExitOk : kExitSettingsNotWritten;
     // A diagnose log is what users paste into bug reports: it starts with the version.
@@ -215,8 +252,7 @@ int runBridge(int argc, const WCHAR* const* argv, const BridgeEnvironment& envir
     // Whoever asks for the virtual wheel gets it: that the default name filter does not match it
     // is no news, while a filter someone chose deserves the line.
     const bool filterChosen =
-        std::find(options.given.begin(), options.given.end(), "--device") != options.given.end() ||
-        fromFile.nameFilter != BridgeOptions{}.nameFilter;
+        commandLine.gave("--device") || fromFile.nameFilter != BridgeOptions{}.nameFilter;
     const bool announceFallback = !options.virtualWheel || filterChosen;
     const ControllerInfo* chosen = nullptr;
     if (options.wait) {
@@ -266,14 +302,15 @@ int runBridge(int argc, const WCHAR* const* argv, const BridgeEnvironment& envir
         device->Unacquire();
         return kExitOk;
     }
+    // With the page, Save may write a file where none was: it is watched from the start.
+    platform::WideString watchedPath = settingsPath;
+    if (watchedPath.empty() && options.page && !environment.settingsCandidates.empty())
+        watchedPath = environment.settingsCandidates.back();
     std::optional<SettingsWatcher> watcher;
-    if (!settingsPath.empty()) {
-        std::vector<platform::WideString> arguments;
-        for (int i = 0; i < argc; ++i)
-            arguments.emplace_back(argv[i] != nullptr ? argv[i] : TORVANE_WIDE(""));
-        watcher.emplace(settingsPath, fromFile, std::move(arguments));
-    }
-    return runNetworkBridge(options, *device, environment, watcher ? &*watcher : nullptr);
+    if (!watchedPath.empty()) watcher.emplace(watchedPath, fromFile, commandLine);
+    const PageRequest pageRequest{watchedPath, commandLine, toUtf8(chosen->productName)};
+    return runNetworkBridge(options, *device, environment, watcher ? &*watcher : nullptr,
+                            options.page ? &pageRequest : nullptr);
 }
 
 }  // namespace torvane

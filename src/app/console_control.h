@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 
 #include "platform/platform.h"
 
@@ -23,5 +24,13 @@ void endSession();
 
 /// Called by the main thread once everything the bridge held has been released.
 void announceShutdownFinished();
+
+/// How long after Ctrl+C the program may take to end.
+inline constexpr std::chrono::milliseconds kStopDeadline{900};
+
+/// From now on, Ctrl+C (or Ctrl+Break) ends the process with exit code 0 when the shutdown has
+/// not finished within kStopDeadline: whatever hangs, a person at the wheel always has a way out.
+/// The orderly stop, output that is stuck included, takes far less.
+void enforceStopDeadline();
 
 }  // namespace torvane

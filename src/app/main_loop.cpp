@@ -4,26 +4,25 @@
 #include <cstring>
 #include <limits>
 
-#include "app/test_signal.h"
 #include "controller/setup.h"
 
 namespace torvane {
 
-MainLoop::MainLoop(const BridgeOptions& options, IDirectInputDevice8W& device, EffectSet& effects,
-                   TelemetryReceiver& receiver, RawInputReporter& reporter,
+MainLoop::MainLoop(const LiveSettings& live, bool lowLatency, IDirectInputDevice8W& device,
+                   EffectSet& effects, TelemetrySource& telemetry, RawInputReporter& reporter,
                    std::atomic<bool>& running)
-    : options_(options),
+    : lowLatency_(lowLatency),
       device_(device),
       effects_(effects),
-      receiver_(receiver),
+      telemetry_(telemetry),
       reporter_(reporter),
       running_(running),
-      live_(liveSettingsOf(options)) {}
+      live_(live) {}
 
 void MainLoop::begin(std::int64_t lastReportTime, std::int64_t loopStartTime) {
     lastReportTime_ = lastReportTime;
-    loopStartTime_ = loopStartTime;
     previousPassTime_ = loopStartTime;
+    telemetry_.begin(loopStartTime);
 }
 
 void MainLoop::watchSettings(SettingsWatcher& watcher, std::ostream& err) {
@@ -33,24 +32,19 @@ void MainLoop::watchSettings(SettingsWatcher& watcher, std::ostream& err) {
 
 void MainLoop::runPass(std::int64_t now) {
     if (watcher_ != nullptr) watcher_->take(live_, *watcherErr_);
-    if (options_.test) {
-        const double t = static_cast<double>(now - loopStartTime_) / 1'000'000'000.0;
-        latest_ = makeTestFrame(t, options_.testMode);
-        if (t > kTestSignalSeconds) running_.exchange(false);  // this pass still completes
-        lastTelemetryTime_ = now;
-    } else {
-        receiver_.drain(now, latest_, lastTelemetryTime_);
-    }
+    if (page_ != nullptr) page_->take(live_);
+    telemetry_.drain(now, latest_, lastTelemetryTime_);
 
     bool applied = false;
     bool stopped = false;
-    playing_ = lastTelemetryTime_ != 0 && now - lastTelemetryTime_ <= kFreshnessNs;
-    if (!playing_) {
+    telemetryFresh_ = lastTelemetryTime_ != 0 && now - lastTelemetryTime_ <= kFreshnessNs;
+    if (!telemetryFresh_) {
         stopped = effects_.stop();
     } else {
-        TelemetryFrame frame = latest_;
-        if (live_.invert) frame.aligningTorque = -frame.aligningTorque;
-        effects_.apply(frame, live_.gain, live_.tuning, now);
+        const ForceTargets targets =
+            synthesizeForces(latest_, live_.gain, live_.tuning, live_.invert);
+        requestedSteering_ = targets[kConstantForce].requested;
+        effects_.apply(targets, live_.tuning.smoothMs, now);
         applied = true;
     }
 
@@ -73,8 +67,8 @@ void MainLoop::runPass(std::int64_t now) {
 }
 
 void MainLoop::run(LoopClock& clock) {
-    // Test mode reads no telemetry, so only the clock may end its waits.
-    const SOCKET telemetry = options_.test ? INVALID_SOCKET : receiver_.socketHandle();
+    // The test signal has no socket: only the clock may end its waits.
+    const SOCKET telemetry = telemetry_.socketHandle();
     std::int64_t lastWokenPass = std::numeric_limits<std::int64_t>::min() / 2;
     bool woken = false;
     coarseTimer_ = clock.coarse();
@@ -82,11 +76,11 @@ void MainLoop::run(LoopClock& clock) {
     // It still cannot starve the machine: every pass ends in a wait on the system (the 4 ms
     // pace, or the wait for telemetry or the next pass's time, and the 1 ms spacing of woken
     // passes), so between passes the cores belong to everyone else.
-    while (running_.load()) {
+    while (running_.load() && !telemetry_.ended()) {
         const std::int64_t now = clock.now();
         if (woken) lastWokenPass = now;
         runPass(now);
-        if (!options_.lowLatency) {
+        if (!lowLatency_) {
             clock.sleep(kPassSleep);
             continue;
         }
@@ -114,8 +108,14 @@ void MainLoop::notify(std::int64_t now, bool applied, bool stopped, bool stateRe
                                    reporter_.hasReadState(),
                                    reporter_.lastX(),
                                    effects_.lastSent(),
-                                   receiver_.datagramsReceived(),
-                                   lastTelemetryTime_};
+                                   telemetry_.datagramsReceived(),
+                                   lastTelemetryTime_,
+                                   reporter_.lastY(),
+                                   reporter_.lastZ(),
+                                   live_.gain,
+                                   live_.invert,
+                                   live_.tuning,
+                                   requestedSteering_};
     for (std::size_t i = 0; i < observerCount_; ++i) observers_[i]->observe(pass);
 }
 
@@ -124,7 +124,7 @@ std::int64_t MainLoop::nextPassTime(std::int64_t now) const {
     const std::int64_t paced = now + std::chrono::nanoseconds(kPassSleep).count();
     // While the effects play, a pass every 4 ms; one due less than the spacing before the report
     // gives way to the report's pass.
-    if (playing_ && paced <= report - kWokenPassSpacingNs) return paced;
+    if (telemetryFresh_ && paced <= report - kWokenPassSpacingNs) return paced;
     // The report's pass comes on time even right after another pass (a telemetry-woken one, say):
     // held a spacing back, the reports would lock onto the telemetry's rhythm instead of 16 ms.
     // It is one pass in 16 ms, so the loop still costs no more than a 1 kHz one.

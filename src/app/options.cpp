@@ -1,113 +1,20 @@
 #include "app/options.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <limits>
-#include <sstream>
 #include <string_view>
 
-#include "app/test_signal.h"
-#include "ffb/effect_set.h"
+#include "app/setting_table.h"
+#include "ffb/force_tuning.h"
 #include "platform/text.h"
 #include "telemetry/number_scan.h"
+#include "telemetry/test_signal.h"
 
 namespace torvane {
 namespace {
 
 using WideView = std::basic_string_view<WCHAR>;
-
-enum class Option {
-    Diagnose,
-    Test,
-    TestMode,
-    Invert,
-    Gain,
-    DeviceIndex,
-    Device,
-    VirtualWheel,
-    Monitor,
-    Trace,
-    LowLatency,
-    Help,
-    Version,
-    Steering,
-    Engine,
-    Road,
-    Curb,
-    Damper,
-    MinForce,
-    Smooth,
-    Wait,
-    Config,
-    WriteConfig,
-    Force,
-};
-
-struct OptionName {
-    WideView name;
-    Option option;
-    bool takesValue;
-};
-
-constexpr OptionName kOptions[] = {
-    {TORVANE_WIDE("--diagnose"), Option::Diagnose, false},
-    {TORVANE_WIDE("--test"), Option::Test, false},
-    {TORVANE_WIDE("--test-mode"), Option::TestMode, true},
-    {TORVANE_WIDE("--invert"), Option::Invert, false},
-    {TORVANE_WIDE("--gain"), Option::Gain, true},
-    {TORVANE_WIDE("--device-index"), Option::DeviceIndex, true},
-    {TORVANE_WIDE("--device"), Option::Device, true},
-    {TORVANE_WIDE("--virtual-wheel"), Option::VirtualWheel, false},
-    {TORVANE_WIDE("--monitor"), Option::Monitor, false},
-    {TORVANE_WIDE("--trace"), Option::Trace, true},
-    {TORVANE_WIDE("--low-latency"), Option::LowLatency, false},
-    {TORVANE_WIDE("--help"), Option::Help, false},
-    {TORVANE_WIDE("-h"), Option::Help, false},
-    {TORVANE_WIDE("/?"), Option::Help, false},
-    {TORVANE_WIDE("--version"), Option::Version, false},
-    {TORVANE_WIDE("--steering"), Option::Steering, true},
-    {TORVANE_WIDE("--engine"), Option::Engine, true},
-    {TORVANE_WIDE("--road"), Option::Road, true},
-    {TORVANE_WIDE("--curb"), Option::Curb, true},
-    {TORVANE_WIDE("--damper"), Option::Damper, true},
-    {TORVANE_WIDE("--min-force"), Option::MinForce, true},
-    {TORVANE_WIDE("--smooth"), Option::Smooth, true},
-    {TORVANE_WIDE("--wait"), Option::Wait, false},
-    {TORVANE_WIDE("--config"), Option::Config, true},
-    {TORVANE_WIDE("--write-config"), Option::WriteConfig, true},
-    {TORVANE_WIDE("--force"), Option::Force, false},
-};
-
-// Option names are ASCII.
-std::string narrowName(WideView name) {
-    std::string text;
-    for (const WCHAR unit : name) text.push_back(static_cast<char>(unit));
-    return text;
-}
-
-// Where a checked number option lives in the record, its range and its default.
-struct CheckedOption {
-    Option option;
-    double ForceTuning::*field;
-    double lo, hi;
-};
-
-constexpr CheckedOption kCheckedOptions[] = {
-    {Option::Steering, &ForceTuning::steering, 0.0, kMaxStrength},
-    {Option::Engine, &ForceTuning::engine, 0.0, kMaxStrength},
-    {Option::Road, &ForceTuning::road, 0.0, kMaxStrength},
-    {Option::Curb, &ForceTuning::curb, 0.0, kMaxStrength},
-    {Option::Damper, &ForceTuning::damper, 0.0, kMaxStrength},
-    {Option::MinForce, &ForceTuning::minForce, 0.0, kMaxMinForce},
-    {Option::Smooth, &ForceTuning::smoothMs, 0.0, kMaxSmoothMs},
-};
-
-/// Exact, case-sensitive match of the whole argument; nullptr when it is no option of ours.
-const OptionName* findOption(WideView argument) {
-    for (const OptionName& candidate : kOptions) {
-        if (candidate.name == argument) return &candidate;
-    }
-    return nullptr;
-}
 
 /// The white space that the C runtime's number conversions skip in the "C" locale.
 bool isConversionSpace(WCHAR unit) {
@@ -159,12 +66,6 @@ IndexScan scanIndex(const platform::WideString& text) {
             anyDigits && !saturated && i == text.size()};
 }
 
-std::string showNumber(double value) {
-    std::ostringstream text;
-    text << value;
-    return text.str();
-}
-
 // The values "--gain", "--device-index" and "--test-mode" take are read as they always were; a
 // value that is not used as written is named, with what is used instead.
 void checkGain(const platform::WideString& value, double gain, std::vector<std::string>& problems) {
@@ -194,93 +95,41 @@ void checkTestMode(const platform::WideString& value, const std::string& mode,
         ignoredValueLine("--test-mode", value, "one of " + known, "nothing will play"));
 }
 
-void applyFlag(Option option, BridgeOptions& options) {
-    switch (option) {
-        case Option::Diagnose:
-            options.diagnose = true;
+// One given value onto options; a number that cannot be used keeps base's value, never 0: a typo
+// must not silence a wheel.
+void applyValue(const SettingRow& row, const platform::WideString& value, const BridgeOptions& base,
+                BridgeOptions& options, std::vector<std::string>& problems) {
+    void* at = row.field(options);
+    switch (row.kind) {
+        case SettingKind::Flag:
+            *static_cast<bool*>(at) = true;
             break;
-        case Option::Test:
-            options.test = true;
+        case SettingKind::Number:
+            readCheckedValue(row.option, value, row.lo, row.hi,
+                             *static_cast<double*>(row.field(const_cast<BridgeOptions&>(base))),
+                             *static_cast<double*>(at), problems);
             break;
-        case Option::Invert:
-            options.invert = true;
+        case SettingKind::Gain:
+            *static_cast<double*>(at) = readGainValue(value);
+            checkGain(value, *static_cast<double*>(at), problems);
             break;
-        case Option::VirtualWheel:
-            options.virtualWheel = true;
-            break;
-        case Option::Monitor:
-            options.monitor = true;
-            break;
-        case Option::LowLatency:
-            options.lowLatency = true;
-            break;
-        case Option::Help:
-            options.help = true;
-            break;
-        case Option::Version:
-            options.version = true;
-            break;
-        case Option::Wait:
-            options.wait = true;
-            break;
-        case Option::Force:
-            options.force = true;
-            break;
-        default:
-            break;
-    }
-}
-
-void applyValue(const OptionName& name, const platform::WideString& value,
-                const BridgeOptions& base, BridgeOptions& options) {
-    for (const CheckedOption& checked : kCheckedOptions) {
-        if (checked.option != name.option) continue;
-        // A value that cannot be used falls back to the default (or the settings file's value),
-        // never to 0: a typo must not silence a wheel.
-        readCheckedValue(narrowName(name.name), value, checked.lo, checked.hi,
-                         base.tuning.*checked.field, options.tuning.*checked.field,
-                         options.problems);
-        return;
-    }
-    switch (name.option) {
-        case Option::TestMode:
-            options.testMode = toLowerAscii(toUtf8(value));
-            checkTestMode(value, options.testMode, options.problems);
-            break;
-        case Option::Gain:
-            options.gain = readGainValue(value);
-            checkGain(value, options.gain, options.problems);
-            break;
-        case Option::DeviceIndex: {
+        case SettingKind::Index: {
             const IndexScan index = scanIndex(value);
-            options.deviceIndex = index.value;
-            checkDeviceIndex(value, index, options.problems);
+            *static_cast<std::int32_t*>(at) = index.value;
+            checkDeviceIndex(value, index, problems);
             break;
         }
-        case Option::Device:
-            options.nameFilter = toLowerAscii(toUtf8(value));
+        case SettingKind::Text:
+            *static_cast<std::string*>(at) = toLowerAscii(toUtf8(value));
             break;
-        case Option::Trace:
-            options.tracePath = value;
+        case SettingKind::TestMode:
+            *static_cast<std::string*>(at) = toLowerAscii(toUtf8(value));
+            checkTestMode(value, options.testMode, problems);
             break;
-        case Option::Config:
-            options.configPath = value;
-            break;
-        case Option::WriteConfig:
-            options.writeConfigPath = value;
-            break;
-        default:
+        case SettingKind::Path:
+            *static_cast<platform::WideString*>(at) = value;
             break;
     }
-}
-
-// Remembered so that a settings file read again later still loses to the command line.
-void noteGiven(const OptionName& name, BridgeOptions& options) {
-    const std::string option = narrowName(name.name);
-    for (const std::string& given : options.given) {
-        if (given == option) return;
-    }
-    options.given.push_back(option);
 }
 
 // Enough to recognise a typo; a pasted page is not echoed whole.
@@ -293,37 +142,83 @@ std::string shownText(const platform::WideString& value) {
 
 }  // namespace
 
-BridgeOptions parseBridgeOptions(int argc, const WCHAR* const* argv, const BridgeOptions& base) {
-    BridgeOptions options = base;
-    options.problems.clear();
-    options.given.clear();
-    if (argv == nullptr) return options;
+bool CommandLine::gave(std::string_view option) const {
+    return std::any_of(arguments.begin(), arguments.end(), [option](const GivenArgument& given) {
+        return given.row != nullptr && given.counts && given.row->option == option;
+    });
+}
+
+CommandLine readCommandLine(int argc, const WCHAR* const* argv) {
+    CommandLine line;
+    if (argv == nullptr) return line;
     for (int i = 1; i < argc; ++i) {
         if (argv[i] == nullptr) continue;
-        const OptionName* found = findOption(WideView(argv[i]));
+        const SettingRow* found = findOption(WideView(argv[i]));
         if (found == nullptr) {
             // Stray words and unknown options are skipped, but never in silence: a mistyped
             // option would otherwise look like a run without it.
-            options.problems.push_back("Ignored unknown argument \"" +
-                                       shownText(platform::WideString(argv[i])) + "\".");
+            line.arguments.push_back(
+                {nullptr,
+                 {},
+                 "Ignored unknown argument \"" + shownText(platform::WideString(argv[i])) + "\"."});
             continue;
         }
-        if (!found->takesValue) {
-            applyFlag(found->option, options);
-            noteGiven(*found, options);
+        if (found->kind == SettingKind::Flag) {
+            line.arguments.push_back({found});
             continue;
         }
-        // The value is the next argument whatever it looks like; an option with nothing after it
-        // is dropped as a whole.
-        if (i + 1 >= argc) {
-            options.problems.push_back("Ignored " + narrowName(found->name) +
-                                       ": a value must follow it.");
-            break;
+        // An option with nothing after it is dropped as a whole, and so is one followed by
+        // another option (a forgotten value), which is then read as written.
+        const bool optionFollows =
+            i + 1 < argc && argv[i + 1] != nullptr && findOption(WideView(argv[i + 1])) != nullptr;
+        if (i + 1 >= argc || (optionFollows && !found->takesAnyValue)) {
+            line.arguments.push_back(
+                {nullptr,
+                 {},
+                 "Ignored " + std::string(found->option) + ": a value must follow it."});
+            continue;
         }
         ++i;
         if (argv[i] == nullptr) continue;
-        applyValue(*found, platform::WideString(argv[i]), base, options);
-        noteGiven(*found, options);
+        GivenArgument given{found, platform::WideString(argv[i])};
+        double number = 0.0;
+        given.counts =
+            found->kind != SettingKind::Number ||
+            (readWholeNumber(given.value, number) && number >= found->lo && number <= found->hi);
+        // One line says what happened, in place of any about the value itself.
+        if (optionFollows)
+            given.problem = "Read \"" + shownText(given.value) + "\" as the value of " +
+                            std::string(found->option) + ", not as an option.";
+        line.arguments.push_back(std::move(given));
+    }
+    return line;
+}
+
+BridgeOptions applyCommandLine(const CommandLine& commandLine, const BridgeOptions& base,
+                               std::vector<std::string>* problems) {
+    BridgeOptions options = base;
+    std::vector<std::string> unused;
+    std::vector<std::string>& lines = problems != nullptr ? *problems : unused;
+    for (const GivenArgument& given : commandLine.arguments) {
+        if (given.row == nullptr) {
+            lines.push_back(given.problem);
+        } else if (given.problem.empty()) {
+            applyValue(*given.row, given.value, base, options, lines);
+        } else {
+            std::vector<std::string> replaced;
+            applyValue(*given.row, given.value, base, options, replaced);
+            lines.push_back(given.problem);
+        }
+    }
+    // Options that only work with another one, "--force" before "--test-mode" as first written.
+    const auto rows = settingRows();
+    for (auto at = rows.rbegin(); at != rows.rend(); ++at) {
+        const SettingRow& row = *at;
+        if (row.onlyWith.empty() || !commandLine.gave(row.option)) continue;
+        const SettingRow& needed = *findOption(toWide(row.onlyWith));
+        if (valueText(needed, options) == valueText(needed, BridgeOptions{}))
+            lines.push_back("Ignored " + std::string(row.option) + ": it applies only with " +
+                            std::string(row.onlyWith) + ".");
     }
     return options;
 }
@@ -344,19 +239,20 @@ double readGainValue(const platform::WideString& text) {
     return 0.0;
 }
 
-void readCheckedValue(std::string_view option, const platform::WideString& text, double lo,
+bool readCheckedValue(std::string_view option, const platform::WideString& text, double lo,
                       double hi, double fallback, double& result,
                       std::vector<std::string>& problems) {
     double value = 0.0;
     // Not a number, trailing text, NaN and the infinities all fail here.
     if (readWholeNumber(text, value) && value >= lo && value <= hi) {
         result = value + 0.0;  // -0 counts as 0
-        return;
+        return true;
     }
     result = fallback;
     problems.push_back(ignoredValueLine(option, text,
                                         "a number from " + showNumber(lo) + " to " + showNumber(hi),
                                         "using " + showNumber(fallback)));
+    return false;
 }
 
 std::string ignoredValueLine(std::string_view option, const platform::WideString& value,

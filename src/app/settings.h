@@ -22,6 +22,8 @@ inline constexpr std::size_t kMaxSettingsBytes = 64 * 1024;
 struct SettingsProblem {
     std::string text;
     std::string fallback;
+    /// An unknown key: skipped, and the rest of the file still applies when it is read again.
+    bool unknownKey = false;
     /// The line start-up prints: "TEXT; FALLBACK."
     std::string line() const { return text + "; " + fallback + "."; }
 };
@@ -40,10 +42,9 @@ std::string formatSettings(const BridgeOptions& options);
 
 /// For each setting whose value differs between before and after: "gain 0.1 -> 0.2", joined by
 /// ", ". A setting that only applies at start gets " (after a restart)"; one that the command
-/// line gave (given: the option names it used) gets " (the command line's --gain wins)". Empty
-/// when nothing differs.
+/// line gave gets " (the command line's --gain wins)". Empty when nothing differs.
 std::string describeChanges(const BridgeOptions& before, const BridgeOptions& after,
-                            const std::vector<std::string>& given);
+                            const CommandLine& commandLine);
 
 /// Where the settings file is looked for when "--config" is not given, in order: the executable's
 /// folder (which ends in its separator), then the user's configuration folder: on Windows
@@ -56,8 +57,8 @@ std::vector<platform::WideString> settingsCandidates(const platform::WideString&
                                                      const platform::WideString& xdgConfigHome,
                                                      const platform::WideString& home);
 
-/// The file's text, or false with the problem when it cannot be read or exceeds
-/// kMaxSettingsBytes.
+/// The file's text, or false with the problem when it cannot be read, is not a regular file (read
+/// without waiting on a FIFO) or exceeds kMaxSettingsBytes.
 bool readSettingsFile(const platform::WideString& path, std::string& text,
                       SettingsProblem& problem);
 
@@ -70,20 +71,11 @@ platform::WideString chooseSettingsFile(const platform::WideString& configPath,
 /// problem on err.
 BridgeOptions readSettings(const platform::WideString& path, std::ostream& err);
 
-/// "--write-config": formatSettings(options) into options.writeConfigPath, unless a file exists
-/// there and "--force" was not given. Says on out or err what it did; true when written.
+/// "--write-config": formatSettings(options) into options.writeConfigPath, unless a directory is
+/// there, or a file and "--force" was not given. Says on out or err what it did; true when written.
 bool writeSettings(const BridgeOptions& options, std::ostream& out, std::ostream& err);
 
 /// Whether a file (or anything else) exists at path.
 bool settingsFileExists(const platform::WideString& path);
-
-/// What tells a changed file apart without reading it: its modification time and size.
-struct FileStamp {
-    long long modified = 0;
-    unsigned long long size = 0;
-    bool exists = false;
-    bool operator==(const FileStamp&) const = default;
-};
-FileStamp stampOf(const platform::WideString& path);
 
 }  // namespace torvane

@@ -1,29 +1,40 @@
 #include "app/settings_watcher.h"
 
+#include "platform/streams.h"
 #include "platform/text.h"
 
+#include <algorithm>
 #include <chrono>
 #include <ostream>
 #include <utility>
 
 namespace torvane {
-namespace {
-
-constexpr std::chrono::seconds kCheckInterval{1};
-
-}  // namespace
-
-LiveSettings liveSettingsOf(const BridgeOptions& options) {
-    return {options.gain, options.invert, options.tuning};
-}
 
 SettingsWatcher::SettingsWatcher(platform::WideString path, const BridgeOptions& fileOptions,
-                                 std::vector<platform::WideString> arguments)
+                                 CommandLine commandLine)
     : path_(std::move(path)),
       name_(toUtf8(path_)),
-      arguments_(std::move(arguments)),
+      commandLine_(std::move(commandLine)),
       fileOptions_(fileOptions),
-      stamp_(stampOf(path_)) {}
+      stamp_(platform::fileStamp(path_)),
+      changed_(stamp_) {
+    // The unknown keys start-up has named.
+    std::string text;
+    SettingsProblem problem;
+    std::vector<SettingsProblem> problems;
+    BridgeOptions read;
+    if (readSettingsFile(path_, text, problem)) applySettingsText(text, name_, read, problems);
+    for (const SettingsProblem& p : problems) firstMention(p);
+}
+
+bool SettingsWatcher::firstMention(const SettingsProblem& problem) {
+    if (!problem.unknownKey) return true;
+    // Without its place: the same key on another line is the same key.
+    const std::string key = problem.text.substr(problem.text.find(": unknown setting"));
+    if (std::find(namedKeys_.begin(), namedKeys_.end(), key) != namedKeys_.end()) return false;
+    namedKeys_.push_back(key);
+    return true;
+}
 
 SettingsWatcher::~SettingsWatcher() {
     {
@@ -48,9 +59,14 @@ void SettingsWatcher::run() {
 }
 
 void SettingsWatcher::check() {
-    const FileStamp stamp = stampOf(path_);
-    if (stamp == stamp_) return;
-    stamp_ = stamp;
+    const platform::FileStamp stamp = platform::fileStamp(path_);
+    const auto now = std::chrono::steady_clock::now();
+    if (!(stamp == changed_)) {
+        changed_ = stamp;  // still being written, maybe: wait until it stays so
+        changedSince_ = now;
+        return;
+    }
+    if (stamp == stamp_ || now - changedSince_ < kSettle) return;
 
     std::string line;
     bool hasSettings = false;
@@ -59,25 +75,34 @@ void SettingsWatcher::check() {
     SettingsProblem problem;
     std::vector<SettingsProblem> problems;
     BridgeOptions fromFile;
+    const bool read = stamp.exists && readSettingsFile(path_, text, problem);
+    if (read) applySettingsText(text, name_, fromFile, problems);
+    // Half a file is not what its author meant: nothing of it applies. An unknown key (from a
+    // newer version, say) is only named, as at start-up.
+    const auto blocking =
+        std::find_if(problems.begin(), problems.end(), [](auto& p) { return !p.unknownKey; });
     if (!stamp.exists) {
         line = "Settings file " + name_ + " is gone; the settings in effect stay.";
-    } else if (!readSettingsFile(path_, text, problem)) {
+    } else if (!(platform::fileStamp(path_) == stamp)) {
+        return;  // written while it was read: read again once it stays the same
+    } else if (!read) {
         line = "Settings not reloaded, the settings in effect stay: " + problem.text + ".";
-    } else if (!applySettingsText(text, name_, fromFile, problems)) {
-        // Half a file is not what its author meant: nothing of it applies.
-        line = "Settings not reloaded, the settings in effect stay: " + problems.front().text + ".";
+    } else if (blocking != problems.end()) {
+        line = "Settings not reloaded, the settings in effect stay: " + blocking->text + ".";
     } else {
-        std::vector<const WCHAR*> argv;
-        for (const platform::WideString& argument : arguments_) argv.push_back(argument.c_str());
-        const BridgeOptions inEffect =
-            parseBridgeOptions(static_cast<int>(argv.size()), argv.data(), fromFile);
-        std::string changes = describeChanges(fileOptions_, fromFile, inEffect.given);
-        line = "Settings reloaded from " + name_ + ": " + (changes.empty() ? "no change" : changes);
+        for (const SettingsProblem& p : problems) {
+            if (firstMention(p)) line += p.line() + '\n';
+        }
+        const BridgeOptions inEffect = applyCommandLine(commandLine_, fromFile);
+        std::string changes = describeChanges(fileOptions_, fromFile, commandLine_);
+        line +=
+            "Settings reloaded from " + name_ + ": " + (changes.empty() ? "no change" : changes);
         fileOptions_ = fromFile;
-        live = liveSettingsOf(inEffect);
+        live = inEffect.live;
         hasSettings = true;
     }
     line += '\n';
+    stamp_ = stamp;
     const std::lock_guard<std::mutex> lock(mutex_);
     pendingLine_ = std::move(line);
     pendingLive_ = live;

@@ -1,21 +1,69 @@
 #include "ffb/effect_set.h"
 
-#include <iterator>
+#include <cmath>
 #include <ostream>
 
 namespace torvane {
 namespace {
 
+constexpr double kUnitsPerFullScale = 10000.0;
+constexpr double kMicrosecondsPerSecond = 1000000.0;
+constexpr double kLowestFrequency = 1.0;     // Hz
+constexpr double kHighestFrequency = 180.0;  // Hz
 // 25 ms: a 40 Hz wave, played at zero magnitude until the first update.
 constexpr DWORD kInitialPeriod = 25000;
 
-// A driver that fails must not leave anything behind in the field: every operation of the set
-// treats a non-empty field as a live effect.
-bool createInto(IDirectInputDevice8W* device, REFGUID type, const DIEFFECT& description,
-                IDirectInputEffect*& field) {
-    if (SUCCEEDED(device->CreateEffect(type, &description, &field, nullptr))) return true;
-    field = nullptr;
-    return false;
+// The five, in EffectIndex order: what DirectInput calls each, and its name on the creation line.
+struct Slot {
+    const GUID& type;
+    const char* name;
+};
+const Slot kSlots[kEffectCount] = {{GUID_ConstantForce, "constant"},
+                                   {GUID_Sine, "engine sine"},
+                                   {GUID_Sine, "road sine"},
+                                   {GUID_Square, "curb square"},
+                                   {GUID_Damper, "damper"}};
+// Where the monitor and the trace find each effect's last values.
+constexpr SentEffect SentEffects::*kSentField[kEffectCount] = {
+    &SentEffects::constantForce, &SentEffects::engineSine, &SentEffects::roadSine,
+    &SentEffects::curbSquare, &SentEffects::damper};
+
+// The type-specific parameters of one effect: a constant force, a wave or a condition.
+union Record {
+    DICONSTANTFORCE constant;
+    DIPERIODIC periodic;
+    DICONDITION condition;
+};
+
+// The record of effect index with magnitude (DirectInput units) and period; its size in bytes.
+DWORD fillRecord(unsigned index, LONG magnitude, DWORD period, Record& record) {
+    record = {};
+    if (index == kConstantForce) {
+        record.constant.lMagnitude = magnitude;
+        return sizeof record.constant;
+    }
+    if (index == kDamper) {
+        record.condition.lPositiveCoefficient = magnitude;
+        record.condition.lNegativeCoefficient = magnitude;
+        record.condition.dwPositiveSaturation = DI_FFNOMINALMAX;
+        record.condition.dwNegativeSaturation = DI_FFNOMINALMAX;
+        return sizeof record.condition;
+    }
+    record.periodic.dwMagnitude = static_cast<DWORD>(magnitude);
+    record.periodic.dwPeriod = period;
+    return sizeof record.periodic;
+}
+
+// hi above, lo below, v in between; a NaN counts as 0.
+double limit(double v, double lo, double hi) {
+    if (std::isnan(v)) v = 0.0;
+    return v > hi ? hi : (v < lo ? lo : v);
+}
+
+// A fraction of full scale, limited to lo..hi (within -1..1), in DirectInput units, truncated
+// toward zero. The limit keeps the product inside LONG, so the conversion is always defined.
+LONG toUnits(double fraction, double lo, double hi) {
+    return static_cast<LONG>(limit(fraction, lo, hi) * kUnitsPerFullScale);
 }
 
 char digit(bool created) {
@@ -32,22 +80,10 @@ bool deviceDroppedEffects(HRESULT result) {
            result == DI_DOWNLOADSKIPPED;
 }
 
-}  // namespace
-
-EffectSet::EffectSet(IDirectInputDevice8W* device, std::ostream& err)
-    : device_(device), err_(err) {}
-
-EffectSet::~EffectSet() {
-    stop();
-    // Reverse order of creation.
-    for (IDirectInputEffect** field :
-         {&damper_, &curbSquare_, &roadSine_, &engineSine_, &constantForce_}) {
-        if (*field != nullptr) (*field)->Release();
-        *field = nullptr;
-    }
-}
-
-DIEFFECT EffectSet::describe(DWORD recordSize, LPVOID record) {
+// The description handed to DirectInput for every effect: full-scale gain, infinite duration, no
+// trigger, no envelope, one axis at axisOffset pointing along direction, and record (recordSize
+// bytes) as the type-specific parameters.
+DIEFFECT describe(DWORD& axisOffset, LONG& direction, DWORD recordSize, Record& record) {
     DIEFFECT description{};
     description.dwSize = sizeof(DIEFFECT);
     description.dwFlags = DIEFF_CARTESIAN | DIEFF_OBJECTOFFSETS;
@@ -58,53 +94,79 @@ DIEFFECT EffectSet::describe(DWORD recordSize, LPVOID record) {
     description.dwTriggerButton = DIEB_NOTRIGGER;
     description.dwTriggerRepeatInterval = 0;
     description.cAxes = 1;
-    description.rgdwAxes = &axisOffset_;
-    description.rglDirection = &direction_;
+    description.rgdwAxes = &axisOffset;
+    description.rglDirection = &direction;
     description.lpEnvelope = nullptr;
     description.cbTypeSpecificParams = recordSize;
-    description.lpvTypeSpecificParams = record;
+    description.lpvTypeSpecificParams = &record;
     description.dwStartDelay = 0;
     return description;
 }
 
-void EffectSet::create(std::ostream& out) {
-    out << "FFB effects: constant=";
-    DICONSTANTFORCE force{};
-    const DIEFFECT forceDescription = describe(sizeof force, &force);
-    out << digit(createInto(device_, GUID_ConstantForce, forceDescription, constantForce_));
+}  // namespace
 
-    out << ", engine sine=" << digit(createPeriodic(GUID_Sine, engineSine_));
-    out << ", road sine=" << digit(createPeriodic(GUID_Sine, roadSine_));
-    out << ", curb square=" << digit(createPeriodic(GUID_Square, curbSquare_));
+EffectSet::EffectSet(IDirectInputDevice8W* device, std::ostream& err)
+    : device_(device), err_(err) {}
 
-    out << ", damper=";
-    DICONDITION condition{};
-    condition.dwPositiveSaturation = DI_FFNOMINALMAX;
-    condition.dwNegativeSaturation = DI_FFNOMINALMAX;
-    const DIEFFECT conditionDescription = describe(sizeof condition, &condition);
-    out << digit(createInto(device_, GUID_Damper, conditionDescription, damper_)) << '\n';
+EffectSet::~EffectSet() {
+    stop();
+    for (unsigned i = kEffectCount; i-- > 0;) {  // reverse order of creation
+        if (effects_[i] != nullptr) effects_[i]->Release();
+        effects_[i] = nullptr;
+    }
 }
 
-bool EffectSet::createPeriodic(REFGUID type, IDirectInputEffect*& field) {
-    DIPERIODIC periodic{};
-    periodic.dwPeriod = kInitialPeriod;
-    const DIEFFECT description = describe(sizeof periodic, &periodic);
-    return createInto(device_, type, description, field);
+void EffectSet::create(std::ostream& out) {
+    out << "FFB effects: ";
+    for (unsigned i = 0; i < kEffectCount; ++i) {
+        Record record;
+        const DWORD size = fillRecord(i, 0, kInitialPeriod, record);
+        const DIEFFECT description = describe(axisOffset_, direction_, size, record);
+        // A driver that fails must not leave anything behind: every operation of the set treats
+        // a present effect as a live one.
+        if (FAILED(device_->CreateEffect(kSlots[i].type, &description, &effects_[i], nullptr)))
+            effects_[i] = nullptr;
+        out << (i == 0 ? "" : ", ") << kSlots[i].name << '=' << digit(effects_[i] != nullptr);
+    }
+    out << '\n';
+}
+
+void EffectSet::apply(const ForceTargets& targets, double smoothMs, std::int64_t nowNs) {
+    now_ = nowNs;
+    start();
+    for (unsigned i = 0; i < kEffectCount; ++i) {
+        const EffectTarget& target = targets[i];
+        SentEffect& sent = sent_.*kSentField[i];
+        const bool wave = i != kConstantForce && i != kDamper;
+        sent = {0, 0, target.clipped, effects_[i] != nullptr, false};
+        if (i == kConstantForce) {
+            // The minimum applied to the target, before the smoothing: a force that falls to 0
+            // then fades out instead of lingering at the minimum.
+            sent.magnitude = toUnits(smoothing_.step(target.magnitude, nowNs, smoothMs), -1.0, 1.0);
+        } else if (!wave || sent.sent) {  // an absent wave shows nothing
+            sent.magnitude = toUnits(target.magnitude, 0.0, 1.0);
+        }
+        if (wave && sent.sent)
+            sent.periodMicroseconds =
+                static_cast<DWORD>(kMicrosecondsPerSecond /
+                                   limit(target.frequency, kLowestFrequency, kHighestFrequency));
+        if (sent.sent) sent.sentNow = update(i, sent.magnitude, sent.periodMicroseconds);
+    }
+    sent_.started = started_;
+    reportPlaying();
 }
 
 void EffectSet::start() {
-    IDirectInputEffect* const effects[] = {constantForce_, engineSine_, roadSine_, curbSquare_,
-                                           damper_};
     bool starting = false;
     bool failed = false;
-    for (unsigned i = 0; i < std::size(effects); ++i) {
+    for (unsigned i = 0; i < kEffectCount; ++i) {
         const unsigned bit = 1u << i;
-        if (effects[i] == nullptr || (playing_ & bit) != 0) continue;
+        if (effects_[i] == nullptr || (startHeld_ & bit) != 0) continue;
         starting = true;
         // An effect that is already playing is left alone: starting it again would restart it.
-        const HRESULT result = effects[i]->Start(1, 0);
+        const HRESULT result = effects_[i]->Start(1, 0);
         if (SUCCEEDED(result)) {
-            playing_ |= bit;
+            startHeld_ |= bit;
         } else {
             failed = true;  // tried again on the next apply, not before
         }
@@ -128,12 +190,13 @@ bool EffectSet::noteResult(HRESULT result) {
     return SUCCEEDED(result);
 }
 
-bool EffectSet::update(unsigned index, IDirectInputEffect* effect, DWORD recordSize, LPVOID record,
-                       LONG magnitude, DWORD period) {
+bool EffectSet::update(unsigned index, LONG magnitude, DWORD period) {
     AcceptedParameters& last = accepted_[index];
     if (changesOnly_ && !shouldSend(last, magnitude, period, now_)) return false;
-    const DIEFFECT description = describe(recordSize, record);
-    if (noteResult(effect->SetParameters(&description, DIEP_TYPESPECIFICPARAMS))) {
+    Record record;
+    const DWORD size = fillRecord(index, magnitude, period, record);
+    const DIEFFECT description = describe(axisOffset_, direction_, size, record);
+    if (noteResult(effects_[index]->SetParameters(&description, DIEP_TYPESPECIFICPARAMS))) {
         last = {true, magnitude, period, now_};
     } else {
         forgetAccepted();  // a refused call: the next apply sends everything again
@@ -144,27 +207,21 @@ bool EffectSet::update(unsigned index, IDirectInputEffect* effect, DWORD recordS
 void EffectSet::reportPlaying() {
     if (!startFailing_) return;
     unsigned present = 0;
-    unsigned bit = 1;
-    for (IDirectInputEffect* effect :
-         {constantForce_, engineSine_, roadSine_, curbSquare_, damper_}) {
-        if (effect != nullptr) present |= bit;
-        bit <<= 1;
-    }
-    if ((playing_ & present) != present) return;
+    for (unsigned i = 0; i < kEffectCount; ++i)
+        if (effects_[i] != nullptr) present |= 1u << i;
+    if ((startHeld_ & present) != present) return;
     err_ << "Force-feedback effects are playing again.\n";
     startFailing_ = false;
 }
 
 bool EffectSet::stop() {
     if (!started_) return false;
-    for (IDirectInputEffect* effect :
-         {constantForce_, engineSine_, roadSine_, curbSquare_, damper_}) {
+    for (IDirectInputEffect* effect : effects_)
         if (effect != nullptr) effect->Stop();
-    }
     device_->SendForceFeedbackCommand(DISFFC_STOPALL);
     started_ = false;
-    sent_.playing = false;
-    playing_ = 0;
+    sent_.started = false;
+    startHeld_ = 0;
     smoothing_.reset();
     return true;
 }

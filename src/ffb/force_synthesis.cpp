@@ -1,19 +1,31 @@
 // The mapping of one telemetry frame, the user gain and the tuning onto the five effects. Every
-// update recomputes every parameter from the frame and sends all of them; the only memory between
-// calls is the opt-in smoothing of the constant force (and, with only changes sent, what
-// each effect last accepted).
+// frame is mapped afresh: the formulas keep nothing between calls.
+#include "ffb/force_synthesis.h"
 
+#include <algorithm>
 #include <cmath>
-
-#include "ffb/effect_set.h"
 
 namespace torvane {
 namespace {
 
-constexpr double kUnitsPerFullScale = 10000.0;
-constexpr double kMicrosecondsPerSecond = 1000000.0;
-constexpr double kLowestFrequency = 1.0;     // Hz
-constexpr double kHighestFrequency = 180.0;  // Hz
+// The engine's vibration: the game's engine gain, raised so that a revving engine is felt.
+constexpr double kEngineGainScale = 2.2;
+constexpr double kEngineLowestHz = 8.0;  // below, a sine on a wheel is a knock, not a hum
+constexpr double kEngineHighestHz = 180.0;
+// The road's texture: vertical acceleration (m/s^2) as roughness, plus the game's road gain, and
+// a fixed roughness off the road. Its frequency rises with speed (m/s) up to kRoadTopSpeed.
+constexpr double kRoadPerVerticalAccel = 0.035;
+constexpr double kOffroadRoughness = 0.18;
+constexpr double kRoadBaseHz = 35.0;
+constexpr double kRoadHzPerSpeed = 1.35;
+constexpr double kRoadTopSpeed = 90.0;
+// The curb's rumble: a pulse of at least kCurbLeastPulse while on the curb, faster with speed.
+constexpr double kCurbLeastPulse = 0.1;
+constexpr double kCurbBaseHz = 55.0;
+constexpr double kCurbHzPerSpeed = 1.8;
+constexpr double kCurbTopSpeed = 70.0;
+// The damper: a fixed weight before the gain, so that the rim never spins freely.
+constexpr double kDamperStrength = 0.25;
 
 // hi above, lo below, v in between. The frame is finite when it comes from the reader, but a
 // NaN (or one made here from infinities, such as inf - inf) must never become a force or reach
@@ -23,12 +35,6 @@ double limit(double v, double lo, double hi) {
     if (v > hi) return hi;
     if (v < lo) return lo;
     return v;
-}
-
-// A fraction of full scale, limited to lo..hi (within -1..1), in DirectInput units, truncated
-// toward zero. The limit keeps the product inside LONG, so the conversion is always defined.
-LONG toUnits(double fraction, double lo, double hi) {
-    return static_cast<LONG>(limit(fraction, lo, hi) * kUnitsPerFullScale);
 }
 
 // Whether limit(v, lo, hi) changes v: the value was clipped (a NaN counts as clipped).
@@ -45,89 +51,58 @@ double strengthen(double fraction, double strength, bool& clipped) {
     return limit(strong, -kMaxGain, kMaxGain);
 }
 
-// Gear- and belt-driven wheels do not move below some force: a force that is not 0 is raised to
-// at least minimum, keeping its sign. 0 and -0 stay no force.
+// Gear- and belt-driven wheels do not move below some force: a steering force is raised toward
+// minimum, keeping its sign, along a continuous curve so that a torque that wobbles around 0 never
+// becomes a knock of twice the minimum. Near 0 the force plays kMinForceRamp times itself (0 stays
+// no force), from minimum / kMinForceRamp up to minimum it plays the minimum, above that as is.
 double raiseToMinimum(double force, double minimum) {
     minimum = limit(minimum, 0.0, kMaxMinForce);
-    if (force > 0.0 && force < minimum) return minimum;
-    if (force < 0.0 && force > -minimum) return -minimum;
-    return force;
+    const double size = std::abs(force);
+    const double raised = std::max(size, std::min(size * kMinForceRamp, minimum));
+    return std::copysign(raised, force);
 }
 
 }  // namespace
 
-void EffectSet::apply(const TelemetryFrame& frame, double gain, const ForceTuning& tuning,
-                      std::int64_t nowNs) {
-    now_ = nowNs;
-    start();
+ForceTargets synthesizeForces(const TelemetryFrame& frame, double gain, const ForceTuning& tuning,
+                              bool invert) {
     // The command line already holds the gain to 0..0.35; holding it here too keeps the wheel
     // safe whatever a caller passes.
     gain = limit(gain, 0.0, kMaxGain);
+    ForceTargets targets{};
     bool capped = false;
 
-    // The minimum applies to the target, before the smoothing: a force that falls to 0 then fades
-    // out instead of lingering at the minimum.
-    const double torque = frame.aligningTorque;
-    const double steering = raiseToMinimum(
-        strengthen(gain * limit(torque, -1.0, 1.0), tuning.steering, capped), tuning.minForce);
-    sent_.constantForce = {toUnits(smoothing_.step(steering, nowNs, tuning.smoothMs), -1.0, 1.0), 0,
-                           outside(torque, -1.0, 1.0) || capped, constantForce_ != nullptr};
-    if (constantForce_ != nullptr) {
-        DICONSTANTFORCE force{};
-        force.lMagnitude = sent_.constantForce.magnitude;
-        sent_.constantForce.sentNow =
-            update(0, constantForce_, sizeof force, &force, force.lMagnitude, 0);
-    }
+    const double torque = invert ? -frame.aligningTorque : frame.aligningTorque;
+    const double steering = strengthen(gain * limit(torque, -1.0, 1.0), tuning.steering, capped);
+    targets[kConstantForce] = {
+        raiseToMinimum(steering, tuning.minForce), 0.0, outside(torque, -1.0, 1.0) || capped,
+        gain * limit(torque, -100.0, 100.0) * limit(tuning.steering, 0.0, kMaxStrength)};
 
-    const double engine = frame.engineGain * 2.2;
-    const double engineMagnitude =
+    const double engine = frame.engineGain * kEngineGainScale;
+    targets[kEngineSine].magnitude =
         strengthen(gain * limit(engine, 0.0, 1.0), tuning.engine, capped);
-    sent_.engineSine =
-        setPeriodic(1, engineSine_, engineMagnitude, limit(frame.engineHz, 8.0, 180.0));
-    sent_.engineSine.clipped = outside(engine, 0.0, 1.0) || capped;
+    targets[kEngineSine].frequency = limit(frame.engineHz, kEngineLowestHz, kEngineHighestHz);
+    targets[kEngineSine].clipped = outside(engine, 0.0, 1.0) || capped;
 
-    double road = std::abs(frame.verticalAccel) * 0.035 + frame.roadGain;
-    if (frame.offroad) road += 0.18;
-    const double roadMagnitude = strengthen(gain * limit(road, 0.0, 1.0), tuning.road, capped);
-    sent_.roadSine =
-        setPeriodic(2, roadSine_, roadMagnitude, limit(frame.speed, 0.0, 90.0) * 1.35 + 35.0);
-    sent_.roadSine.clipped = outside(road, 0.0, 1.0) || capped;
+    double road = std::abs(frame.verticalAccel) * kRoadPerVerticalAccel + frame.roadGain;
+    if (frame.offroad) road += kOffroadRoughness;
+    targets[kRoadSine].magnitude = strengthen(gain * limit(road, 0.0, 1.0), tuning.road, capped);
+    targets[kRoadSine].frequency =
+        limit(frame.speed, 0.0, kRoadTopSpeed) * kRoadHzPerSpeed + kRoadBaseHz;
+    targets[kRoadSine].clipped = outside(road, 0.0, 1.0) || capped;
 
-    // Sent with zero magnitude off the curb rather than stopped, so it never needs restarting.
+    // Zero magnitude off the curb rather than stopped, so it never needs restarting.
     const double pulse = std::abs(frame.curbPulse);
-    const double curb =
-        strengthen(frame.curb ? gain * limit(pulse, 0.1, 1.0) : 0.0, tuning.curb, capped);
-    sent_.curbSquare =
-        setPeriodic(3, curbSquare_, curb, limit(frame.speed, 0.0, 70.0) * 1.8 + 55.0);
-    sent_.curbSquare.clipped = (frame.curb && outside(pulse, 0.1, 1.0)) || capped;
+    targets[kCurbSquare].magnitude = strengthen(
+        frame.curb ? gain * limit(pulse, kCurbLeastPulse, 1.0) : 0.0, tuning.curb, capped);
+    targets[kCurbSquare].frequency =
+        limit(frame.speed, 0.0, kCurbTopSpeed) * kCurbHzPerSpeed + kCurbBaseHz;
+    targets[kCurbSquare].clipped = (frame.curb && outside(pulse, kCurbLeastPulse, 1.0)) || capped;
 
     // A fixed strength before the gain: only the hard maximum can clip it.
-    const double damper = strengthen(gain * 0.25, tuning.damper, capped);
-    sent_.damper = {toUnits(damper, 0.0, 1.0), 0, capped, damper_ != nullptr};
-    sent_.playing = started_;
-    if (damper_ != nullptr) {
-        DICONDITION condition{};
-        condition.lPositiveCoefficient = sent_.damper.magnitude;
-        condition.lNegativeCoefficient = condition.lPositiveCoefficient;
-        condition.dwPositiveSaturation = DI_FFNOMINALMAX;
-        condition.dwNegativeSaturation = DI_FFNOMINALMAX;
-        sent_.damper.sentNow =
-            update(4, damper_, sizeof condition, &condition, condition.lPositiveCoefficient, 0);
-    }
-    reportPlaying();
-}
-
-SentEffect EffectSet::setPeriodic(unsigned index, IDirectInputEffect* field, double magnitude,
-                                  double frequency) {
-    if (field == nullptr) return {};
-    DIPERIODIC periodic{};
-    periodic.dwMagnitude = static_cast<DWORD>(toUnits(magnitude, 0.0, 1.0));
-    periodic.dwPeriod = static_cast<DWORD>(kMicrosecondsPerSecond /
-                                           limit(frequency, kLowestFrequency, kHighestFrequency));
-    const auto magnitudeUnits = static_cast<LONG>(periodic.dwMagnitude);
-    const bool sentNow =
-        update(index, field, sizeof periodic, &periodic, magnitudeUnits, periodic.dwPeriod);
-    return {magnitudeUnits, periodic.dwPeriod, false, true, sentNow};
+    targets[kDamper].magnitude = strengthen(gain * kDamperStrength, tuning.damper, capped);
+    targets[kDamper].clipped = capped;
+    return targets;
 }
 
 }  // namespace torvane

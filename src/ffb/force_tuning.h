@@ -6,10 +6,16 @@
 
 namespace torvane {
 
+/// The hard maximum of the user gain: no force ever exceeds 35 % of the wheel's full scale.
+inline constexpr double kMaxGain = 0.35;
 /// Each strength multiplies its effect's magnitude after the formula and the gain.
 inline constexpr double kMaxStrength = 2.0;
 /// A larger minimum would make a gear-driven wheel knock at every small force.
 inline constexpr double kMaxMinForce = 0.2;
+/// The slope of the minimum force's ramp near 0: a force of f plays min(4 f, minimum), and never
+/// less than f. The gentlest slope at which 0.05 of full scale still reaches the largest minimum;
+/// a force of 0.001 plays at most 0.004.
+inline constexpr double kMinForceRamp = 4.0;
 /// Beyond 50 ms the lag is felt as a slow, vague steering.
 inline constexpr double kMaxSmoothMs = 50.0;
 
@@ -29,10 +35,11 @@ class LowPass {
   public:
     /// Moves the output toward target by the time since the previous step and returns it. The
     /// first step after construction or reset starts from 0 and covers no time. A time constant
-    /// of 0 or less (or not a number) switches the filter off: the target passes unchanged.
+    /// of 0 or less (or not a number) switches the filter off: the target passes unchanged, and is
+    /// what a filter switched on (or given a new time constant) later starts from.
     double step(double target, std::int64_t nowNs, double timeConstantMs);
 
-    /// Forgets the output: the next step starts from 0 again.
+    /// Forgets the output (nothing plays after a stop): the next step starts from 0 again.
     void reset() { primed_ = false; }
 
   private:

@@ -11,14 +11,17 @@ constexpr double kSettled = 1e-7;
 }  // namespace
 
 double LowPass::step(double target, std::int64_t nowNs, double timeConstantMs) {
-    if (!(timeConstantMs > 0.0)) {
-        primed_ = false;  // switched on later, it starts from 0 like after a stop
-        return target;
-    }
     if (!primed_) {
         output_ = 0.0;
         lastNs_ = nowNs;
         primed_ = true;
+    }
+    if (!(timeConstantMs > 0.0)) {
+        // Off, the output is the force being played: switched on later, the filter starts from it
+        // instead of dropping the wheel to 0.
+        output_ = target;
+        lastNs_ = nowNs;
+        return target;
     }
     // A clock never runs backwards, but a pass must not push the output away from its target.
     const double elapsedMs = nowNs > lastNs_ ? static_cast<double>(nowNs - lastNs_) / 1e6 : 0.0;

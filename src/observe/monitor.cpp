@@ -105,7 +105,7 @@ void Monitor::format(const PassRecord& pass, Text& text) {
     }
 
     const torvane::SentEffects& effects = pass.effects;
-    if (effects.playing) {
+    if (effects.started) {
         text.put(" | playing: ");
         putPercent(text, "constant", effects.constantForce);
         putPercent(text, " engine", effects.engineSine);
@@ -114,6 +114,11 @@ void Monitor::format(const PassRecord& pass, Text& text) {
         putPercent(text, " damper", effects.damper);
     } else {
         text.put(" | stopped");
+    }
+    if (clipping_ != nullptr) {
+        text.put(" | clip ");
+        text.putInteger(static_cast<int>(clipping_->share() * 100.0 + 0.5));
+        text.put('%');
     }
 
     text.put(" | x ");

@@ -10,6 +10,7 @@
 #include <iosfwd>
 #include <string_view>
 
+#include "observe/clip_meter.h"
 #include "observe/fixed_text.h"
 #include "observe/pass_record.h"
 #include "observe/rim_probe.h"
@@ -29,6 +30,10 @@ class Monitor final : public PassObserver {
     ~Monitor() override;
     Monitor(const Monitor&) = delete;
     Monitor& operator=(const Monitor&) = delete;
+
+    /// Adds the share of the last 10 s in which the steering force was clipped ("clip 12%") to
+    /// the line; without this call the line is as it always was.
+    void showClipping(const ClipMeter& clipping) { clipping_ = &clipping; }
 
     /// Cheap on most passes: formats and writes only when an update is due.
     void observe(const PassRecord& pass) override;
@@ -50,6 +55,7 @@ class Monitor final : public PassObserver {
     bool terminal_;
     bool testSignal_;
     RimProbe* rim_;
+    const ClipMeter* clipping_ = nullptr;
     std::int64_t lastUpdate_;
     std::int64_t lastAppend_;
     std::array<Sample, kSamples> samples_{};

@@ -18,6 +18,14 @@ struct PassRecord {
     torvane::SentEffects effects{};      ///< what the effects last received
     std::uint64_t datagrams = 0;         ///< telemetry datagrams received since the start
     std::int64_t lastTelemetryTime = 0;  ///< the pass that took the newest telemetry; 0: none yet
+    std::int32_t wheelY = 0;             ///< the Y and Z axes (the pedals) of the last state read
+    std::int32_t wheelZ = 0;
+    double gain = 0;  ///< the live settings the pass used
+    bool invert = false;
+    torvane::ForceTuning tuning{};
+    /// The steering force the formulas asked for, as a fraction of full scale, before the input's
+    /// limit and the hard maximum: beside the constant force sent it shows what clipping takes.
+    double requestedSteering = 0;
 };
 
 /// Told about every pass, on the loop's thread; must neither allocate nor wait.

@@ -120,6 +120,8 @@ RawInputText formatRawInputReport(const DIJOYSTATE2& state) {
 
 void RawInputReporter::sendRawInput(const DIJOYSTATE2& state) {
     lastX_ = state.lX;
+    lastY_ = state.lY;
+    lastZ_ = state.lZ;
     hasReadState_ = true;
 
     const RawInputText text = formatRawInputReport(state);

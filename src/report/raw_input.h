@@ -31,8 +31,9 @@ inline constexpr unsigned short kReportPort = 8767;
 /// open, right after its own, and is never bound.
 class RawInputReporter {
   public:
-    /// Takes the report socket (possibly invalid: then every send fails silently).
-    void adopt(platform::Socket socket) { socket_ = std::move(socket); }
+    /// Creates the report socket, once Windows Sockets has started; a socket that cannot be made
+    /// leaves every send failing silently.
+    void open() { socket_ = platform::Socket(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP)); }
 
     /// One report: sends state in one datagram and keeps its X axis; the send's result is not
     /// examined.
@@ -43,11 +44,15 @@ class RawInputReporter {
     /// The X axis of the last state a report read, for the monitor and the trace; hasReadState
     /// says whether any report has read one yet.
     LONG lastX() const { return lastX_; }
+    LONG lastY() const { return lastY_; }
+    LONG lastZ() const { return lastZ_; }
     bool hasReadState() const { return hasReadState_; }
 
   private:
     platform::Socket socket_;
     LONG lastX_ = 0;
+    LONG lastY_ = 0;
+    LONG lastZ_ = 0;
     bool hasReadState_ = false;
 };
 

@@ -4,11 +4,9 @@
 
 namespace torvane {
 
-ReceiverOpenResult TelemetryReceiver::open(platform::WinsockSession& network,
-                                           RawInputReporter& reporter) {
+ReceiverOpenResult TelemetryReceiver::open(platform::WinsockSession& network) {
     if (!network.start()) return ReceiverOpenResult::NetworkUnavailable;
     socket_ = platform::Socket(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
-    reporter.adopt(platform::Socket(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP)));
     // Loopback only: no other machine can send forces to the wheel.
     const sockaddr_in address = platform::loopbackAddress(kTelemetryPort);
     if (!socket_.valid() || bind(socket_.get(), reinterpret_cast<const sockaddr*>(&address),

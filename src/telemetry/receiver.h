@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "platform/resources.h"
-#include "report/raw_input.h"
+#include "telemetry/source.h"
 #include "telemetry/telemetry_frame.h"
 
 namespace torvane {
@@ -18,27 +18,26 @@ enum class ReceiverOpenResult {
     BindFailed,          ///< the telemetry socket could not be created or bound
 };
 
-class TelemetryReceiver {
+class TelemetryReceiver final : public TelemetrySource {
   public:
-    /// Starts Windows Sockets 2.2 in network, creates the telemetry socket and right after it the
-    /// report socket (handed to reporter, not tested), binds the telemetry socket to 127.0.0.1:8766
-    /// with no socket options, and makes it non-blocking.
-    ReceiverOpenResult open(platform::WinsockSession& network, RawInputReporter& reporter);
+    /// Starts Windows Sockets 2.2 in network, creates the telemetry socket, binds it to
+    /// 127.0.0.1:8766 with no socket options, and makes it non-blocking.
+    ReceiverOpenResult open(platform::WinsockSession& network);
 
     /// Takes every waiting datagram without blocking. Each one of 1..8191 bytes is parsed and
     /// replaces latest, and sets lastTelemetryTime to now; a zero-length datagram, an oversized
     /// one or any receive error ends this pass's draining, and so does the kMaxDatagramsPerPass-th
     /// datagram, so that a sender flooding the port cannot hold the loop in one pass: the rest
     /// waits for the next pass, 4 ms later. Allocates nothing.
-    void drain(std::int64_t now, TelemetryFrame& latest, std::int64_t& lastTelemetryTime);
+    void drain(std::int64_t now, TelemetryFrame& latest, std::int64_t& lastTelemetryTime) override;
 
     void close() { socket_.close(); }
 
     /// Datagrams taken and parsed since the start, for the monitor's rate.
-    std::uint64_t datagramsReceived() const { return datagramsReceived_; }
+    std::uint64_t datagramsReceived() const override { return datagramsReceived_; }
 
     /// The telemetry socket, for a wait until a datagram arrives; INVALID_SOCKET when not open.
-    SOCKET socketHandle() const { return socket_.get(); }
+    SOCKET socketHandle() const override { return socket_.get(); }
 
   private:
     static constexpr int kBufferSize = 8192;

@@ -21,6 +21,7 @@ struct TelemetryFrame {
     double verticalAccel = 0.0;
     bool curb = false;
     bool offroad = false;
+    bool operator==(const TelemetryFrame&) const = default;
 };
 
 /// Reads the eleven known keys from a message of exactly text.size() bytes (zero bytes allowed).

@@ -87,7 +87,10 @@ HRESULT checkFeedbackProperty(const DriverInfo& info, DWORD number, const DIPROP
 }  // namespace
 
 Device::Device(std::unique_ptr<Driver> driver, Journal* journal)
-    : driver_(std::move(driver)), info_(driver_->info()), journal_(journal) {
+    : ComObject(IID_IDirectInputDevice8W),
+      driver_(std::move(driver)),
+      info_(driver_->info()),
+      journal_(journal) {
     std::fill(std::begin(rangeMin_), std::end(rangeMin_), 0);
     std::fill(std::begin(rangeMax_), std::end(rangeMax_), 65535);
     effects_.reserve(16);
@@ -112,23 +115,6 @@ HRESULT Device::note(Method method, int effect, DWORD argument, HRESULT result,
         journal_->record(entry);
     }
     return result;
-}
-
-HRESULT Device::QueryInterface(REFIID riid, void** object) {
-    if (object == nullptr) return E_POINTER;
-    if (riid == IID_IDirectInputDevice8W) {
-        AddRef();
-        *object = static_cast<IDirectInputDevice8W*>(this);
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG Device::Release() {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
 }
 
 DWORD Device::actuatorId() const {

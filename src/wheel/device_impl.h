@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "wheel/com_object.h"
 #include "wheel/device.h"
 #include "wheel/journal.h"
 
@@ -14,16 +15,12 @@ namespace wheel::detail {
 
 class Effect;
 
-class Device final : public IDirectInputDevice8W {
+class Device final : public ComObject<Device, IDirectInputDevice8W> {
   public:
     Device(std::unique_ptr<Driver> driver, Journal* journal);
     ~Device();
     Device(const Device&) = delete;
     Device& operator=(const Device&) = delete;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override;
 
     HRESULT STDMETHODCALLTYPE GetCapabilities(LPDIDEVCAPS caps) override;
     HRESULT STDMETHODCALLTYPE EnumObjects(LPDIENUMDEVICEOBJECTSCALLBACKW callback, LPVOID context,
@@ -83,7 +80,6 @@ class Device final : public IDirectInputDevice8W {
     int axisOf(const DIPROPHEADER& header) const;
     HRESULT pushForceState();
 
-    std::atomic<ULONG> references_{1};
     std::unique_ptr<Driver> driver_;
     const DriverInfo& info_;
     Journal* journal_;
@@ -100,16 +96,15 @@ class Device final : public IDirectInputDevice8W {
     int createdEffects_ = 0;
 };
 
-class Effect final : public IDirectInputEffect {
+class Effect final : public ComObject<Effect, IDirectInputEffect> {
   public:
     Effect(Device& device, EffectKind kind);
     ~Effect();
     Effect(const Effect&) = delete;
     Effect& operator=(const Effect&) = delete;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override;
+    /// The last reference: the effect leaves the device, then lets go of it.
+    void lastReleased();
 
     HRESULT STDMETHODCALLTYPE Initialize(HINSTANCE, DWORD, REFGUID) override;
     HRESULT STDMETHODCALLTYPE GetEffectGuid(LPGUID guid) override;
@@ -142,7 +137,6 @@ class Effect final : public IDirectInputEffect {
     HRESULT start(DWORD iterations, DWORD flags);
     HRESULT unload();
 
-    std::atomic<ULONG> references_{1};
     Device& device_;
     int number_ = kDeviceCall;
     EffectParameters parameters_{};

@@ -3,33 +3,16 @@
 // control panel or action mapping needs, so it answers DIERR_UNSUPPORTED.
 #include "wheel/direct_input.h"
 
-#include <atomic>
-
+#include "wheel/com_object.h"
 #include "wheel/device.h"
 
 namespace wheel {
 namespace {
 
-class DirectInput final : public IDirectInput8W {
+class DirectInput final : public detail::ComObject<DirectInput, IDirectInput8W> {
   public:
-    DirectInput(DriverSource& source, Journal* journal) : source_(source), journal_(journal) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (riid == IID_IDirectInput8W) {
-            AddRef();
-            *object = static_cast<IDirectInput8W*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
+    DirectInput(DriverSource& source, Journal* journal)
+        : ComObject(IID_IDirectInput8W), source_(source), journal_(journal) {}
 
     HRESULT STDMETHODCALLTYPE CreateDevice(REFGUID instance, LPDIRECTINPUTDEVICE8W* device,
                                            LPUNKNOWN outer) override {
@@ -82,7 +65,6 @@ class DirectInput final : public IDirectInput8W {
     }
 
   private:
-    std::atomic<ULONG> references_{1};
     DriverSource& source_;
     Journal* journal_;
 };

@@ -171,7 +171,8 @@ void describeEffect(EffectKind kind, DIEFFECTINFOW& info) {
     info.tszName[i] = 0;
 }
 
-Effect::Effect(Device& device, EffectKind kind) : device_(device) {
+Effect::Effect(Device& device, EffectKind kind)
+    : ComObject(IID_IDirectInputEffect), device_(device) {
     parameters_.kind = kind;
     device_.AddRef();
 }
@@ -180,21 +181,7 @@ Effect::~Effect() {
     device_.forget(this);
 }
 
-HRESULT Effect::QueryInterface(REFIID riid, void** object) {
-    if (object == nullptr) return E_POINTER;
-    if (riid == IID_IDirectInputEffect) {
-        AddRef();
-        *object = static_cast<IDirectInputEffect*>(this);
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG Effect::Release() {
-    const ULONG left = --references_;
-    if (left != 0) return left;
-    // The last reference: the effect leaves the device, then lets go of it.
+void Effect::lastReleased() {
     if (downloaded()) {
         device_.driver().stop(handle_);
         device_.driver().unload(handle_);
@@ -204,7 +191,6 @@ ULONG Effect::Release() {
     Device& device = device_;
     delete this;
     device.Release();
-    return 0;
 }
 
 HRESULT Effect::apply(LPCDIEFFECT in, DWORD flags) {

@@ -1,5 +1,7 @@
 #include "app/options.h"
 
+#include "app/setting_table.h"
+
 #include "platform/text.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +10,6 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
-#include <tuple>
 #include <vector>
 
 namespace torvane {
@@ -23,60 +24,84 @@ WideString units(std::initializer_list<unsigned> codeUnits) {
     return text;
 }
 
-auto fields(const BridgeOptions& o) {
-    const ForceTuning& t = o.tuning;
-    return std::tie(o.diagnose, o.test, o.testMode, o.invert, o.gain, o.deviceIndex, o.nameFilter,
-                    o.virtualWheel, o.monitor, o.tracePath, o.lowLatency, o.help, o.version,
-                    t.steering, t.engine, t.road, t.curb, t.damper, t.minForce, t.smoothMs,
-                    o.problems);
+// What the command line made of the defaults: "--option=value" for each setting that differs,
+// joined by ' ', then a line feed and a line for each problem.
+std::string readAll(const std::string& arguments) {
+    std::vector<WideString> words = {TORVANE_WIDE("torvane-bridge")};
+    for (std::size_t at = 0; !arguments.empty() && at <= arguments.size();) {
+        const std::size_t end = std::min(arguments.find('|', at), arguments.size());
+        words.push_back(toWide(arguments.substr(at, end - at)));
+        at = end + 1;
+    }
+    std::vector<const WCHAR*> argv;
+    for (const WideString& word : words) argv.push_back(word.c_str());
+    std::vector<std::string> problems;
+    const BridgeOptions read =
+        applyCommandLine(readCommandLine(int(argv.size()), argv.data()), {}, &problems);
+    std::string shown;
+    for (const SettingRow& row : settingRows())
+        if (valueText(row, read) != valueText(row, {}))
+            shown += (shown.empty() ? "--" : " --") + std::string(row.option.substr(2)) + "=" +
+                     valueText(row, read);
+    for (const std::string& line : problems) shown += "\n" + line;
+    return shown;
 }
 
-TEST(Options, ParsesTheCommandLine) {
+TEST(Options, ReadsTheCommandLine) {
+    const std::string n = "expected a number from 0 to ", u = "\nIgnored unknown argument ",
+                      must = ": a value must follow it.";
     const struct {
-        const char* name;
-        const WCHAR* arguments;  // separated by '|', after the program path
-        BridgeOptions expected;
+        std::string args;  // separated by '|', after the program path
+        std::string read;
     } cases[] = {
-        // clang-format off
-        {"no arguments", TORVANE_WIDE(""), {}},
-        {"flags, one given twice", TORVANE_WIDE("--diagnose|--test|--invert|--test"), {.diagnose = true, .test = true, .invert = true}},
-        // "--test-mode" alone stores the mode but leaves test mode off.
-        {"values, lowercased where they are text", TORVANE_WIDE("--test-mode|CURB|--gain|0.25|--device-index|2|--device|\u00C9CRAN MoZa"), {.testMode = "curb", .gain = 0.25, .deviceIndex = 2, .nameFilter = "\xC3\x89" "cran moza"}},
-        {"only exact names count; anything else is skipped", TORVANE_WIDE("--GAIN|0.3|--Test|--gai|--tests|-t|--gain=0.3|--device-||--invert"),
-         {.invert = true, .problems = {"Ignored unknown argument \"--GAIN\".", "Ignored unknown argument \"0.3\".", "Ignored unknown argument \"--Test\".", "Ignored unknown argument \"--gai\".", "Ignored unknown argument \"--tests\".",
-                                       "Ignored unknown argument \"-t\".", "Ignored unknown argument \"--gain=0.3\".", "Ignored unknown argument \"--device-\".", "Ignored unknown argument \"\"."}}},
-        {"a value option given last is dropped", TORVANE_WIDE("--gain"), {.problems = {"Ignored --gain: a value must follow it."}}},
-        {"the last value wins, an empty one too", TORVANE_WIDE("--gain|0.2|--gain|0.3|--device|x|--device|"), {.gain = 0.3, .nameFilter = ""}},
-        {"a value is taken whatever it looks like", TORVANE_WIDE("--device|--invert"), {.nameFilter = "--invert"}},
-        {"the opt-in options", TORVANE_WIDE("--virtual-wheel|--monitor|--trace|out.csv|--low-latency|--version|--Help"), {.virtualWheel = true, .monitor = true, .tracePath = TORVANE_WIDE("out.csv"), .lowLatency = true, .version = true, .problems = {"Ignored unknown argument \"--Help\"."}}},
-        {"the tuning options, white space around a value allowed", TORVANE_WIDE("--steering|0.5|--engine|0|--road|2|--curb|1.5|--damper| 0.4 |--min-force|3e-2|--smooth|-0"), {.tuning = {0.5, 0, 2, 1.5, 0.4, 0.03, 0}}},
+        {.args = "", .read = ""},
+        {.args = "--diagnose|--test|--invert|--test",
+         .read = "--diagnose=true --test=true --invert=true"},
+        {.args = "--test-mode|CURB|--device|\u00C9CRAN",
+         .read = "--test-mode=\"curb\" --device=\"\u00C9cran\"\nIgnored --test-mode: it applies "
+                 "only with --test."},
+        {.args = "--gain|0.2|--gain|0.25|--device-index|2|--device|x|--device|",
+         .read = "--gain=0.25 --device-index=2 --device=\"\""},
+        {.args = "--GAIN|--gain=0.3|-t||--invert",
+         .read = "--invert=true" + u + "\"--GAIN\"." + u + "\"--gain=0.3\"." + u + "\"-t\"." + u +
+                 "\"\"."},
+        // Four options take an option as their value, with a line; the others count it as missing.
+        {.args = "--device|--invert|--gain|--test|--gain",
+         .read = "--gain=0 --device=\"--invert\"\nRead \"--invert\" as the value of --device, not "
+                 "as an option.\nRead \"--test\" as the value of --gain, not as an "
+                 "option.\nIgnored --gain" +
+                 must},
+        {.args = "--trace|--monitor|--write-config|--force|--smooth|--gain|0.3",
+         .read = "--gain=0.3 --monitor=true --force=true\nIgnored --trace" + must +
+                 "\nIgnored --write-config" + must + "\nIgnored --smooth" + must +
+                 "\nIgnored --force: it applies only with --write-config."},
+        {.args = "--virtual-wheel|--monitor|--trace|t.csv|--low-latency|--version|-h|/"
+                 "?|--wait|--config|a|--write-config|b|--force",
+         .read =
+             "--virtual-wheel=true --monitor=true --trace=\"t.csv\" --low-latency=true --wait=true "
+             "--config=\"a\" --write-config=\"b\" --help=true --version=true --force=true"},
+        {.args = "--steering|0.5|--engine|0|--road|2|--damper| 0.4 |--min-force|3e-2|--smooth|-0",
+         .read = "--steering=0.5 --engine=0 --road=2 --damper=0.4 --min-force=0.03"},
         // A typo must not silence an effect: the default stays, and the value is named.
-        {"a tuning value that is no number in range keeps the default", TORVANE_WIDE("--curb|0.5|--curb|1,5|--min-force|nan|--smooth|50.01|--engine|inf|--road||--damper|0x1|--steering|-0.1|--smooth|12.5"),
-         {.tuning = {.smoothMs = 12.5},
-          .problems = {"Ignored --curb \"1,5\": expected a number from 0 to 2; using 1.",
-                       "Ignored --min-force \"nan\": expected a number from 0 to 0.2; using 0.",
-                       "Ignored --smooth \"50.01\": expected a number from 0 to 50; using 0.",
-                       "Ignored --engine \"inf\": expected a number from 0 to 2; using 1.",
-                       "Ignored --road \"\": expected a number from 0 to 2; using 1.",
-                       "Ignored --damper \"0x1\": expected a number from 0 to 2; using 1.",
-                       "Ignored --steering \"-0.1\": expected a number from 0 to 2; using 1."}}},
-        {"-h is help", TORVANE_WIDE("-h"), {.help = true}},
-        {"/? is help", TORVANE_WIDE("/?"), {.help = true}},
-        // clang-format on
+        {.args = "--curb|1,5|--min-force|nan|--smooth|50.01|--road||--smooth|12.5",
+         .read = "--smooth=12.5\nIgnored --curb \"1,5\": " + n +
+                 "2; using 1.\nIgnored --min-force \"nan\": " + n +
+                 "0.2; using 0.\nIgnored --smooth \"50.01\": " + n +
+                 "50; using 0.\nIgnored --road \"\": " + n + "2; using 1."},
+        // "--gain", "--device-index" and "--test-mode" keep the reading they always had.
+        {.args = "--gain| 0.35 |--device-index|-2147483648|--test-mode|Engine|--test",
+         .read = "--test=true --test-mode=\"engine\" --gain=0.35 --device-index=-2147483648"},
+        {.args = "--gain|0.2x|--gain|0,5|--device-index|abc",
+         .read = "--gain=0 --device-index=0\nIgnored --gain \"0.2x\": " + n +
+                 "0.35; using 0.2.\nIgnored --gain \"0,5\": " + n +
+                 "0.35; using 0 (no force).\nIgnored --device-index \"abc\": expected a whole "
+                 "number; using 0."},
+        {.args = "--test|--test-mode|bogus|" + std::string(41, 'x'),
+         .read = "--test=true --test-mode=\"bogus\"\nIgnored --test-mode \"bogus\": expected one "
+                 "of all, self, steer, road, curb, engine; nothing will play." +
+                 u + "\"" + std::string(40, 'x') + "...\"."},
     };
-    for (const auto& c : cases) {
-        std::vector<WideString> words = {TORVANE_WIDE("--diagnose")};  // the program's path
-        if (*c.arguments != 0) words.emplace_back();
-        for (const WCHAR* at = c.arguments; *at != 0; ++at) {
-            if (*at == '|') words.emplace_back();
-            if (*at != '|') words.back().push_back(*at);
-        }
-        std::vector<const WCHAR*> argv;
-        for (const WideString& word : words) argv.push_back(word.c_str());
-        EXPECT_EQ(fields(parseBridgeOptions(static_cast<int>(argv.size()), argv.data())),
-                  fields(c.expected))
-            << c.name;
-    }
+    for (const auto& c : cases) EXPECT_EQ(readAll(c.args), c.read) << c.args;
 }
 
 // One text per row, as "--gain" and "--device-index" read it.
@@ -86,27 +111,25 @@ TEST(Options, ReadsTheGainAndTheIndex) {
         double gain;
         std::int32_t index;
     } cases[] = {
-        // clang-format off
-        {TORVANE_WIDE("0.2x"), 0.2, 0},
-        {TORVANE_WIDE("0,2"), 0.0, 0},
-        {TORVANE_WIDE("0.35"), 0.35, 0},
-        {TORVANE_WIDE("inf"), 0.35, 0},
-        {TORVANE_WIDE("-0.5"), 0.0, 0},
-        {TORVANE_WIDE("-0"), 0.0, 0},
-        {TORVANE_WIDE("abc"), 0.0, 0},
-        {TORVANE_WIDE("nan"), 0.0, 0},
-        {TORVANE_WIDE("0x1p-3"), 0.0, 0},  // no hexadecimal
-        {TORVANE_WIDE("-3"), 0.0, -3},
-        {TORVANE_WIDE("+7"), 0.35, 7},
-        {TORVANE_WIDE(" \t\n\v\f\r12"), 0.35, 12},
-        {TORVANE_WIDE("1.9"), 0.35, 1},
-        {TORVANE_WIDE("- 5"), 0.0, 0},
-        {TORVANE_WIDE("-2147483649"), 0.0, INT32_MIN},
+        {toWide("0.2x"), 0.2, 0},
+        {toWide("0,2"), 0.0, 0},
+        {toWide("0.35"), 0.35, 0},
+        {toWide("inf"), 0.35, 0},
+        {toWide("-0.5"), 0.0, 0},
+        {toWide("-0"), 0.0, 0},
+        {toWide("abc"), 0.0, 0},
+        {toWide("nan"), 0.0, 0},
+        {toWide("0x1p-3"), 0.0, 0},  // no hexadecimal
+        {toWide("-3"), 0.0, -3},
+        {toWide("+7"), 0.35, 7},
+        {toWide(" \t\n\v\f\r12"), 0.35, 12},
+        {toWide("1.9"), 0.35, 1},
+        {toWide("- 5"), 0.0, 0},
+        {toWide("-2147483649"), 0.0, INT32_MIN},
         {WideString(200, '9'), 0.35, INT32_MAX},
         // U+0132 and U+0135 must not be cut down to their low bytes, the ASCII digits '2' and '5'.
         {units({'.', 0x0132}), 0.0, 0},
         {units({'1', 0x0135}), 0.35, 1},
-        // clang-format on
     };
     for (const auto& c : cases) {
         const double gain = readGainValue(c.text);

@@ -2,6 +2,8 @@
 // used, the command line over the file, and where the file is looked for.
 #include "app/settings.h"
 
+#include "platform/text.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -23,8 +25,9 @@ TEST(Settings, ReadsTheTextOrNamesEachProblem) {
          "min-force = 0.03\nsmooth = 10\nlow-latency = true\nmonitor = true\ntrace = \"lap.csv\"\n"
          "wait = true\nvirtual-wheel = true # a comment\n",
          [](BridgeOptions& o) {
-             o.gain = 0.2, o.invert = true, o.nameFilter = "wheel", o.deviceIndex = 1;
-             o.tuning.steering = 0.8, o.tuning.minForce = 0.03, o.tuning.smoothMs = 10;
+             o.live.gain = 0.2, o.live.invert = true, o.nameFilter = "wheel", o.deviceIndex = 1;
+             o.live.tuning.steering = 0.8, o.live.tuning.minForce = 0.03,
+             o.live.tuning.smoothMs = 10;
              o.lowLatency = o.monitor = o.wait = o.virtualWheel = true;
              o.tracePath = TORVANE_WIDE("lap.csv");
          },
@@ -33,7 +36,7 @@ TEST(Settings, ReadsTheTextOrNamesEachProblem) {
         {"types, ranges and unknown keys: the rest still applies",
          "gain = 0.5\nsteering = \"1\"\nsmooth = 12.5\ninvert = 1\ndevice-index = 3000000000\n"
          "gian = 0.2\nengine = nan\n[road]\n",
-         [](BridgeOptions& o) { o.tuning.smoothMs = 12.5; },
+         [](BridgeOptions& o) { o.live.tuning.smoothMs = 12.5; },
          "c.toml:1: gain must be a number from 0 to 0.35; using the default 0.1.\n"
          "c.toml:2: steering must be a number from 0 to 2; using the default 1.\n"
          "c.toml:4: invert must be true or false; using the default false.\n"
@@ -63,7 +66,7 @@ TEST(Settings, ReadsTheTextOrNamesEachProblem) {
 
 TEST(Settings, WrittenFileReadsBackAndTheCommandLineWins) {
     BridgeOptions file;
-    file.gain = 0.123456789, file.tuning.steering = 0.5, file.tuning.smoothMs = 1e-5;
+    file.live.gain = 0.123456789, file.live.tuning.steering = 0.5, file.live.tuning.smoothMs = 1e-5;
     file.nameFilter = "a\"b\\c\x01", file.tracePath = TORVANE_WIDE("d\u00E9j\u00E0.csv");
     BridgeOptions read;
     std::vector<SettingsProblem> problems;
@@ -73,50 +76,39 @@ TEST(Settings, WrittenFileReadsBackAndTheCommandLineWins) {
     // What the command line gives wins; a value it cannot use keeps the file's.
     const WCHAR* argv[] = {TORVANE_WIDE("torvane-bridge"), TORVANE_WIDE("--gain"),
                            TORVANE_WIDE("0.3"), TORVANE_WIDE("--steering"), TORVANE_WIDE("x")};
-    const BridgeOptions merged = parseBridgeOptions(5, argv, file);
-    EXPECT_EQ(merged.gain, 0.3);
-    EXPECT_EQ(merged.tuning.steering, 0.5);
-    EXPECT_EQ(merged.tuning.smoothMs, 1e-5);
-    EXPECT_EQ(merged.given, (std::vector<std::string>{"--gain", "--steering"}));
-    EXPECT_EQ(describeChanges(file, read, merged.given), "");
+    const CommandLine given = readCommandLine(5, argv);
+    const BridgeOptions merged = applyCommandLine(given, file);
+    EXPECT_EQ(merged.live.gain, 0.3);
+    EXPECT_EQ(merged.live.tuning.steering, 0.5);
+    EXPECT_EQ(merged.live.tuning.smoothMs, 1e-5);
+    EXPECT_TRUE(given.gave("--gain") && !given.gave("--steering"));  // the file's steering applies
+    EXPECT_EQ(describeChanges(file, read, given), "");
     BridgeOptions changed = file;
-    changed.gain = 0.2, changed.tuning.engine = 0.5, changed.deviceIndex = 2;
-    EXPECT_EQ(describeChanges(file, changed, merged.given),
+    changed.live.gain = 0.2, changed.live.tuning.engine = 0.5, changed.deviceIndex = 2;
+    EXPECT_EQ(describeChanges(file, changed, given),
               "gain 0.123456789 -> 0.2 (the command line's --gain wins), engine 1 -> 0.5, "
               "device-index -1 -> 2 (after a restart)");
 }
 
 TEST(Settings, LooksBesideTheProgramThenInTheUsersFolder) {
-    using platform::WideString;
     const struct {
         bool windows;
-        const WCHAR *folder, *appData, *xdg, *home;
-        std::vector<WideString> expected;
+        const char *folder, *appData, *xdg, *home, *expected;  // the candidates joined by '|'
     } cases[] = {
-        {true,
-         TORVANE_WIDE("C:\\Bridge\\"),
-         TORVANE_WIDE("C:\\Users\\u\\AppData\\Roaming"),
-         TORVANE_WIDE("/x"),
-         TORVANE_WIDE("/h"),
-         {TORVANE_WIDE("C:\\Bridge\\torvane-bridge.toml"),
-          TORVANE_WIDE("C:\\Users\\u\\AppData\\Roaming\\torvane-bridge\\config.toml")}},
-        {false,
-         TORVANE_WIDE("/opt/tb/"),
-         TORVANE_WIDE("C:\\x"),
-         TORVANE_WIDE("/home/u/.cfg"),
-         TORVANE_WIDE("/home/u"),
-         {TORVANE_WIDE("/opt/tb/torvane-bridge.toml"),
-          TORVANE_WIDE("/home/u/.cfg/torvane-bridge/config.toml")}},
-        {false,
-         TORVANE_WIDE(""),
-         TORVANE_WIDE(""),
-         TORVANE_WIDE("relative"),
-         TORVANE_WIDE("/home/u"),
-         {TORVANE_WIDE("/home/u/.config/torvane-bridge/config.toml")}},
-        {false, TORVANE_WIDE(""), TORVANE_WIDE(""), TORVANE_WIDE(""), TORVANE_WIDE(""), {}},
+        // clang-format off
+        {true, "C:\\B\\", "C:\\AppData", "/x", "/h", "C:\\B\\torvane-bridge.toml|C:\\AppData\\torvane-bridge\\config.toml"},
+        {false, "/opt/tb/", "C:\\x", "/home/u/.cfg", "/home/u", "/opt/tb/torvane-bridge.toml|/home/u/.cfg/torvane-bridge/config.toml"},
+        {false, "", "", "relative", "/home/u", "/home/u/.config/torvane-bridge/config.toml"},
+        {false, "", "", "", "", ""},
+        // clang-format on
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(settingsCandidates(c.folder, c.windows, c.appData, c.xdg, c.home), c.expected);
+    for (const auto& c : cases) {
+        std::string found;
+        for (const platform::WideString& path : settingsCandidates(
+                 toWide(c.folder), c.windows, toWide(c.appData), toWide(c.xdg), toWide(c.home)))
+            found += (found.empty() ? "" : "|") + toUtf8(path);
+        EXPECT_EQ(found, c.expected);
+    }
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ import subprocess
 import sys
 import tempfile
 
-from e2e import REPORT, Bridge, Failure, check
+from harness import REPORT, Bridge, Failure, check, isolate_settings
 
 OPENING_SECONDS = 3.0
 GAIN = 0.1  # the bridge's default
@@ -95,6 +95,7 @@ def run(lap_path, bridge, send, listen, launcher):
 
 
 def main(argv):
+    isolate_settings()
     if len(argv) < 5 or (len(argv) > 5 and argv[5] != "--"):
         print(__doc__, file=sys.stderr)
         return 2

@@ -21,19 +21,25 @@ using wheel::Method;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-using Sent = std::array<std::int64_t, 8>;
-
-// What the set sent last, as the constant force, the three waves' magnitude and period, and the
-// damper; clips gets whose strength lay outside its limit, constant .. damper.
-Sent lastSent(const EffectSet& set, std::string& clips) {
+// What the set sent last: the constant force, the three waves' magnitude/period (us), the damper;
+// then " clipped" and the letters of the effects whose strength lay outside its limit (c e r s d).
+std::string lastSent(const EffectSet& set) {
     const SentEffects& s = set.lastSent();
-    clips.clear();
-    for (const SentEffect* e :
-         {&s.constantForce, &s.engineSine, &s.roadSine, &s.curbSquare, &s.damper})
-        clips += e->clipped ? '1' : '0';
-    // clang-format off
-    return {s.constantForce.magnitude, s.engineSine.magnitude, s.engineSine.periodMicroseconds, s.roadSine.magnitude, s.roadSine.periodMicroseconds, s.curbSquare.magnitude, s.curbSquare.periodMicroseconds, s.damper.magnitude};
-    // clang-format on
+    std::string text = std::to_string(s.constantForce.magnitude), clips;
+    for (const SentEffect* e : {&s.engineSine, &s.roadSine, &s.curbSquare})
+        text += " " + std::to_string(e->magnitude) + "/" + std::to_string(e->periodMicroseconds);
+    text += " " + std::to_string(s.damper.magnitude);
+    const SentEffect* all[] = {&s.constantForce, &s.engineSine, &s.roadSine, &s.curbSquare,
+                               &s.damper};
+    for (int i = 0; i < 5; ++i)
+        if (all[i]->clipped) clips += "cersd"[i];
+    return clips.empty() ? text : text + " clipped " + clips;
+}
+
+// Plays frame through the formulas and the slots, as the loop does.
+void play(EffectSet& set, const TelemetryFrame& frame, double gain, const ForceTuning& tuning = {},
+          std::int64_t now = 0) {
+    set.apply(synthesizeForces(frame, gain, tuning, false), tuning.smoothMs, now);
 }
 
 // An effect set on the virtual wheel, its five effects created.
@@ -47,74 +53,66 @@ struct Wheel {
 
 TEST(ForceSynthesis, SendsTheseRecords) {
     // Frame: aligningTorque, engineHz, engineGain, roadGain, curbPulse, tireSlip, tractionSlip,
-    // speed, verticalAccel, curb, offroad. Sent: constant force; engine, road and curb magnitude
-    // and period (us); damper. Clips: whose strength lay outside its limit, constant .. damper.
+    // speed, verticalAccel, curb, offroad.
     const struct {
         TelemetryFrame frame;
         double gain;
-        std::array<std::int64_t, 8> sent;
-        const char* clips;
+        const char* sent;
     } cases[] = {
         // clang-format off
-        {{-0.42, 61.5, 0.3, 0.12, 0.8, 0.05, 0.02, 27.4, 1.6, true, false}, 0.1, {-420, 660, 16260, 176, 13890, 800, 9585, 250}, "00000"},
-        {{}, 0.1, {0, 0, 125000, 0, 28571, 0, 18181, 250}, "00000"},  // the lowest frequencies
-        {{2, 500, 0.5, 2, -7, 0, 0, 100, 0, true, false}, 0.35, {3500, 3500, 5555, 3500, 6389, 3500, 5555, 875}, "11110"},
-        {{-3, 3, -0.5, -2, 0, 0, 0, -30, 1, true, false}, 0.1, {-1000, 0, 125000, 0, 28571, 100, 18181, 250}, "11110"},
+        {{-0.42, 61.5, 0.3, 0.12, 0.8, 0.05, 0.02, 27.4, 1.6, true, false}, 0.1, "-420 660/16260 176/13890 800/9585 250"},
+        {{}, 0.1, "0 0/125000 0/28571 0/18181 250"},  // the lowest frequencies
+        {{2, 500, 0.5, 2, -7, 0, 0, 100, 0, true, false}, 0.35, "3500 3500/5555 3500/6389 3500/5555 875 clipped cers"},
+        {{-3, 3, -0.5, -2, 0, 0, 0, -30, 1, true, false}, 0.1, "-1000 0/125000 0/28571 100/18181 250 clipped cers"},
         // Units and periods truncate toward zero; slip drives nothing; off the curb, no pulse.
-        {{-0.00199, 60, 0, 0, 1, 5, -3, 0, -10, false, true}, 0.1, {-1, 0, 16666, 530, 28571, 0, 18181, 250}, "00000"},
+        {{-0.00199, 60, 0, 0, 1, 5, -3, 0, -10, false, true}, 0.1, "-1 0/16666 530/28571 0/18181 250"},
         // The reader never produces these; a NaN must still count as no force, never full scale.
-        {{kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, true, true}, 0.1, {0, 0, 125000, 0, 28571, 100, 18181, 250}, "11110"},
-        {{-kInf, kInf, kInf, -kInf, kInf, 0, 0, kInf, kInf, true, false}, 0.1, {-1000, 1000, 5555, 0, 6389, 1000, 5555, 250}, "11110"},
+        {{kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, true, true}, 0.1, "0 0/125000 0/28571 100/18181 250 clipped cers"},
+        {{-kInf, kInf, kInf, -kInf, kInf, 0, 0, kInf, kInf, true, false}, 0.1, "-1000 1000/5555 0/6389 1000/5555 250 clipped cers"},
         // Whatever gain a caller passes, nothing exceeds the hard maximum of 0.35.
-        {{1, 0, 1, 1, 1, 0, 0, 0, 0, true, false}, kNaN, {0, 0, 125000, 0, 28571, 0, 18181, 0}, "01000"},
-        {{-1, 0, 1, 1, 1, 0, 0, 0, 0, true, false}, 5.0, {-3500, 3500, 125000, 3500, 28571, 3500, 18181, 875}, "01000"},
+        {{1, 0, 1, 1, 1, 0, 0, 0, 0, true, false}, kNaN, "0 0/125000 0/28571 0/18181 0 clipped e"},
+        {{-1, 0, 1, 1, 1, 0, 0, 0, 0, true, false}, 5.0, "-3500 3500/125000 3500/28571 3500/18181 875 clipped e"},
         // clang-format on
     };
     Wheel wheel;
-    EffectSet& set = wheel.set;
     for (const auto& c : cases) {
-        set.apply(c.frame, c.gain);
-        std::string clips;
-        const Sent sent = lastSent(set, clips);
-        EXPECT_EQ(sent, c.sent) << &c - cases;
-        EXPECT_EQ(clips, c.clips) << &c - cases;
+        play(wheel.set, c.frame, c.gain);
+        EXPECT_EQ(lastSent(wheel.set), c.sent) << &c - cases;
     }
 }
 
 // The strengths scale each effect after the gain, the minimum lifts small steering forces, and
-// nothing passes the hard maximum of 3500 whatever the tuning holds. Tuning: steering, engine,
-// road, curb, damper, minimum force; the frame is the worked example's with this torque.
+// nothing passes the hard maximum of 3500 whatever the tuning holds. The frame is the worked
+// example's with this torque; a row with one number checks only the constant force.
 TEST(ForceSynthesis, TuningScalesWithinTheHardMaximum) {
     const struct {
         double torque, gain;
         ForceTuning tuning;
-        Sent sent;  // only the constant force where the rest is 0
-        const char* clips;
+        std::string sent;
     } cases[] = {
         // clang-format off
-        {-0.42, 0.1, {0.5, 0, 2, 1.5, 0.4, 0.03}, {-300, 0, 16260, 352, 13890, 1200, 9585, 100}, "00000"},  // -210 raised
-        {-0.9, 0.35, {2, 2, 2, 2, 2}, {-3500, 3500, 16260, 1232, 13890, 3500, 9585, 1750}, "11010"},
-        {0.5, 0.1, {kNaN, -1, 5, kInf, 2}, {0, 0, 16260, 352, 13890, 1600, 9585, 500}, "00000"},  // NaN, <0 silence; >2 is 2
-        {1e-300, 0.1, {1, 1, 1, 1, 1, 0.03}, {300}, "00000"},   // a tiny force is raised
-        {-0.0, 0.1, {1, 1, 1, 1, 1, 0.03}, {0}, "00000"},       // -0 stays no force
-        {kNaN, 0.1, {1, 1, 1, 1, 1, 0.03}, {0}, "10000"},       // so does NaN
-        {0.3, 0.1, {1, 1, 1, 1, 1, 0.03}, {300}, "00000"},      // exactly the minimum stays
-        {1e-300, 0.1, {1, 1, 1, 1, 1, kNaN}, {0}, "00000"},     // a NaN minimum is none
-        {-1e-300, 0.1, {1, 1, 1, 1, 1, 5}, {-2000}, "00000"},   // above 0.2 counts as 0.2
+        {-0.42, 0.1, {.steering = 0.5, .engine = 0, .road = 2, .curb = 1.5, .damper = 0.4, .minForce = 0.03}, "-300 0/16260 352/13890 1200/9585 100"},
+        {-0.9, 0.35, {2, 2, 2, 2, 2}, "-3500 3500/16260 1232/13890 3500/9585 1750 clipped ces"},
+        {0.5, 0.1, {kNaN, -1, 5, kInf, 2}, "0 0/16260 352/13890 1600/9585 500"},  // NaN, <0 silence; >2 is 2
+        // The minimum is reached on a ramp of four times the force: no step at 0.
+        {1e-300, 0.1, {.minForce = 0.2}, "0"},      // a tiny force stays tiny
+        {-0.01, 0.1, {.minForce = 0.2}, "-40"},     // 0.001 of full scale: 0.004
+        {0.05, 0.1, {.minForce = 0.03}, "200"},     // on the ramp
+        {0.5, 0.1, {.minForce = 5}, "2000"},        // 0.05: the minimum; 5 counts as 0.2
+        {-0.0, 0.1, {.minForce = 0.03}, "0"},       // -0 stays no force
+        {kNaN, 0.1, {.minForce = 0.03}, "0"},       // so does NaN
+        {0.3, 0.1, {.minForce = 0.03}, "300"},      // exactly the minimum stays
+        {-0.05, 0.1, {.minForce = kNaN}, "-50"},    // a NaN minimum is none
         // clang-format on
     };
     Wheel wheel;
-    EffectSet& set = wheel.set;
     for (const auto& c : cases) {
-        set.apply({c.torque, 61.5, 0.3, 0.12, 0.8, 0, 0, 27.4, 1.6, true, false}, c.gain, c.tuning);
-        std::string clips;
-        const Sent sent = lastSent(set, clips);
-        if (c.sent[2] == 0) {
-            EXPECT_EQ(sent[0], c.sent[0]) << &c - cases;
-        } else {
-            EXPECT_EQ(sent, c.sent) << &c - cases;
-        }
-        EXPECT_EQ(clips, c.clips) << &c - cases;
+        play(wheel.set, {c.torque, 61.5, 0.3, 0.12, 0.8, 0, 0, 27.4, 1.6, true, false}, c.gain,
+             c.tuning);
+        const std::string sent = lastSent(wheel.set);
+        EXPECT_EQ(c.sent.find(' ') == std::string::npos ? sent.substr(0, sent.find(' ')) : sent,
+                  c.sent)
+            << &c - cases;
     }
 }
 
@@ -127,6 +125,7 @@ TEST(ForceSynthesis, SmoothingFollowsTimeAndRestartsAfterAStop) {
         Action action;
         double smoothMs;
         std::int64_t constant;  // after the action; a step to 3500 at gain 0.35
+        double torque = 1.0;
     } steps[] = {
         // clang-format off
         {0, Apply, 20, 0},  // starts from 0, covers no time
@@ -134,24 +133,24 @@ TEST(ForceSynthesis, SmoothingFollowsTimeAndRestartsAfterAStop) {
         {20, Apply, 20, 2212},  // 63 %: 1 - 1/e
         {30, Stop, 20, 0}, {100, Apply, 20, 0}, {120, Apply, 20, 2212},  // again from 0; one pass
         {130, Lose, 20, 0}, {140, Apply, 20, 0},  // a lost wheel: again from 0
-        {144, Apply, 0, 3500}, {148, Apply, 20, 0}, {5000, Apply, 20, 3500},  // off, on, settled
+        // Switched on (or retuned) while playing, it starts from the force being played.
+        {144, Apply, 0, 3500}, {148, Apply, 20, 2231, -1}, {152, Apply, 50, 1790, -1}, {5000, Apply, 20, -3500, -1},
         // clang-format on
     };
     Wheel wheel;
     EffectSet& set = wheel.set;
-    std::string clips;
     for (const auto& s : steps) {
         if (s.action == Stop) set.stop();
         if (s.action == Lose) set.markUnloaded();
         if (s.action != Apply) continue;
-        set.apply(TelemetryFrame{1.0}, 0.35, {.smoothMs = s.smoothMs}, s.ms * 1'000'000);
-        EXPECT_EQ(lastSent(set, clips)[0], s.constant) << s.ms;
+        play(set, TelemetryFrame{s.torque}, 0.35, {.smoothMs = s.smoothMs}, s.ms * 1'000'000);
+        EXPECT_EQ(set.lastSent().constantForce.magnitude, s.constant) << s.ms;
     }
     // Pass by pass the approach must end on the target, not a rounding step (one unit) short.
     set.stop();
     for (std::int64_t ms = 0; ms <= 1000; ms += 4)
-        set.apply(TelemetryFrame{-0.9}, 0.1, {.smoothMs = 20}, ms * 1'000'000);
-    EXPECT_EQ(lastSent(set, clips)[0], -900);
+        play(set, TelemetryFrame{-0.9}, 0.1, {.smoothMs = 20}, ms * 1'000'000);
+    EXPECT_EQ(set.lastSent().constantForce.magnitude, -900);
 }
 
 TEST(EffectSet, ReportsEachEffectAndRunsWithThoseThatExist) {
@@ -182,7 +181,7 @@ TEST(EffectSet, ReportsEachEffectAndRunsWithThoseThatExist) {
                 created += e.effect >= 0 ? 1 : 0;
             EXPECT_EQ(created, c.created);
             // Updates and stops reach exactly the effects that exist; the device stops anyway.
-            set.apply(TelemetryFrame{}, 0.1);
+            play(set, TelemetryFrame{}, 0.1);
             set.stop();
             EXPECT_EQ(rig.calls(Method::Start).size(), created);
             EXPECT_EQ(rig.calls(Method::Stop).size(), created);
@@ -208,7 +207,7 @@ TEST(EffectSet, SendsOnlyChangesAndKeepAlivesWhenAsked) {
     // Which effects (0 constant force .. 4 damper) an apply at now sent, after "start" if it did.
     auto sentBy = [&](std::int64_t now) {
         wheel.rig.journal.clear();
-        wheel.set.apply(frame, 0.1, {}, now);
+        play(wheel.set, frame, 0.1, {}, now);
         std::string sent = wheel.rig.calls(Method::Start).empty() ? "" : "start ";
         for (const wheel::JournalEntry& e : wheel.rig.calls(Method::SetParameters))
             sent += static_cast<char>('0' + e.effect);

@@ -18,9 +18,8 @@ TEST(PassTimerWait, EndsOnADatagramAndOtherwiseAtItsTime) {
     for (const auto mode : {PassTimer::Mode::HighResolution, PassTimer::Mode::SystemTick}) {
         PassTimer timer(mode);  // outlives the socket, as the wait requires
         WinsockSession network;
-        torvane::RawInputReporter reporter;
         torvane::TelemetryReceiver receiver;
-        ASSERT_EQ(receiver.open(network, reporter), torvane::ReceiverOpenResult::Opened);
+        ASSERT_EQ(receiver.open(network), torvane::ReceiverOpenResult::Opened);
         fake::LoopbackPeer game;
         torvane::TelemetryFrame frame;
         std::int64_t arrival = 0;

@@ -19,9 +19,8 @@ std::string padded(std::size_t size, char digit) {
 
 TEST(TelemetryReceiver, TakesWhatWaitsUpToAnEmptyOrOversizedDatagramAndTheNewestWins) {
     platform::WinsockSession network;
-    RawInputReporter reporter;
     TelemetryReceiver receiver;
-    ASSERT_EQ(receiver.open(network, reporter), ReceiverOpenResult::Opened);
+    ASSERT_EQ(receiver.open(network), ReceiverOpenResult::Opened);
     fake::LoopbackPeer game;
     TelemetryFrame latest;
     std::int64_t lastTelemetryTime = 0;
@@ -53,9 +52,8 @@ TEST(TelemetryReceiver, TakesWhatWaitsUpToAnEmptyOrOversizedDatagramAndTheNewest
     }
 
     platform::WinsockSession otherNetwork;
-    RawInputReporter otherReporter;
     TelemetryReceiver other;
-    EXPECT_EQ(other.open(otherNetwork, otherReporter), ReceiverOpenResult::BindFailed);
+    EXPECT_EQ(other.open(otherNetwork), ReceiverOpenResult::BindFailed);
 }
 
 }  // namespace

@@ -49,9 +49,14 @@ void expectReadsAs(const std::string& message, std::map<std::string, std::string
 
 void expectMadeFrom(const std::string& message, const std::map<std::string, std::string>& stated) {
     DIJOYSTATE2 state{};
-    // clang-format off
-    const std::map<std::string, LONG*> axes = {{"x", &state.lX}, {"y", &state.lY}, {"z", &state.lZ}, {"rx", &state.lRx}, {"ry", &state.lRy}, {"rz", &state.lRz}, {"slider0", &state.rglSlider[0]}, {"slider1", &state.rglSlider[1]}};
-    // clang-format on
+    const std::map<std::string, LONG*> axes = {{"x", &state.lX},
+                                               {"y", &state.lY},
+                                               {"z", &state.lZ},
+                                               {"rx", &state.lRx},
+                                               {"ry", &state.lRy},
+                                               {"rz", &state.lRz},
+                                               {"slider0", &state.rglSlider[0]},
+                                               {"slider1", &state.rglSlider[1]}};
     for (const auto& [key, value] : stated) {
         std::istringstream list(value);
         if (key == "buttons")

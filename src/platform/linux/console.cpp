@@ -1,13 +1,17 @@
 // Console control events over POSIX signals. As on Windows, the registered handlers run on a thread
 // of their own: the signal handler only writes the signal number into a pipe (async-signal-safe),
 // and a watcher thread reads it and calls the handlers, newest first, until one returns TRUE.
-// SIGHUP and SIGTERM are the close and shutdown events, after which Windows ends the process once
-// the handler returns: so does this layer, by the signal's default action.
+// SIGHUP and SIGTERM are the close and shutdown events. Their handler returns once the program
+// has stopped in order, and the program then ends by itself with its own exit code; only one
+// still running kEndGrace later is ended by the signal's default action (Windows ends the process
+// when such a handler returns). SIGPIPE is ignored, as Windows has none: a write to a pipe whose
+// reader is gone fails like any other, and the program goes on.
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <mutex>
 #include <thread>
@@ -17,6 +21,8 @@
 namespace {
 
 constexpr int kMaxHandlers = 8;
+// After the close or shutdown handler has returned, far longer than the program takes to end.
+constexpr std::chrono::seconds kEndGrace{2};
 std::atomic<PHANDLER_ROUTINE> handlers[kMaxHandlers];
 std::atomic<int> handlerCount{0};
 int signalPipe[2] = {-1, -1};
@@ -49,7 +55,9 @@ void dispatch(int signalNumber) {
     for (int i = handlerCount.load() - 1; i >= 0; --i) {
         const PHANDLER_ROUTINE handler = handlers[i].load();
         if (handler != nullptr && handler(eventFor(signalNumber))) {
-            if (signalNumber != SIGINT) endBySignal(signalNumber);
+            if (signalNumber == SIGINT) return;
+            std::this_thread::sleep_for(kEndGrace);
+            endBySignal(signalNumber);
             return;
         }
     }
@@ -84,6 +92,7 @@ bool startWatcher() {
         action.sa_flags = SA_RESTART;
         for (int signalNumber : {SIGINT, SIGTERM, SIGHUP})
             ::sigaction(signalNumber, &action, nullptr);
+        ::signal(SIGPIPE, SIG_IGN);
     });
     return signalPipe[1] >= 0;
 }

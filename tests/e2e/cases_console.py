@@ -1,0 +1,140 @@
+"""The console and the session: a stuck or gone console, a session that ends, no hang before
+the loop."""
+import os
+import signal
+import subprocess
+import tempfile
+import threading
+import time
+
+from harness import TELEMETRY, WORKED_EXAMPLE, check, case, Bridge, Peer, playing_rows
+
+
+def full_pipe():
+    """A pipe already full, that nobody reads: a write to it blocks."""
+    read_end, write_end = os.pipe()
+    os.set_blocking(write_end, False)
+    try:
+        while True:
+            os.write(write_end, b"x" * 4096)
+    except BlockingIOError:
+        pass
+    os.set_blocking(write_end, True)  # the flag belongs to the pipe, which the program shares
+    return read_end, write_end
+
+
+@case
+def case_stuck_console(command, gone=False):
+    """The console takes no text from the first line on (both streams a full pipe, or one whose
+    reader is gone): start-up and the loop must go on, stop the effects on time and end on
+    Ctrl+C within a second, the pipe still full."""
+    read_end, write_end = full_pipe()
+    if gone:
+        os.close(read_end)
+    try:
+        with Peer() as peer:
+            bridge = Bridge(command, "--monitor", "--gain", "0.3", console=write_end)
+            deadline = time.monotonic() + 60
+            while not peer.reports() and time.monotonic() < deadline:  # the loop runs
+                time.sleep(0.02)
+            last_sent = peer.send_for(2.0, bridge.clock)
+            peer.reports()
+            arrivals = []
+            end = time.monotonic() + 1.0
+            while time.monotonic() < end:
+                arrivals += [time.monotonic() for _ in peer.reports()]
+                time.sleep(0.002)
+            stop_time = bridge.interrupt(seconds=10)
+    finally:
+        os.close(write_end)
+        if not gone:
+            os.close(read_end)
+    check(stop_time < 1.5, f"Ctrl+C took {stop_time:.2f} s")
+    gaps = [b - a for a, b in zip(arrivals, arrivals[1:])]
+    check(len(arrivals) > 40 and max(gaps) < 0.1,
+          f"{len(arrivals)} reports in the second after the telemetry, largest gap "
+          f"{max(gaps, default=0) * 1000:.0f} ms")
+    rows = bridge.trace()
+    last_apply = playing_rows(rows)[-1][0]
+    stop = next((r[0] for r in rows if r[0] > last_apply and r[9] == 0), None)
+    check(stop is not None, f"the effects were not stopped after {last_apply} ms")
+    # Stale after 100 ms, stopped in the next pass (generously, for a loaded machine).
+    stale = stop - (last_sent - bridge.clock_start_ns) / 1e6
+    check(stale <= 150, f"stopped {stale:.1f} ms after the last datagram")
+    print(f"{'gone' if gone else 'stuck'}_console: report gap median {sorted(gaps)[len(gaps) // 2] * 1000:.1f} ms, "
+          f"max {max(gaps) * 1000:.1f} ms; effects stopped {stale:.1f} ms after the last "
+          f"datagram; Ctrl+C to exit {stop_time * 1000:.0f} ms")
+
+
+@case
+def case_gone_console(command):
+    case_stuck_console(command, gone=True)
+
+
+@case
+def case_session_end(command):
+    """The session ends while the wheel plays: Windows tells the owner window (wineboot
+    --end-session sends WM_QUERYENDSESSION and WM_ENDSESSION to every window, then ends the
+    process), Linux sends SIGTERM. Either way the effects are stopped before the process ends."""
+    wine = command[0].endswith("wine-run.sh")
+    with Peer() as peer:
+        bridge = Bridge(command)
+        bridge.wait_for_output("Bridge active.")
+        # Telemetry flows to the end, so only the program's stop can stop the effects.
+        ended = threading.Event()
+
+        def send():
+            while not ended.wait(0.01):
+                peer.sender.sendto(WORKED_EXAMPLE, TELEMETRY)
+        sender = threading.Thread(target=send)
+        sender.start()
+        time.sleep(1.0)
+        if wine:
+            subprocess.run(command[:2] + ["wineboot", "--end-session"], timeout=60,
+                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+        else:
+            bridge.process.send_signal(signal.SIGTERM)
+        try:
+            code = bridge.finish(30)
+        finally:
+            ended.set()
+            sender.join()
+    # On Linux the program's own end; Windows may end the process after the clean stop.
+    check(code == 0 or (wine and code == -signal.SIGTERM), f"exit code {code}{bridge.text()}")
+    rows = bridge.trace()
+    check(len(rows) > 2 and rows[-2][9] == 1 and rows[-1][9] == 0,
+          f"the trace does not end with the stop of playing effects: {rows[-3:]}")
+
+
+@case
+def case_never_hangs(command):
+    """Nothing before the loop holds Ctrl+C up: --wait, and (a Linux thing) a FIFO as the settings
+    file, named or in the default place, or as the trace, with or without a reader."""
+    folder = tempfile.mkdtemp()
+    fifo, trace = os.path.join(folder, "torvane-bridge", "config.toml"), os.path.join(folder, "t")
+    os.mkdir(os.path.dirname(fifo))
+    os.mkfifo(fifo)
+    os.mkfifo(trace)
+    read = []
+    runs = [(["--wait", "--device-index", "5"], "Waiting for a force-feedback wheel...")]
+    if len(command) == 1:
+        runs += [(["--config", fifo], f"{fifo}: not a regular file; using the defaults."),
+                 ([], f"{fifo}: not a regular file; using the defaults."),
+                 (["--trace", trace], f"Could not open trace file {trace}."),
+                 (["--trace", trace], "Bridge active.")]
+    default_place, os.environ["XDG_CONFIG_HOME"] = os.environ["XDG_CONFIG_HOME"], folder
+    try:
+        for i, (arguments, line) in enumerate(runs):
+            if i == 4:  # a live plotter, say
+                reader = threading.Thread(target=lambda: read.append(open(trace, "rb").read()))
+                reader.start()
+            bridge = Bridge(command, *arguments, trace=False)
+            bridge.wait_for_output(line)
+            time.sleep(0.3)
+            stop_time = bridge.interrupt(seconds=10)
+            check(stop_time < 1.5, f"Ctrl+C after {line!r} took {stop_time:.2f} s")
+    finally:
+        os.environ["XDG_CONFIG_HOME"] = default_place
+    if len(runs) > 1:
+        reader.join(10)
+        check(read and read[0].startswith(b"# torvane-bridge "), f"the FIFO's reader got {read}")
