@@ -1,5 +1,6 @@
-// The forces survive the wheel's faults: the whole lifecycle on the virtual wheel with the real
-// loopback sockets, on simulated time. tests/e2e runs the program's normal runs.
+// The whole lifecycle on the virtual wheel with the real loopback sockets (so under the ports'
+// lock), on simulated time: the forces survive the wheel's faults, and "--low-latency" waits.
+// tests/e2e runs the program's normal runs.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -70,7 +71,7 @@ TEST(BridgeRun, KeepsTheForcesAliveThroughLossAndFailedStarts) {
 
 // "--low-latency" raises the loop above a game's threads: every pass must still end in a wait that
 // pauses (idle, until the next 16 ms report), leaving them the cores.
-TEST(BridgeRun, LowLatencyEndsEveryPassInAWait) {
+TEST(BridgeLifecycle, LowLatencyEndsEveryPassInAWait) {
     fake::Rig rig;
     int waits = 0;
     std::int64_t shortest = 16'000'000;
