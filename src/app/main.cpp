@@ -1,5 +1,4 @@
 // The program's entry point: the wide-character console entry, as on Windows.
-#include <algorithm>
 #include <chrono>
 #include <iostream>
 #include <limits>
@@ -20,45 +19,57 @@ namespace {
 // for several seconds makes the monitor drop lines, never the loop wait.
 constexpr std::size_t kConsoleQueueBytes = 64 * 1024;
 
-// One standard stream's text, from the program's first line to its last, goes out on a writer
-// thread of its own: a console that takes nothing (a full pipe, Ctrl+S) or is gone (a closed
-// pipe) never holds up start-up, the loop or Ctrl+C. Whatever writes to std::cout or std::cerr
-// (the main thread alone) is queued; the stream gets its own buffer back at the end.
+// Hands bytes to a standard stream's own buffer; false when they did not all go out.
+observe::BackgroundWriter::Sink sinkInto(std::streambuf* buffer) {
+    return [buffer](std::string_view bytes) {
+        const auto size = static_cast<std::streamsize>(bytes.size());
+        return buffer->sputn(bytes.data(), size) == size && buffer->pubsync() == 0;
+    };
+}
+
+// The text of standard output and the error stream, from the program's first line to its last,
+// goes out on a writer thread, in the order written: a console that takes nothing (a full pipe,
+// Ctrl+S) or is gone (a closed pipe) never holds up start-up, the loop or Ctrl+C. Whatever writes
+// to std::cout or std::cerr (the main thread alone) is queued; the streams get their own buffers
+// back at the end.
 class QueuedConsole {
   public:
-    explicit QueuedConsole(std::ostream& stream)
-        : stream_(stream),
-          system_(stream.rdbuf()),
-          writer_(kConsoleQueueBytes,
-                  [buffer = system_](std::string_view bytes) {
-                      const auto size = static_cast<std::streamsize>(bytes.size());
-                      return buffer->sputn(bytes.data(), size) == size && buffer->pubsync() == 0;
-                  }),
-          queued_(writer_) {
-        stream_.rdbuf(queued_.rdbuf());
+    QueuedConsole()
+        : outBuffer_(std::cout.rdbuf()),
+          errBuffer_(std::cerr.rdbuf()),
+          writer_(kConsoleQueueBytes, sinkInto(outBuffer_), sinkInto(errBuffer_)),
+          out_(writer_, 0),
+          err_(writer_, 1) {
+        std::cout.rdbuf(out_.rdbuf());
+        std::cerr.rdbuf(err_.rdbuf());
     }
-    ~QueuedConsole() { stream_.rdbuf(system_); }
+    ~QueuedConsole() { restore(); }
     QueuedConsole(const QueuedConsole&) = delete;
     QueuedConsole& operator=(const QueuedConsole&) = delete;
 
-    std::ostream& stream() { return queued_; }
+    std::ostream& out() { return out_; }
+    std::ostream& err() { return err_; }
 
-    /// Writes what is queued until deadline; false when the console was still stuck then. The
-    /// stream writes to the system directly from here on.
-    bool finish(std::chrono::steady_clock::time_point deadline) {
-        queued_.flush();
-        stream_.rdbuf(system_);
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        return writer_.finish(std::max(left, std::chrono::milliseconds(0)));
+    /// Writes what is queued, for at most grace; false when the console was still stuck then.
+    /// The streams write to the system directly from here on.
+    bool finish(std::chrono::milliseconds grace) {
+        out_.flush();
+        err_.flush();
+        restore();
+        return writer_.finish(grace);
     }
     std::uint64_t droppedBytes() const { return writer_.droppedBytes(); }
 
   private:
-    std::ostream& stream_;
-    std::streambuf* const system_;
+    void restore() {
+        std::cout.rdbuf(outBuffer_);
+        std::cerr.rdbuf(errBuffer_);
+    }
+    std::streambuf* const outBuffer_;
+    std::streambuf* const errBuffer_;
     observe::BackgroundWriter writer_;
-    observe::QueuedStream queued_;
+    observe::QueuedStream out_;
+    observe::QueuedStream err_;
 };
 
 // The monitor's view of the virtual wheel's rim.
@@ -83,14 +94,13 @@ extern "C" int wmain(int argc, WCHAR* argv[]) {
     platform::setSessionEndHandler(torvane::endSession);
     torvane::enforceStopDeadline();
     platform::Utf8ConsoleOutput utf8Console;
-    QueuedConsole out(std::cout);
-    QueuedConsole err(std::cerr);
+    QueuedConsole console;
     torvane::SteadyLoopClock clock;
     // Cheap to make and idle until "--virtual-wheel" asks for it; it runs on the loop's clock.
     virtual_wheel::VirtualWheel virtualWheel([&clock] { return clock.now(); });
     VirtualRim rim(virtualWheel);
     torvane::BridgeEnvironment environment{DirectInput8Create, clock, torvane::runningFlag(),
-                                           out.stream(), err.stream()};
+                                           console.out(), console.err()};
     environment.virtualWheel = &virtualWheel;
     environment.rimProbe = &rim;
     environment.noControllerHint = platform::noControllerHint;
@@ -101,9 +111,7 @@ extern "C" int wmain(int argc, WCHAR* argv[]) {
                                     platform::environmentVariable(TORVANE_WIDE("HOME")));
     const int code = torvane::runBridge(argc, argv, environment);
     // The wheel is released by now; output that is stuck gets a short grace, no more.
-    const auto deadline = std::chrono::steady_clock::now() + observe::BackgroundWriter::kExitGrace;
-    const bool outWritten = out.finish(deadline);
-    const bool written = err.finish(deadline) && outWritten;
+    const bool written = console.finish(observe::BackgroundWriter::kExitGrace);
     torvane::announceShutdownFinished();
     // Started from Explorer, the console window closes with the program: keep a failure's message
     // on screen until it has been read.
@@ -116,7 +124,7 @@ extern "C" int wmain(int argc, WCHAR* argv[]) {
         utf8Console.restore();
         platform::endProcessNow(code);
     }
-    if (const std::uint64_t dropped = out.droppedBytes() + err.droppedBytes(); dropped > 0)
+    if (const std::uint64_t dropped = console.droppedBytes(); dropped > 0)
         std::cerr << "The console did not keep up: " << dropped << " bytes of output were lost.\n";
     return code;
 }

@@ -20,6 +20,8 @@ namespace observe {
 
 /// A writer thread fed from a fixed ring. write() copies into the ring and returns: it never
 /// waits for the sink and allocates nothing; what does not fit is dropped whole and counted.
+/// It may feed two sinks (standard output and the error stream, which often share a console):
+/// their bytes go out in the order they were queued.
 class BackgroundWriter final : public TraceSink {
   public:
     /// Hands bytes to the system, however long that takes; false when that failed.
@@ -28,16 +30,20 @@ class BackgroundWriter final : public TraceSink {
     /// How long output stuck at the end is given before the program ends without it.
     static constexpr std::chrono::milliseconds kExitGrace{500};
 
-    /// sink is kept for as long as the thread needs it, which may outlive this object (finish).
-    BackgroundWriter(std::size_t capacity, Sink sink);
+    /// sink takes channel 0, second (if any) channel 1. Both are kept for as long as the thread
+    /// needs them, which may outlive this object (finish).
+    BackgroundWriter(std::size_t capacity, Sink sink, Sink second = nullptr);
     /// finish with kExitGrace.
     ~BackgroundWriter() override;
     BackgroundWriter(const BackgroundWriter&) = delete;
     BackgroundWriter& operator=(const BackgroundWriter&) = delete;
 
-    /// Queues all of bytes; false, with nothing queued, when they do not fit or the sink has
-    /// failed (everything after a failure is dropped).
-    bool write(std::string_view bytes) override;
+    /// Queues all of bytes for channel 0.
+    bool write(std::string_view bytes) override { return write(bytes, 0); }
+
+    /// Queues all of bytes for channel (0 or 1); false, with nothing queued, when they do not fit
+    /// or that channel's sink has failed (everything after a failure is dropped).
+    bool write(std::string_view bytes, unsigned channel);
 
     /// Lets the thread write what is queued, for at most grace, then ends it. False when the sink
     /// was still stuck: the thread is then left behind with its ring and sink, abandoned() turns
@@ -59,12 +65,12 @@ class BackgroundWriter final : public TraceSink {
 /// each output operation is queued as it is made.
 class QueuedStream final : public std::ostream {
   public:
-    explicit QueuedStream(BackgroundWriter& writer);
+    explicit QueuedStream(BackgroundWriter& writer, unsigned channel = 0);
 
   private:
     class Buffer final : public std::streambuf {
       public:
-        explicit Buffer(BackgroundWriter& writer);
+        Buffer(BackgroundWriter& writer, unsigned channel);
 
       protected:
         int_type overflow(int_type c) override;
@@ -73,6 +79,7 @@ class QueuedStream final : public std::ostream {
       private:
         void hand();
         BackgroundWriter& writer_;
+        unsigned channel_;
         char area_[512];
     };
     Buffer buffer_;

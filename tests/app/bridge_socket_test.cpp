@@ -1,7 +1,9 @@
-// The forces survive the wheel's faults: the whole lifecycle on the virtual wheel with the real
-// loopback sockets, on simulated time. tests/e2e runs the program's normal runs.
+// The whole lifecycle on the virtual wheel with the real loopback sockets (so under the ports'
+// lock), on simulated time: the forces survive the wheel's faults, and "--low-latency" waits.
+// tests/e2e runs the program's normal runs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 
@@ -65,6 +67,22 @@ TEST(BridgeRun, KeepsTheForcesAliveThroughLossAndFailedStarts) {
             }
         EXPECT_EQ(rig.source.openDrivers, 0);
     }
+}
+
+// "--low-latency" raises the loop above a game's threads: every pass must still end in a wait that
+// pauses (idle, until the next 16 ms report), leaving them the cores.
+TEST(BridgeLifecycle, LowLatencyEndsEveryPassInAWait) {
+    fake::Rig rig;
+    int waits = 0;
+    std::int64_t shortest = 16'000'000;
+    rig.clock.onWait = [&](fake::SimulatedClock&, std::int64_t paused) {
+        shortest = std::min(shortest, paused);
+        if (++waits == 100) rig.running = false;
+    };
+    const fake::Run run = rig.run(nullptr, {TORVANE_WIDE("--low-latency")});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_GE(shortest, 15'000'000);
+    EXPECT_NE(run.out.find("\nLow latency: "), std::string::npos);
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 
 #include "observe/version.h"
@@ -14,7 +13,6 @@
 namespace torvane {
 namespace {
 
-using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
 // A DirectInput8Create that fails but still hands out an object, which its caller must release.
@@ -87,22 +85,6 @@ TEST(BridgeLifecycle, WaitsForAWheelUntilOneArrivesOrCtrlC) {
         }
         EXPECT_EQ(rig.source.openDrivers, 0);
     }
-}
-
-// "--low-latency" raises the loop above a game's threads: every pass must still end in a wait that
-// pauses (idle, until the next 16 ms report), leaving them the cores.
-TEST(BridgeLifecycle, LowLatencyEndsEveryPassInAWait) {
-    fake::Rig rig;
-    int waits = 0;
-    std::int64_t shortest = 16'000'000;
-    rig.clock.onWait = [&](fake::SimulatedClock&, std::int64_t paused) {
-        shortest = std::min(shortest, paused);
-        if (++waits == 100) rig.running = false;
-    };
-    const fake::Run run = rig.run(nullptr, {TORVANE_WIDE("--low-latency")});
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_GE(shortest, 15'000'000);
-    EXPECT_THAT(run.out, HasSubstr("\nLow latency: "));
 }
 
 // Only a console made for the program alone, read by it, after a failed start-up.

@@ -45,8 +45,8 @@ def case_settings(command):
     with Peer() as peer:
         bridge = Bridge(command, "--config", path, "--road", "5")  # not used: the file's road is
         bridge.wait_for_output("Bridge active.")
-        check(bridge.err[:1] == [f"Settings from {path}"], f"no settings line{bridge.text()}")
         peer.send_for(0.5)
+        check(bridge.err[:1] == [f"Settings from {path}"], f"no settings line{bridge.text()}")
         for action, lines in steps:
             action(peer)
             peer.send_for(1.0)

@@ -8,6 +8,7 @@
 #include <future>
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace observe {
 namespace {
@@ -35,6 +36,23 @@ TEST(BackgroundWriter, AStuckSinkDropsWholeWritesAndIsLeftBehindAtTheEnd) {
         EXPECT_TRUE(BackgroundWriter::abandoned());
     }
     unstick.set_value();  // the thread left behind still owns its sink and ends by itself
+}
+
+// Standard output and the error stream share one queue: their bytes go out in the order written,
+// and a sink that fails (a console that is gone) loses only its own.
+TEST(BackgroundWriter, KeepsTheOrderOfTwoSinksAndDropsOnlyAFailedOnesBytes) {
+    auto written = std::make_shared<std::string>();
+    auto sink = [written](std::string_view bytes) {
+        *written += bytes;
+        return bytes != " gone";
+    };
+    BackgroundWriter writer(64, sink, sink);
+    const std::pair<const char*, unsigned> writes[] = {{"out", 0},   {" err", 1},  {" gone", 0},
+                                                       {" err2", 1}, {" more", 0}, {" err3", 1}};
+    for (const auto& [text, channel] : writes) writer.write(text, channel);
+    EXPECT_TRUE(writer.finish(1s));
+    EXPECT_EQ(*written, "out err gone err2 err3");
+    EXPECT_EQ(writer.droppedBytes(), 5u);
 }
 
 }  // namespace
