@@ -55,26 +55,26 @@ def check_descriptor():
 
 def rows():
     """(reports sent, the answer the case checks, expected): the device's state after them."""
-    create = lambda kind: pid.encode("create", type=pid.TYPES.index(kind) + 1)
+    e = pid.encode
+    create = lambda kind: e("create", type=pid.TYPES.index(kind) + 1)
     load = lambda device: pid.decode(device.feature(13), strict=False)[1]
-    constant = pid.encode("constant", block=1, magnitude=-419)
+    refusal = lambda device: device.log[-1][3]
+    constant = e("constant", block=1, magnitude=-419)
+    playing = [e("device control", control=1), create("constant"), constant,
+               e("operation", block=1, operation=1, **{"loop count": 1})]
     return (
         dict(sent=[create("constant")], got=load, want={"block": 1, "status": 1, "pool available": 1}),
         dict(sent=[create("sine")] * 2 + [create("damper")], got=load, want={"block": 0, "status": 2, "pool available": 0}),
-        dict(sent=[constant], got=lambda d: d.log[-1][3], want="block 1 was not created"),
-        dict(sent=[constant[:-1]], got=lambda d: d.log[-1][3], want="3 bytes, not 4"),
-        dict(sent=[b"\x63"], got=lambda d: d.log[-1][3], want="unknown report 63"),
-        dict(sent=[create("constant"), pid.encode("constant", block=1, magnitude=-10001)], got=lambda d: d.log[-1][3],
+        dict(sent=[constant], got=refusal, want="block 1 was not created"),
+        dict(sent=[constant[:-1]], got=refusal, want="3 bytes, not 4"),
+        dict(sent=[b"\x63"], got=refusal, want="unknown report 63"),
+        dict(sent=[create("constant"), e("constant", block=1, magnitude=-10001)], got=refusal,
              want="magnitude -10001 outside -10000..10000"),
-        dict(sent=[create("constant"), create("sine"), pid.encode("set effect", block=1, type=4)],
-             got=lambda d: d.log[-1][3], want="type sine for the constant in block 1"),
-        dict(sent=[pid.encode("create", type=12)], got=load, want={"block": 0, "status": 3, "pool available": 0}),
-        dict(sent=[pid.encode("device control", control=1), create("constant"), constant,
-                   pid.encode("operation", block=1, operation=1, **{"loop count": 1}), pid.encode("device gain", gain=51)],
-             got=lambda d: round(d.force()), want=-84),
-        dict(sent=[pid.encode("device control", control=1), create("constant"), constant,
-                   pid.encode("operation", block=1, operation=1), pid.encode("device control", control=3)],
-             got=lambda d: (d.force(), d.playing()), want=(0.0, {})),
+        dict(sent=[create("constant"), create("sine"), e("set effect", block=1, type=4)], got=refusal,
+             want="type sine for the constant in block 1"),
+        dict(sent=[e("create", type=12)], got=load, want={"block": 0, "status": 3, "pool available": 0}),
+        dict(sent=playing + [e("device gain", gain=51)], got=lambda d: round(d.force()), want=-84),
+        dict(sent=playing + [e("device control", control=3)], got=lambda d: (d.force(), d.playing()), want=(0.0, {})),
     )
 
 
@@ -88,8 +88,7 @@ def main():
         got = row["got"](device)
         if got != row["want"]:
             failed += 1
-            sent = [r.hex() for r in row["sent"]]
-            print(f"FAILED: after {sent}: {got!r}, expected {row['want']!r}")
+            print(f"FAILED: after {[r.hex() for r in row['sent']]}: {got!r}, not {row['want']!r}")
     print(f"descriptor ok, {len(rows()) - failed} of {len(rows())} report cases ok")
     return 1 if failed else 0
 
