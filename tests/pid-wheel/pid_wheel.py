@@ -239,27 +239,25 @@ def usb_descriptors(report):
 class PidWheel(Device):
     ECONNRESET, EPIPE = -104, -32
 
-    def __init__(self, blocks=16, port=0):
+    def __init__(self, blocks=16):
         super().__init__(blocks)
-        self.port, self.descriptors = port, usb_descriptors(descriptor())
-        self.connection, self.pending, self.dirty = None, [], True
-        self.send_lock = threading.Lock()
+        self.descriptors, self.send_lock = usb_descriptors(descriptor()), threading.Lock()
 
     def plug(self):
-        """Attaches a fresh device, as after power-up; the log goes on."""
+        """Attaches a fresh device at port 0, as after power-up; the log goes on."""
         log = self.log
         Device.__init__(self, self.blocks)
         self.log = log
         ours, kernel = socket.socketpair()
         self.connection, self.pending, self.dirty = ours, [], True
         with open(f"{VHCI}/attach", "w") as attach:
-            attach.write(f"{self.port} {kernel.fileno()} 65538 2")  # full speed
+            attach.write(f"0 {kernel.fileno()} 65538 2")  # full speed
         kernel.close()
         threading.Thread(target=self.serve, args=(ours,), daemon=True).start()
 
     def unplug(self):
         with open(f"{VHCI}/detach", "w") as detach:
-            detach.write(str(self.port))
+            detach.write("0")
         for _ in range(1000):
             if not wait_node(seconds=0.01)[0]:
                 break
@@ -346,9 +344,9 @@ def wait_node(name="Torvane PID Test Wheel", seconds=30):
         for node in os.listdir("/sys/class/input"):
             try:
                 with open(f"/sys/class/input/{node}/device/name") as text, \
-                        open(f"/sys/class/input/{node}/device/capabilities/ev") as types:
+                        open(f"/sys/class/input/{node}/device/capabilities/ev") as events:
                     # hid-pidff adds EV_FF just after the node appears, its handlers a moment later
-                    ff = int(types.read(), 16) >> 0x15 & 1
+                    ff = int(events.read(), 16) >> 0x15 & 1
                     if node.startswith("event") and text.read().strip() == name and ff:
                         found = time.monotonic()
                         time.sleep(0.05)

@@ -1,12 +1,12 @@
-"""The PID wheel's report descriptor read back item by item against its report table, the rules
-hid-pidff holds a descriptor to, and the device's answers to reports, one row per case."""
+"""The PID wheel's descriptor read back against its report table and hid-pidff's rules, and the
+device's answers to reports, one row per case."""
 import sys
 
 import pid_wheel as pid
 
 
 def read_descriptor(data):
-    """{(kind, report id): [(usages, bits, logical min, max)]} and the collection stack's use."""
+    """{(kind, report id): [(usages, bits, logical min, max, collection)]}."""
     reports, state, usages, collections, i = {}, {}, [], [], 0
     while i < len(data):
         prefix, size = data[i], (0, 1, 2, 4)[data[i] & 3]
@@ -14,10 +14,8 @@ def read_descriptor(data):
         value, signed = int.from_bytes(raw, "little"), int.from_bytes(raw, "little", signed=True)
         i += 1 + size
         tag = prefix & 0xFC
-        if tag in (0x04, 0x84, 0x74, 0x94):
-            state[tag] = value
-        elif tag in (0x14, 0x24):
-            state[tag] = signed
+        if tag in (0x04, 0x84, 0x74, 0x94, 0x14, 0x24):  # logical min and max signed
+            state[tag] = signed if tag in (0x14, 0x24) else value
         elif tag == 0x08:
             usages.append(state[0x04] << 16 | value)
         elif tag == 0xA0:
@@ -43,8 +41,7 @@ def check_descriptor():
             inside = isinstance(use, tuple)
             items = use[1] if inside else (use,) if use else ()
             want = tuple(u if u > 0xFFFF else 0xF0000 | u for u in items)
-            got_field = (usages, bits, low, high)
-            assert got_field == (want, width, lo, hi), f"{name} {field}: {got_field}"
+            assert (usages, bits, low, high) == (want, width, lo, hi), f"{name} {field}: {got}"
             # hid-pidff finds a report by its first field's collection, and an array by its own.
             collection = use[0] if inside else report_usage
             assert parent == (0xF0000 | collection if collection else 0x10004), f"{name} {field}"
