@@ -168,8 +168,10 @@ def udevd():  # winebus finds a wheel through udev (ID_INPUT_JOYSTICK, hidraw): 
 
 def udev_settled():  # udev's rules applied, the Wine server started (one running answers 2)
     for command in (["udevadm", "trigger"], ["udevadm", "settle"], ["wineserver", "-p"]):
+        # Not captured: the server that stays would hold the pipes open.
         subprocess.run(command, check=command[0] != "wineserver", timeout=60,
-                       stdin=subprocess.DEVNULL, capture_output=True)
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
 
 
 # The worked example in DirectInput units within one: hid-pidff truncates as it scales (-419 for
