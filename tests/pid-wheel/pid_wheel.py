@@ -1,20 +1,12 @@
-"""A USB HID PID wheel base in userspace, attached to the kernel through USB/IP (vhci-hcd), so
-usbhid and hid-pidff (or Wine's DirectInput over hidraw) drive it as a wheel on a USB port.
-
-It is strict where a careful wheel base is: a Set or Operation report for a block that was not
-created, a value outside its declared range, a Set Effect whose type is not the block's, a
-report of the wrong length: each is refused (the request stalls) and recorded as refused. It has
-a settable number of effect blocks and answers Block Load "full" when they are used up. Every
-report is recorded with its time in `log`; `force()` is what the rim feels now.
-
-    wheel = PidWheel(blocks=4); wheel.plug(); ...; wheel.unplug()
-"""
-import math
+"""A USB HID PID wheel base on USB/IP (vhci-hcd) for hid-pidff or Wine's DirectInput. Strict: a
+report for a block not created, out of range, of the wrong length or a Set Effect of another type
+stalls and is logged as refused; Block Load answers "full" when the blocks are used up."""
 import os
 import socket
 import struct
 import threading
 import time
+import types
 
 VHCI = "/sys/devices/platform/vhci_hcd.0"
 TYPES = ("constant", "ramp", "square", "sine", "triangle", "saw up", "saw down", "spring",
@@ -22,52 +14,40 @@ TYPES = ("constant", "ramp", "square", "sine", "triangle", "saw up", "saw down",
 TYPE_USAGES = (0x26, 0x27, 0x30, 0x31, 0x32, 0x33, 0x34, 0x40, 0x41, 0x42, 0x43)
 MS, DEGREES = (0x1003, -3), (0x14, -2)  # units as wheel bases declare them: ms, 1/100 degree
 BLOCK = ("block", 0x22, 8, 1, 40)
-# Report name: (report id, HID kind (1 input, 2 output, 3 feature), report usage, fields). A
-# field is (name, usage, bits, logical min, max[, unit]); one whose usage is a tuple
-# (collection usage, item usages) sits inside a logical collection of its own, and is an array
+TIME, LEVEL, SIGNED = (16, 0, 65535, MS), (16, 0, 10000), (16, -10000, 10000)
+# name: (report id, kind (1 input, 2 output, 3 feature), usage, fields (name, usage, bits, min,
+# max[, unit])). A tuple usage (collection, items) is a logical collection of its own, an array
 # (value n: the n-th item) when it has more than one item.
 REPORTS = {
     "input": (1, 1, None, (("x", 0x10030, 16, -32767, 32767), ("y", 0x10031, 16, 0, 32767),
-                           ("z", 0x10032, 16, 0, 32767), *((f"button {n}", 0x90000 + n, 1, 0, 1)
-                                                            for n in range(1, 17)))),
+        ("z", 0x10032, 16, 0, 32767), *((f"button {n}", 0x90000 + n, 1, 0, 1) for n in range(1, 17))
+    )),
     "set effect": (2, 2, 0x21, (BLOCK, ("type", (0x25, TYPE_USAGES), 8, 1, 11),
-                                ("duration", 0x50, 16, 0, 65535, MS),
-                                ("trigger repeat", 0x54, 16, 0, 65535, MS),
-                                ("sample period", 0x51, 16, 0, 65535, MS),
-                                ("start delay", 0xA7, 16, 0, 65535, MS),
-                                ("gain", 0x52, 8, 0, 255), ("trigger button", 0x53, 8, 0, 255),
-                                ("axis x", (0x55, (0x10030,)), 1, 0, 1),
-                                ("direction enable", 0x56, 1, 0, 1), (None, None, 6, 0, 0),
-                                ("direction", (0x57, (0xA0001,)), 16, 0, 35999, DEGREES))),
-    "envelope": (3, 2, 0x5A, (BLOCK, ("attack level", 0x5B, 16, 0, 10000),
-                              ("fade level", 0x5D, 16, 0, 10000),
-                              ("attack time", 0x5C, 16, 0, 65535, MS),
-                              ("fade time", 0x5E, 16, 0, 65535, MS))),
-    "condition": (4, 2, 0x5F, (BLOCK, ("offset", 0x23, 8, 0, 1),
-                               ("centre", 0x60, 16, -10000, 10000),
-                               ("positive coefficient", 0x61, 16, -10000, 10000),
-                               ("negative coefficient", 0x62, 16, -10000, 10000),
-                               ("positive saturation", 0x63, 16, 0, 10000),
-                               ("negative saturation", 0x64, 16, 0, 10000),
-                               ("dead band", 0x65, 16, 0, 10000))),
-    "periodic": (5, 2, 0x6E, (BLOCK, ("magnitude", 0x70, 16, 0, 10000),
-                              ("offset", 0x6F, 16, -10000, 10000),
-                              ("phase", 0x71, 16, 0, 35999, DEGREES),
-                              ("period", 0x72, 16, 0, 65535, MS))),
-    "constant": (6, 2, 0x73, (BLOCK, ("magnitude", 0x70, 16, -10000, 10000))),
-    "ramp": (7, 2, 0x74, (BLOCK, ("start", 0x75, 16, -10000, 10000),
-                          ("end", 0x76, 16, -10000, 10000))),
+        ("duration", 0x50, *TIME), ("trigger repeat", 0x54, *TIME), ("sample period", 0x51, *TIME),
+        ("start delay", 0xA7, *TIME), ("gain", 0x52, 8, 0, 255),
+        ("trigger button", 0x53, 8, 0, 255),
+        ("axis x", (0x55, (0x10030,)), 1, 0, 1), ("direction enable", 0x56, 1, 0, 1),
+        (None, None, 6, 0, 0), ("direction", (0x57, (0xA0001,)), 16, 0, 35999, DEGREES))),
+    "envelope": (3, 2, 0x5A, (BLOCK, ("attack level", 0x5B, *LEVEL), ("fade level", 0x5D, *LEVEL),
+        ("attack time", 0x5C, *TIME), ("fade time", 0x5E, *TIME))),
+    "condition": (4, 2, 0x5F, (BLOCK, ("offset", 0x23, 8, 0, 1), ("centre", 0x60, *SIGNED),
+        ("positive coefficient", 0x61, *SIGNED), ("negative coefficient", 0x62, *SIGNED),
+        ("positive saturation", 0x63, *LEVEL), ("negative saturation", 0x64, *LEVEL),
+        ("dead band", 0x65, *LEVEL))),
+    "periodic": (5, 2, 0x6E, (BLOCK, ("magnitude", 0x70, *LEVEL), ("offset", 0x6F, *SIGNED),
+        ("phase", 0x71, 16, 0, 35999, DEGREES), ("period", 0x72, *TIME))),
+    "constant": (6, 2, 0x73, (BLOCK, ("magnitude", 0x70, *SIGNED))),
+    "ramp": (7, 2, 0x74, (BLOCK, ("start", 0x75, *SIGNED), ("end", 0x76, *SIGNED))),
     "operation": (8, 2, 0x77, (BLOCK, ("operation", (0x78, (0x79, 0x7A, 0x7B)), 8, 1, 3),
-                               ("loop count", 0x7C, 8, 0, 255))),
+        ("loop count", 0x7C, 8, 0, 255))),
     "block free": (9, 2, 0x90, (BLOCK,)),
     "device control": (10, 2, 0x95, (("control", (0x96, tuple(range(0x97, 0x9D))), 8, 1, 6),)),
     "device gain": (11, 2, 0x7D, (("gain", 0x7E, 8, 0, 255),)),
     "create": (12, 3, 0xAB, (("type", (0x25, TYPE_USAGES), 8, 1, 11),)),
     "block load": (13, 3, 0x89, (BLOCK, ("status", (0x8B, (0x8C, 0x8D, 0x8E)), 8, 1, 3),
-                                 ("pool available", 0xAC, 16, 0, 65535))),
+        ("pool available", 0xAC, 16, 0, 65535))),
     "pool": (14, 3, 0x7F, (("pool size", 0x80, 16, 0, 65535), ("simultaneous", 0x83, 8, 0, 255),
-                           ("device managed", 0xA9, 1, 0, 1), ("shared", 0xAA, 1, 0, 1),
-                           (None, None, 6, 0, 0))),
+        ("device managed", 0xA9, 1, 0, 1), ("shared", 0xAA, 1, 0, 1), (None, None, 6, 0, 0))),
 }
 BY_ID = {spec[0]: (name, spec) for name, spec in REPORTS.items()}
 OPERATIONS, CONTROLS = ("start", "start solo", "stop"), (
@@ -84,24 +64,22 @@ def item(prefix, value=0, unsigned=False):
 
 
 def usage(full, page):
-    """The items naming usage `full` (page << 16 | id), with a Usage Page item if it changes."""
-    page_item = item(0x04, full >> 16, True) if full >> 16 != page else b""
-    return page_item + item(0x08, full & 0xFFFF, True)
+    """Usage `full` (page << 16 | id), after a Usage Page item if the page changes."""
+    return (item(0x04, full >> 16, True) if full >> 16 != page else b"") + item(
+        0x08, full & 0xFFFF, True)
 
 
 def descriptor():
-    """The report descriptor: a joystick (a wheel, two pedals, 16 buttons) with the PID reports."""
+    """A joystick (a wheel, two pedals, 16 buttons) with the PID reports."""
     out = bytearray(item(0x04, 1) + item(0x08, 4) + item(0xA0, 1))  # Application: Joystick
     for report_id, kind, report_usage, fields in REPORTS.values():
-        main = (0x80, 0x90, 0xB0)[kind - 1]
-        page = 0x0F
+        main, page = (0x80, 0x90, 0xB0)[kind - 1], 0x0F
         out += item(0x04, 0x0F)
         if report_usage:
             out += item(0x08, report_usage) + item(0xA0, 2)  # Logical collection
         out += item(0x84, report_id)
         for name, use, bits, low, high, *unit in fields:
-            unit = unit[0] if unit else (0, 0)
-            inside = isinstance(use, tuple)
+            unit, inside = unit[0] if unit else (0, 0), isinstance(use, tuple)
             if inside:
                 out += usage(0xF0000 | use[0], page) + item(0xA0, 2)
                 page = 0x0F
@@ -111,10 +89,8 @@ def descriptor():
             out += (item(0x14, low) + item(0x24, high) + item(0x64, unit[0], True) +
                     item(0x54, unit[1]) + item(0x74, bits) + item(0x94, 1) +
                     item(main, 3 if name is None else 0 if inside and len(use[1]) > 1 else 2))
-            if inside:
-                out += item(0xC0)
-        if report_usage:
-            out += item(0xC0)
+            out += item(0xC0) if inside else b""
+        out += item(0xC0) if report_usage else b""
     return bytes(out + item(0xC0))
 
 
@@ -124,9 +100,9 @@ def decode(data, strict=True):
     if spec is None:
         return None, f"unknown report {data[:1].hex()}"
     fields, offset, bits = {}, 0, int.from_bytes(data[1:], "little")
-    size = sum(field[2] for field in spec[3])
-    if len(data) != 1 + size // 8:
-        return name, f"{len(data)} bytes, not {1 + size // 8}"
+    size = 1 + sum(field[2] for field in spec[3]) // 8
+    if len(data) != size:
+        return name, f"{len(data)} bytes, not {size}"
     for field, _, width, low, high, *_ in spec[3]:
         value = bits >> offset & ((1 << width) - 1)
         offset += width
@@ -149,15 +125,8 @@ def encode(name, **values):
     return bytes([report_id]) + bits.to_bytes(offset // 8, "little")
 
 
-class Effect:
-    """One effect block: its type and the parameters its Set reports gave it."""
-
-    def __init__(self, kind):
-        self.type, self.playing, self.started, self.parameters = kind, False, 0.0, {}
-
-
 class Device:
-    """The PID state machine, apart from USB: what a report does and what the device answers."""
+    """The PID state machine apart from USB."""
 
     def __init__(self, blocks):
         self.blocks, self.effects, self.gain = blocks, {}, 255
@@ -166,11 +135,11 @@ class Device:
         self.input = {"x": 0, "y": 0, "z": 0}
         self.log, self.lock = [], threading.Lock()
 
-    def record(self, name, fields, refused=None):
+    def record(self, name, fields, refused=None):  # log: (time, report, fields, refusal)
         self.log.append((time.monotonic(), name, fields, refused))
 
     def output(self, data):
-        """Handles an output or feature report; False when the device refuses it."""
+        """Applies an output or feature report; False when refused."""
         name, fields = decode(data)
         with self.lock:
             problem = fields if isinstance(fields, str) else self.apply(name, fields)
@@ -189,7 +158,8 @@ class Device:
         if name == "create":
             free = [n for n in range(1, self.blocks + 1) if n not in self.effects]
             if free:
-                self.effects[free[0]] = Effect(TYPES[fields["type"] - 1])
+                self.effects[free[0]] = types.SimpleNamespace(type=TYPES[fields["type"] - 1],
+                                                              playing=False, parameters={})
             self.load = encode("block load", block=free[0] if free else 0, status=1 if free else 2,
                                **{"pool available": len(free) - 1 if free else 0})
         elif name == "set effect":
@@ -205,16 +175,15 @@ class Device:
             if operation == "start solo":
                 for other in self.effects.values():
                     other.playing = False
-            effect.playing, effect.started = operation != "stop", time.monotonic()
+            effect.playing = operation != "stop"
         elif name == "block free":
             del self.effects[block]
         elif name == "device gain":
             self.gain = fields["gain"]
         elif name == "device control":
             control = CONTROLS[fields["control"] - 1]
-            if control in ("stop all", "reset"):
-                for effect in self.effects.values():
-                    effect.playing = False
+            for effect in self.effects.values() if control == "stop all" else ():
+                effect.playing = False
             if control == "reset":  # the class's reset also enables the actuators
                 self.effects, self.paused, self.enabled = {}, False, True
             self.enabled = {"enable actuators": True, "disable actuators": False}.get(
@@ -223,7 +192,7 @@ class Device:
         return None
 
     def feature(self, report_id):
-        """The answer to GET_REPORT Feature, or None (a stall) for a report it does not have."""
+        """The answer to GET_REPORT Feature, or None (a stall)."""
         with self.lock:
             if report_id == REPORTS["pool"][0]:
                 answer = encode("pool", **{"pool size": 65535, "simultaneous": self.blocks,
@@ -240,34 +209,19 @@ class Device:
         with self.lock:
             return {n: (e.type, e.parameters) for n, e in self.effects.items() if e.playing}
 
-    def force(self, at=None):
-        """The force on the rim now (-10000..10000 before the device gain, then scaled by it): the
-        constant and periodic effects that play (conditions need a moving rim, and it is still)."""
-        at = time.monotonic() if at is None else at
-        total = 0.0
+    def force(self):
+        """The rim's force, -10000..10000 times the device gain: the constant forces that play
+        (conditions need a moving rim; waves are what no case here weighs)."""
         with self.lock:
             if not self.enabled or self.paused:
                 return 0.0
-            for effect in self.effects.values():
-                p = effect.parameters
-                gain = p.get("gain", 255) / 255
-                if effect.playing and "constant" in p:
-                    total += gain * p["constant"]["magnitude"]
-                if effect.playing and "periodic" in p:
-                    w = p["periodic"]
-                    cycle = (at - effect.started) * 1000 / max(w["period"], 1) + w["phase"] / 36000
-                    cycle %= 1
-                    wave = {"sine": math.sin(2 * math.pi * cycle),
-                            "square": 1 if cycle < 0.5 else -1,
-                            "triangle": 1 - 4 * abs(cycle - 0.5), "saw up": 2 * cycle - 1,
-                            "saw down": 1 - 2 * cycle}[effect.type]
-                    total += gain * (w["offset"] + w["magnitude"] * wave)
-            return total * self.gain / 255
+            return sum(e.parameters.get("gain", 255) / 255 * e.parameters["constant"]["magnitude"]
+                       for e in self.effects.values() if e.playing and "constant" in e.parameters
+                       ) * self.gain / 255
 
 
 def usb_descriptors(report):
-    """Device, configuration and string descriptors of a full-speed HID device with an interrupt
-    IN and OUT endpoint, as a {(type, index): bytes} map."""
+    """{(type, index): bytes} of a full-speed HID device with an interrupt IN and OUT endpoint."""
     device = struct.pack("<BBHBBBBHHHBBBB", 18, 1, 0x0200, 0, 0, 0, 64, 0x1209, 0x0F0F, 0x0100,
                          1, 2, 3, 1)
     interface = struct.pack("<BBBBBBBBB", 9, 4, 0, 0, 2, 3, 0, 0, 0)
@@ -275,39 +229,35 @@ def usb_descriptors(report):
     endpoints = b"".join(struct.pack("<BBBBHB", 7, 5, address, 3, 64, 1) for address in (0x81, 1))
     body = interface + hid + endpoints
     config = struct.pack("<BBHBBBBB", 9, 2, 9 + len(body), 1, 1, 0, 0x80, 50) + body
-    strings = [b"\x09\x04"] + ["Torvane".encode("utf-16-le"), "PID Test Wheel".encode("utf-16-le"),
-                               "PID0001".encode("utf-16-le")]
+    strings = [b"\x09\x04"] + [s.encode("utf-16-le") for s in ("Torvane", "PID Test Wheel",
+                                                                "PID0001")]
     table = {(1, 0): device, (2, 0): config, (0x22, 0): report}
     table.update({(3, i): bytes([2 + len(s), 3]) + s for i, s in enumerate(strings)})
     return table
 
 
 class PidWheel(Device):
-    """The device on a USB/IP connection: plug() attaches it to vhci-hcd, unplug() detaches it."""
     ECONNRESET, EPIPE = -104, -32
 
-    def __init__(self, blocks=16, port=0):
+    def __init__(self, blocks=16):
         super().__init__(blocks)
-        self.port, self.descriptors = port, usb_descriptors(descriptor())
-        self.connection, self.pending, self.dirty = None, [], True
-        self.send_lock = threading.Lock()
+        self.descriptors, self.send_lock = usb_descriptors(descriptor()), threading.Lock()
 
     def plug(self):
-        """Attaches a fresh device (no effects, as after power-up) at the port; the log goes on."""
+        """Attaches a fresh device at port 0, as after power-up; the log goes on."""
         log = self.log
         Device.__init__(self, self.blocks)
         self.log = log
         ours, kernel = socket.socketpair()
         self.connection, self.pending, self.dirty = ours, [], True
         with open(f"{VHCI}/attach", "w") as attach:
-            attach.write(f"{self.port} {kernel.fileno()} 65538 2")  # full speed
+            attach.write(f"0 {kernel.fileno()} 65538 2")  # full speed
         kernel.close()
         threading.Thread(target=self.serve, args=(ours,), daemon=True).start()
 
     def unplug(self):
-        """Detaches the device and waits until its event node is gone."""
         with open(f"{VHCI}/detach", "w") as detach:
-            detach.write(str(self.port))
+            detach.write("0")
         for _ in range(1000):
             if not wait_node(seconds=0.01)[0]:
                 break
@@ -343,17 +293,16 @@ class PidWheel(Device):
             return data
         try:
             while True:
-                header = struct.unpack(">IIIII28s", read(48))
-                command, seqnum, _, direction, endpoint, *rest = header
+                command, seqnum, _, direction, endpoint, rest = struct.unpack(">IIIII28s", read(48))
                 if command == 2:  # CMD_UNLINK: the interrupt IN request held open, at close
-                    target = struct.unpack(">I", rest[0][:4])[0]
+                    target = struct.unpack(">I", rest[:4])[0]
                     with self.lock:
                         held = target in self.pending and not self.pending.remove(target)
                     with self.send_lock:
                         connection.sendall(struct.pack(">IIIIIi24x", 4, seqnum, 0, 0, 0,
                                                        self.ECONNRESET if held else 0))
                     continue
-                _, length, _, _, _, setup = struct.unpack(">IiIII8s", rest[0])
+                _, length, _, _, _, setup = struct.unpack(">IiIII8s", rest)
                 data = read(length) if direction == 0 else b""
                 if endpoint == 0:
                     answer = self.control(setup, data)
@@ -372,34 +321,32 @@ class PidWheel(Device):
             connection.close()
 
     def control(self, setup, data):
-        """A control request's answer (b"" for a status-only success), or None to stall it."""
+        """A control request's answer (b"": a status-only success), or None to stall it."""
         kind, request, value, index, length = struct.unpack("<BBHHH", setup)
+        found = None
         if request == 6 and kind in (0x80, 0x81):  # GET_DESCRIPTOR (standard, or the HID report)
             found = self.descriptors.get((value >> 8, (value & 0xFF) if value >> 8 == 3 else 0))
-            return found[:length] if found else None
-        if kind == 0x21 and request == 0x09:  # SET_REPORT: output or feature, id byte first
+        elif kind == 0x21 and request == 0x09:  # SET_REPORT: output or feature, id byte first
             return b"" if self.output(data) else None
-        if kind == 0xA1 and request == 0x01 and value >> 8 == 3:  # GET_REPORT feature
+        elif kind == 0xA1 and request == 0x01 and value >> 8 == 3:  # GET_REPORT feature
             found = self.feature(value & 0xFF)
-            return found[:length] if found else None
-        if kind == 0x80 and request == 0x00:  # GET_STATUS
-            return b"\0\0"[:length]
-        if kind in (0x00, 0x01, 0x02, 0x21) and request in (0x01, 0x03, 0x09, 0x0A, 0x0B):
+        elif kind == 0x80 and request == 0x00:  # GET_STATUS
+            found = b"\0\0"
+        elif kind in (0x00, 0x01, 0x02, 0x21) and request in (0x01, 0x03, 0x09, 0x0A, 0x0B):
             return b""  # CLEAR/SET_FEATURE, SET_CONFIGURATION, SET_IDLE, SET_INTERFACE
-        return None
+        return found[:length] if found else None
 
 
 def wait_node(name="Torvane PID Test Wheel", seconds=30):
-    """The event node whose device has this name once it exists, with the time it was seen."""
+    """The wheel's event node once it has force feedback, and the time it was seen."""
     deadline = time.monotonic() + seconds
     while True:
         for node in os.listdir("/sys/class/input"):
             try:
                 with open(f"/sys/class/input/{node}/device/name") as text, \
-                        open(f"/sys/class/input/{node}/device/capabilities/ev") as types:
-                    # hid-pidff gives the node force feedback (EV_FF) just after the node appears,
-                    # and its handlers a moment later.
-                    ff = int(types.read(), 16) >> 0x15 & 1
+                        open(f"/sys/class/input/{node}/device/capabilities/ev") as events:
+                    # hid-pidff adds EV_FF just after the node appears, its handlers a moment later
+                    ff = int(events.read(), 16) >> 0x15 & 1
                     if node.startswith("event") and text.read().strip() == name and ff:
                         found = time.monotonic()
                         time.sleep(0.05)

@@ -1,17 +1,8 @@
 #!/usr/bin/env python3
-"""The shipped Linux program on a real kernel's force-feedback wheel, which uinput-wheel serves
-through /dev/uinput, logging every record that reaches it. Run as root where /dev/uinput exists
-(the kernel stage of .ci/run boots a guest for it).
-
-    evdev_kernel_e2e.py BUILD-DIRECTORY [WINDOWS-EXE]
-
-The USB HID PID cases drive tests/pid-wheel's emulated wheel base through usbhid and hid-pidff.
-With WINDOWS-EXE, the Windows build runs last under Wine's own DirectInput (dinput8) on the PID
-wheel, which winebus takes through hidraw in the Wine prefix WINEPREFIX names (made on the host:
-see .ci/run). Wine's DirectInput drives every joystick as a HID device; its evdev backend would
-only put winebus's own translation of the PID reports in between.
-TORVANE_KERNEL_CASES=TEXT runs only the cases whose name holds TEXT.
-"""
+"""evdev_kernel_e2e.py BUILD-DIRECTORY [WINDOWS-EXE], as root in the kernel stage's guest: the
+shipped programs on uinput-wheel and on tests/pid-wheel's USB PID base (through hid-pidff), and
+the .exe under Wine's own DirectInput over hidraw (not winebus's evdev translation).
+TORVANE_KERNEL_CASES=TEXT runs only the cases whose name holds TEXT."""
 import fcntl
 import os
 import re
@@ -29,6 +20,7 @@ import pid_wheel as pid  # noqa: E402
 
 BUILD = sys.argv[1]
 EXE = sys.argv[2:]
+BRIDGE = (f"{BUILD}/torvane-bridge",)
 EVIOCGRAB = 0x40044590
 WORKED_EXAMPLE = (b'{"aligningTorque":-0.42,"engineHz":61.5,"engineGain":0.3,"roadGain":0.12,'
                   b'"curbPulse":0.8,"speed":27.4,"verticalAccel":1.6,"curb":true}')
@@ -37,6 +29,7 @@ WORKED_RECORDS = ["0 4000 0 | constant -1376", "1 4000 0 | periodic 5a 2163+0 16
                   "3 4000 0 | periodic 58 2621+0 10 ms phase 0",
                   "4 4000 0 | condition 55 819/819 65535/65535 centre 0 band 0"]
 ALL_FIVE = "constant=1, engine sine=1, road sine=1, curb square=1, damper=1"
+NO_DAMPER = ALL_FIVE[:-1] + "0"
 
 
 def check(condition, message):
@@ -52,7 +45,7 @@ def wait_for(predicate, seconds=20):
 
 
 class Process:
-    """A program whose output lines are read as they come; killed after its case."""
+    """A program whose output is read as it comes; killed after its case."""
     running = []
 
     def __init__(self, command, **options):
@@ -65,10 +58,10 @@ class Process:
             threading.Thread(target=read, daemon=True).start()
 
     def interrupt(self):
-        """Ctrl+C, which must end it with exit code 0."""
+        """Ctrl+C must end it with exit code 0."""
         self.process.send_signal(signal.SIGINT)
-        check(self.process.wait(timeout=30) == 0, f"exit code {self.process.returncode}, "
-              f"output {self.out}, errors {self.err}")
+        check(self.process.wait(timeout=30) == 0,
+              f"exit code {self.process.returncode}, {self.out} {self.err}")
 
 
 class Wheel(Process):
@@ -77,20 +70,15 @@ class Wheel(Process):
         check(wait_for(lambda: self.out), f"uinput-wheel {options} made no device: {self.err}")
         self.node = self.out[0].split()[2]
 
-    def command(self, text):
-        self.process.stdin.write(text + "\n")
-        self.process.stdin.flush()
-
     def records(self, kind, since=0):
         return [line.split(" ", 2)[2].strip() for line in self.out[since:]
                 if line.split()[1] == kind]
 
 
-def bridge(*options, program=(f"{BUILD}/torvane-bridge",), effects=ALL_FIVE, **popen):
+def bridge(*options, program=BRIDGE, effects=ALL_FIVE, **popen):
     for attempt in (1, 2):
         run = Process([*program, *options], **popen)
-        # Wine starts slowly in a guest, and in a loaded one its desktop process can come up too
-        # late for the program's first window: that start is tried once more.
+        # A loaded guest may start Wine's desktop too late for the first window: once more then.
         wait_for(lambda: "Bridge active" in "".join(run.out) or run.process.poll() is not None, 180)
         if attempt == 2 or program[0] != "setarch" or run.process.poll() is None or \
                 not wait_for(lambda: "owner window" in "".join(run.err), 5):
@@ -124,8 +112,7 @@ def worked_example():
     stops = [f"{n} 0" for n in range(5)] * 2
     check(sorted(wheel.records("play", playing)) == sorted(stops) and
           sorted(wheel.records("erase")) == list("01234"), f"at Ctrl+C: {wheel.out[playing:]}")
-    node = os.open(wheel.node, os.O_RDWR)
-    fcntl.ioctl(node, EVIOCGRAB, 1)  # raises unless the grab was released
+    fcntl.ioctl(os.open(wheel.node, os.O_RDWR), EVIOCGRAB, 1)  # raises unless the grab was released
 
 
 def grab_held():
@@ -141,7 +128,7 @@ def grab_held():
 def no_access():
     closed, wheel = Wheel(), Wheel("--name", "Open Wheel", "--product", "2")
     os.chmod(wheel.node, 0o666)
-    program = [shutil.copy(f"{BUILD}/torvane-bridge", "/tmp/torvane-bridge")]
+    program = [shutil.copy(BRIDGE[0], "/tmp/torvane-bridge")]
     run = bridge("--device", "open", user="nobody", program=program)
     run.interrupt()
     check(f"Cannot open {closed.node} (Kernel Test Wheel): permission denied. " in run.err[0] and
@@ -155,9 +142,9 @@ def no_access():
           wait_for(lambda: any(hint.fullmatch(line) for line in run.err), 5), f"{run.err}")
 
 
-def refused(*options):
-    wheel = Wheel(*options)
-    run = bridge(effects=ALL_FIVE[:-1] + "0")
+def damper_refused():
+    wheel = Wheel("--refuse-damper")
+    run = bridge(effects=NO_DAMPER)
     send(WORKED_EXAMPLE)
     check(wait_for(lambda: len(wheel.records("play")) >= 4), f"the others silent: {wheel.out}")
     run.interrupt()
@@ -165,7 +152,7 @@ def refused(*options):
 
 def late_wheel():
     # --wait: no wheel yet, so the bridge waits (instead of exit 3) and takes it once it is there.
-    run = Process([f"{BUILD}/torvane-bridge", "--wait", "--device", "test wheel"])
+    run = Process([*BRIDGE, "--wait", "--device", "test wheel"])
     waiting = "Waiting for a force-feedback wheel... (Ctrl+C to stop)\n"
     check(wait_for(lambda: waiting in run.err, 60), f"{run.out} {run.err}")
     Wheel()
@@ -174,26 +161,21 @@ def late_wheel():
     run.interrupt()
 
 
-def udevd():
-    """winebus finds a wheel through udev (ID_INPUT_JOYSTICK, hidraw), not by itself: udevd runs
-    from before the wheel is made."""
+def udevd():  # winebus finds a wheel through udev (ID_INPUT_JOYSTICK, hidraw): from before it
     if not os.path.exists("/run/udev/control"):
         subprocess.run(["/lib/systemd/systemd-udevd", "--daemon"], check=True, capture_output=True)
 
 
-def udev_settled():
-    """Once the wheel is there: udev's rules applied, and the Wine server started (it stays)."""
+def udev_settled():  # udev's rules applied, the Wine server started (one running answers 2)
     for command in (["udevadm", "trigger"], ["udevadm", "settle"], ["wineserver", "-p"]):
-        # A Wine server that runs already answers 2.
+        # Not captured: the server that stays would hold the pipes open.
         subprocess.run(command, check=command[0] != "wineserver", timeout=60,
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL)
 
 
-# The worked example on the PID wheel, in DirectInput units (-10000..10000, periods in ms) and
-# within one unit: hid-pidff truncates as it scales the kernel's units to the descriptor's (-419
-# for -420), the evdev driver rounds periods to whole ms (14 for 13.89 ms) and Wine's DirectInput
-# truncates them (13).
+# The worked example in DirectInput units within one: hid-pidff truncates as it scales (-419 for
+# -420), the evdev driver rounds periods to whole ms (14 for 13.89), Wine's DirectInput truncates.
 PID_FORCES = [("constant", -420), ("damper", 250, 250), ("sine", 176, 14), ("sine", 660, 16),
               ("square", 800, 10)]
 NEWER = WORKED_EXAMPLE.replace(b"-0.42", b"0.9")  # the constant 900
@@ -235,12 +217,15 @@ def pid_wheel(blocks=16):
     return wheel
 
 
-def refusals(wheel):
+def pid_end(run, wheel, freed=True):
+    """Ctrl+C: every block freed, and no report refused all along."""
+    run.interrupt()
+    check(not freed or not wheel.effects, f"blocks left at exit: {list(wheel.effects)}")
     refused = [entry for entry in wheel.log if entry[3]]
     check(not refused, f"the wheel refused {refused}")
 
 
-def pid_session(wheel, program=(f"{BUILD}/torvane-bridge",)):
+def pid_session(wheel, program=BRIDGE):
     """The worked example, a button and the wheel turned, stale telemetry, Ctrl+C."""
     with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as reports:
         reports.bind(("127.0.0.1", 8767))
@@ -257,10 +242,7 @@ def pid_session(wheel, program=(f"{BUILD}/torvane-bridge",)):
         check(wait_for(seen, 30), f"no raw-input report of the button and the axis: {last[0]}")
         datagram[0] = None
     check(wait_for(lambda: not wheel.playing(), 10) and wheel.force() == 0, "stale: still playing")
-    run.interrupt()
-    check(not wheel.effects, f"blocks left at exit: {list(wheel.effects)}")
-    refusals(wheel)
-    return run
+    pid_end(run, wheel)
 
 
 def print_reports(writer, wheel):
@@ -295,50 +277,45 @@ def pid_replug():
                    and fields["block"] == block and fields["operation"] == 1)
     created = next(t for t, name, _, _ in wheel.log if t > appeared and name == "create")
     # Under TCG a USB transfer takes about 25 ms here, and each effect takes four or more.
-    print(f"PID replug: {(created - appeared) * 1000:.0f} ms from the wheel's node to the first "
-          f"effect created, {(started - appeared) * 1000:.0f} ms to the constant force playing")
-    check(started - appeared < 1, f"{(started - appeared) * 1000:.0f} ms")
+    ms = [f"{(t - appeared) * 1000:.0f} ms" for t in (created, started)]
+    print(f"PID replug: first effect created {ms[0]}, the constant started {ms[1]} after the node")
+    check(started - appeared < 1, ms[1])
     datagram[0] = None
-    run.interrupt()
-    refusals(wheel)
+    pid_end(run, wheel, freed=False)
 
 
-def pid_four_blocks(program=(f"{BUILD}/torvane-bridge",), settle=False):
+def pid_four_blocks(program=BRIDGE):
     wheel = pid_wheel(blocks=4)
-    if settle:
+    if program != BRIDGE:
         udev_settled()
-    run = bridge("--device", "pid test wheel", program=program, effects=ALL_FIVE[:-1] + "0")
+    run = bridge("--device", "pid test wheel", program=program, effects=NO_DAMPER)
     send(WORKED_EXAMPLE)
     check(wait_for(lambda: len(wheel.playing()) == 4), f"the others silent: {wheel.log}")
     check(any(name == "block load" and fields["status"] == 2 for _, name, fields, _ in wheel.log),
           "no Block Load full")
-    run.interrupt()
-    check(not wheel.effects, f"blocks left at exit: {list(wheel.effects)}")
-    refusals(wheel)
+    pid_end(run, wheel)
 
 
 def pid_kernel_fault():
-    """hid-pidff sends the Set Effect an update needs with the type of the effect created last:
-    shown here, so that the cases above, which the wheel checked for it, mean something."""
+    """hid-pidff's Set Effect for an update has the type of the last effect created: the cases
+    above, which the wheel checks for it, mean something."""
     wheel = pid_wheel()
     node = os.open(pid.wait_node()[0], os.O_RDWR)
-
-    def upload(kind, effect_id, length, body):
-        record = bytearray(struct.pack("<HhHHHHH2x32s", kind, effect_id, 0x4000, 0, 0, length, 0,
-                                       body))
+    ids = []  # the kernel's effect ids, the third upload updating the first
+    for kind, which, length, body in ((0x52, -1, 0, struct.pack("<h", -1000)),  # FF_CONSTANT
+                                      (0x51, -1, 0, struct.pack("<HHh", 0x5A, 100, 1000)),  # sine
+                                      (0x52, 0, 500, struct.pack("<h", -1000))):  # a new length
+        record = bytearray(struct.pack("<HhHHHHH2x32s", kind, ids[which] if which >= 0 else -1,
+                                       0x4000, 0, 0, length, 0, body))
         fcntl.ioctl(node, 0x40304580, record)  # EVIOCSFF
-        return struct.unpack_from("<h", record, 2)[0]
-    constant = upload(0x52, -1, 0, struct.pack("<h", -1000))  # FF_CONSTANT
-    upload(0x51, -1, 0, struct.pack("<HHh", 0x5A, 100, 1000))  # FF_PERIODIC, FF_SINE
-    upload(0x52, constant, 500, struct.pack("<h", -1000))  # a new length needs a Set Effect
+        ids.append(struct.unpack_from("<h", record, 2)[0])
     os.close(node)
     refused = [entry[3] for entry in wheel.log if entry[3]]
     check(refused == ["type sine for the constant in block 1"], f"refused: {refused}")
 
 
 def wine_pid():
-    # winebus takes the wheel through hidraw in WINEPREFIX, so Wine's DirectInput writes the PID
-    # reports itself.
+    # winebus takes the wheel through hidraw, so Wine's DirectInput writes the PID reports itself.
     udevd()
     wheel = pid_wheel()
     udev_settled()
@@ -352,21 +329,19 @@ def wine_pid():
         check(f"  - {effect} (type" in "".join(diagnose.out), f"{effect}: {diagnose.out}")
     Process.running.remove(wheel)
     wheel.unplug()
-    pid_four_blocks(program=wine, settle=True)
+    pid_four_blocks(program=wine)
 
 
 failed = 0
 for name, case in (("worked example", worked_example), ("grab held elsewhere", grab_held),
-                   ("node not open to the user", no_access),
-                   ("damper refused", lambda: refused("--refuse-damper")),
+                   ("node not open to the user", no_access), ("damper refused", damper_refused),
                    ("a wheel switched on after the bridge (--wait)", late_wheel),
                    ("PID wheel: worked example, input, stale, Ctrl+C", pid_linux),
                    ("PID wheel: unplugged and back", pid_replug),
                    ("PID wheel: four blocks", pid_four_blocks),
-                   ("PID wheel: hid-pidff's Set Effect type", pid_kernel_fault)) + (
-                       (("PID wheel: the .exe on Wine's DirectInput over hidraw", wine_pid),)
-                       if EXE else ()):
-    if os.environ.get("TORVANE_KERNEL_CASES", "") not in name:
+                   ("PID wheel: hid-pidff's Set Effect type", pid_kernel_fault),
+                   ("PID wheel: the .exe on Wine's DirectInput over hidraw", wine_pid)):
+    if os.environ.get("TORVANE_KERNEL_CASES", "") not in name or (case is wine_pid and not EXE):
         continue
     began = time.monotonic()
     try:
@@ -378,9 +353,9 @@ for name, case in (("worked example", worked_example), ("grab held elsewhere", g
     for process in Process.running:
         if isinstance(process, pid.PidWheel):
             process.unplug()
-            continue
-        process.process.kill()
-        process.process.wait()
+        else:
+            process.process.kill()
+            process.process.wait()
     Process.running = []
 print(f"{failed} failed")
 sys.exit(1 if failed else 0)

@@ -1,10 +1,8 @@
-// The evdev source and driver against the real kernel, on force-feedback devices made with uinput.
-// The kernel stage of .ci/run runs this in a guest booted from Debian's kernel; elsewhere it skips
-// itself where /dev/uinput may not be opened (most build machines have none).
+// The evdev source and driver on a real kernel's uinput wheel: the kernel stage of .ci/run runs it
+// in a guest; it skips itself where /dev/uinput may not be opened.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <climits>
 #include <memory>
 #include <mutex>
 #include <sstream>
@@ -19,8 +17,7 @@ using wheel::DriverStatus;
 using wheel::EffectKind;
 using Records = std::vector<std::string>;
 
-// The system's kernel with a clock that stands still: a lost wheel is then found again through
-// the watch on /dev/input alone, never by the once-a-second rescan.
+// A still clock: a lost wheel is found again by the watch on /dev/input, never by the rescan.
 struct StillClock final : evdev::SystemKernel {
     std::int64_t monotonicNanoseconds() override { return 0; }
 };
@@ -33,7 +30,7 @@ struct Served {
               if (line.find(" created ") == std::string::npos)
                   log.push_back(line.substr(line.find(' ') + 1));
           }) {}
-    /// Waits until count records came, then takes them all.
+    /// All records, once count came.
     Records take(std::size_t count) {
         for (int i = 0; i < 500; ++i, usleep(10000)) {
             std::lock_guard<std::mutex> lock(mutex);
@@ -48,7 +45,6 @@ struct Served {
 };
 
 TEST(EvdevUinput, DrivesARealForceFeedbackWheel) {
-    const std::string suffix = " " + std::to_string(getpid());
     const uinput::Spec spec{.name = "Kernel Test Wheel " + std::to_string(getpid())};
     auto served = std::make_unique<Served>(spec);
     if (served->wheel.fd < 0) GTEST_SKIP() << "/dev/uinput: " << served->wheel.error;

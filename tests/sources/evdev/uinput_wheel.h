@@ -1,7 +1,6 @@
-// A force-feedback wheel made through /dev/uinput and served, by a thread of its own, as a kernel
-// driver serves one (the kernel waits for the answer to an upload): it answers upload and erase
-// requests, refusing one effect type if told to, and records with the monotonic time in ms its
-// creation, every struct ff_effect and every EV_FF event that reaches it.
+// A force-feedback wheel made through /dev/uinput and served by a thread of its own, as a kernel
+// driver serves one (the kernel waits for an upload's answer). It records, with the monotonic time
+// in ms, its creation, every struct ff_effect and every EV_FF event, and refuses one type if told.
 #pragma once
 
 #include <fcntl.h>
@@ -12,7 +11,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -20,22 +18,21 @@
 #include <string>
 #include <thread>
 #include <utility>
-#include <vector>
 
 namespace uinput {
 
 /// One uploaded record in one line: "id dir length | kind's fields".
 inline std::string summary(const ff_effect& e) {
     char text[160];
+    const ff_periodic_effect& p = e.u.periodic;
     const ff_condition_effect& x = e.u.condition[0];
     const int n =
         std::snprintf(text, sizeof text, "%d %x %u | ", e.id, e.direction, e.replay.length);
     if (e.type == FF_CONSTANT)
         std::snprintf(text + n, sizeof text - n, "constant %d", e.u.constant.level);
     else if (e.type == FF_PERIODIC)
-        std::snprintf(text + n, sizeof text - n, "periodic %x %d%+d %u ms phase %u",
-                      e.u.periodic.waveform, e.u.periodic.magnitude, e.u.periodic.offset,
-                      e.u.periodic.period, e.u.periodic.phase);
+        std::snprintf(text + n, sizeof text - n, "periodic %x %d%+d %u ms phase %u", p.waveform,
+                      p.magnitude, p.offset, p.period, p.phase);
     else
         std::snprintf(text + n, sizeof text - n, "condition %x %d/%d %u/%u centre %d band %u",
                       e.type, x.right_coeff, x.left_coeff, x.right_saturation, x.left_saturation,
@@ -45,7 +42,6 @@ inline std::string summary(const ff_effect& e) {
 
 struct Spec {
     std::string name = "Kernel Test Wheel";
-    int slots = 16;
     int refusedType = -1;  ///< uploads of this FF_ type are answered EINVAL
     bool forceFeedback = true;
     std::uint16_t product = 0x7A11;
@@ -54,32 +50,30 @@ struct Spec {
 struct Wheel {
     using Recorder = std::function<void(const std::string&)>;
     Wheel(const Spec& spec, Recorder record) : spec(spec), record(std::move(record)) {
-        uinput_setup setup{
-            .id = {BUS_USB, 0x1209, spec.product, 1}, .name = {}, .ff_effects_max = 0};
+        uinput_setup setup{.id = {BUS_USB, 0x1209, spec.product, 1},
+                           .name = {},
+                           .ff_effects_max = spec.forceFeedback ? 16u : 0u};
         std::strncpy(setup.name, spec.name.c_str(), sizeof setup.name - 1);
-        setup.ff_effects_max = spec.forceFeedback ? static_cast<unsigned>(spec.slots) : 0;
-        std::vector<std::pair<unsigned long, int>> bits = {
-            {UI_SET_EVBIT, EV_KEY},     {UI_SET_KEYBIT, BTN_TRIGGER}, {UI_SET_KEYBIT, BTN_THUMB},
-            {UI_SET_EVBIT, EV_ABS},     {UI_SET_ABSBIT, ABS_X},       {UI_SET_ABSBIT, ABS_GAS},
-            {UI_SET_ABSBIT, ABS_HAT0X}, {UI_SET_ABSBIT, ABS_HAT0Y}};
-        if (spec.forceFeedback)
-            for (int bit :
-                 {FF_CONSTANT, FF_PERIODIC, FF_SINE, FF_SQUARE, FF_DAMPER, FF_GAIN, FF_AUTOCENTER})
-                bits.push_back({UI_SET_FFBIT, bit}), bits.push_back({UI_SET_EVBIT, EV_FF});
-        for (const auto& [request, bit] : bits) check(ioctl(fd, request, bit));
+        for (int key : {BTN_TRIGGER, BTN_THUMB}) check(ioctl(fd, UI_SET_KEYBIT, key));
+        for (int type : {EV_KEY, EV_ABS, spec.forceFeedback ? EV_FF : EV_ABS})
+            check(ioctl(fd, UI_SET_EVBIT, type));
+        for (int bit :
+             {FF_CONSTANT, FF_PERIODIC, FF_SINE, FF_SQUARE, FF_DAMPER, FF_GAIN, FF_AUTOCENTER})
+            if (spec.forceFeedback) check(ioctl(fd, UI_SET_FFBIT, bit));
+        const int axes[][3] = {
+            {ABS_X, -32768, 32767}, {ABS_GAS, 0, 255}, {ABS_HAT0X, -1, 1}, {ABS_HAT0Y, -1, 1}};
+        for (const auto& [code, low, high] : axes) check(ioctl(fd, UI_SET_ABSBIT, code));
         check(ioctl(fd, UI_DEV_SETUP, &setup));
-        for (const uinput_abs_setup& axis : {uinput_abs_setup{ABS_X, {0, -32768, 32767, 0, 0, 0}},
-                                             uinput_abs_setup{ABS_GAS, {0, 0, 255, 0, 0, 0}},
-                                             uinput_abs_setup{ABS_HAT0X, {0, -1, 1, 0, 0, 0}},
-                                             uinput_abs_setup{ABS_HAT0Y, {0, -1, 1, 0, 0, 0}}})
+        for (const auto& [code, low, high] : axes) {
+            const uinput_abs_setup axis{static_cast<__u16>(code), {0, low, high, 0, 0, 0}};
             check(ioctl(fd, UI_ABS_SETUP, &axis));
+        }
         check(ioctl(fd, UI_DEV_CREATE));
         char sysname[64] = {};
         check(ioctl(fd, UI_GET_SYSNAME(sizeof sysname), sysname));
+        const std::string events = "/sys/class/input/" + std::string(sysname) + "/event";
         for (int n = 0; n < 1024 && fd >= 0 && node.empty(); ++n)
-            if (access(("/sys/class/input/" + std::string(sysname) + "/event" + std::to_string(n))
-                           .c_str(),
-                       F_OK) == 0)
+            if (access((events + std::to_string(n)).c_str(), F_OK) == 0)
                 node = "/dev/input/event" + std::to_string(n);
         if (fd < 0) return;
         this->record(now() + " created " + node);
@@ -100,13 +94,13 @@ struct Wheel {
         pollfd ready{fd, POLLIN, 0};
         poll(&ready, 1, timeoutMs);
         for (input_event event{}; read(fd, &event, sizeof event) == sizeof event;) {
-            const std::string value = " " + std::to_string(event.value);
-            if (event.type == EV_FF && event.code == FF_GAIN)
-                record(now() + " gain" + value);
-            else if (event.type == EV_FF && event.code == FF_AUTOCENTER)
-                record(now() + " autocenter" + value);
-            else if (event.type == EV_FF)
-                record(now() + " play " + std::to_string(event.code) + value);
+            const std::string play = "play " + std::to_string(event.code);
+            if (event.type == EV_FF)
+                record(now() + " " +
+                       (event.code == FF_GAIN         ? "gain"
+                        : event.code == FF_AUTOCENTER ? "autocenter"
+                                                      : play) +
+                       " " + std::to_string(event.value));
             if (event.type == EV_UINPUT && event.code == UI_FF_UPLOAD) {
                 uinput_ff_upload upload{};
                 upload.request_id = static_cast<std::uint32_t>(event.value);
