@@ -11,7 +11,7 @@ import sys
 import threading
 import time
 
-from e2e import Bridge, Failure, check
+from harness import Bridge, check, playing_rows, run_alone
 
 DRIVE = {"straight": (3000, 0, 0, 0), "corner": (3000, 1, 2, 0), "grass": (7200, 0, 0, 4)}  # rpm, g, wheels
 
@@ -71,8 +71,7 @@ def run(game, bridge_program, adapt_program, launcher):
     adapter.send_signal(signal.SIGINT)
     _, err = adapter.communicate(timeout=60)
     check(game != "assetto" or sock.recv(64) == struct.pack("<3i", 1, 1, 3), "no dismissal")
-    bridge.process.send_signal(signal.SIGINT)
-    check(bridge.finish() == 0, f"bridge exit{bridge.text()}")
+    bridge.interrupt()
     told = f"skipped 1 packet that matches no {game} layout (the last of 5 bytes)".encode()
     check(adapter.returncode == 0 and err.count(b"skipped") == 2 and told in err and b" 2 skipped" in err, f"{err!r}")
     check(game != "forza" or forwarded == sent, f"forwarded {len(forwarded)} of {len(sent)}")
@@ -94,11 +93,4 @@ def run(game, bridge_program, adapt_program, launcher):
 
 
 if __name__ == "__main__":
-    try:
-        run(sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[5:])
-    except (Failure, subprocess.TimeoutExpired, socket.timeout) as failure:
-        sys.exit(f"adapt {sys.argv[1]}: FAILED: {failure}")
-    finally:
-        for process in Bridge.running:
-            process.kill()
-    print(f"adapt {sys.argv[1]}: ok")
+    sys.exit(run_alone(f"adapt {sys.argv[1]}", run, *sys.argv[1:4], sys.argv[5:]))

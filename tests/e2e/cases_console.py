@@ -7,7 +7,7 @@ import tempfile
 import threading
 import time
 
-from harness import TELEMETRY, WORKED_EXAMPLE, check, case, Bridge, Peer, playing_rows
+from harness import check, case, Bridge, Peer, Sender, playing_rows
 
 
 def full_pipe():
@@ -80,14 +80,7 @@ def case_session_end(command):
     with Peer() as peer:
         bridge = Bridge(command)
         bridge.wait_for_output("Bridge active.")
-        # Telemetry flows to the end, so only the program's stop can stop the effects.
-        ended = threading.Event()
-
-        def send():
-            while not ended.wait(0.01):
-                peer.sender.sendto(WORKED_EXAMPLE, TELEMETRY)
-        sender = threading.Thread(target=send)
-        sender.start()
+        sender = Sender(peer)  # to the end: only the program's stop can stop the effects
         time.sleep(1.0)
         if wine:
             subprocess.run(command[:2] + ["wineboot", "--end-session"], timeout=60,
@@ -97,8 +90,7 @@ def case_session_end(command):
         try:
             code = bridge.finish(30)
         finally:
-            ended.set()
-            sender.join()
+            sender.stop()
     # On Linux the program's own end; Windows may end the process after the clean stop.
     check(code == 0 or (wine and code == -signal.SIGTERM), f"exit code {code}{bridge.text()}")
     rows = bridge.trace()

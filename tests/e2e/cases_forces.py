@@ -1,4 +1,4 @@
-"""The forces: the worked example, the tuning, smoothing, hostile telemetry and the test signal."""
+"""The forces: the worked example, smoothing, hostile telemetry and the test signal."""
 import random
 import re
 import signal
@@ -61,21 +61,6 @@ def case_worked_example(command, *options, stop=signal.SIGINT):
 @case
 def case_low_latency(command):
     case_worked_example(command, "--low-latency", "--invert", stop=signal.SIGTERM)
-
-
-@case
-def case_tuned(command):
-    """The tuning options' worked example: every value sent as the trace records it."""
-    with Peer() as peer:
-        bridge = Bridge(command, "--steering", "0.5", "--engine", "0", "--road", "2", "--curb",
-                        "1.5", "--damper", "0.4", "--min-force", "0.03")
-        bridge.wait_for_output("Bridge active. Gain=0.1")
-        peer.send_for(0.5)
-        bridge.interrupt()
-    applied = playing_rows(bridge.trace())
-    expected = [-300, 0, 16260, 352, 13890, 1200, 9585, 100]
-    check(applied and all(r[1:9] == expected for r in applied),
-          f"sent {applied[-1][1:9] if applied else None}, expected {expected}")
 
 
 @case

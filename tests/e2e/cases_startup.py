@@ -3,7 +3,6 @@ answers that end the program before its loop, warnings, diagnose."""
 import os
 import re
 import socket
-import subprocess
 import tempfile
 import time
 
@@ -68,9 +67,8 @@ def case_write_config(command):
     first, second = os.path.join(folder, "a.toml"), os.path.join(folder, "b.toml")
 
     def run(*arguments):
-        result = subprocess.run(command + list(arguments), stdin=subprocess.DEVNULL,
-                                capture_output=True, timeout=60)
-        return result.returncode, result.stderr.decode("utf-8", "replace")
+        code, _, err = run_once(command, *arguments)
+        return code, "\n".join(err)
 
     code, _ = run("--gain", "0.2", "--smooth", "10", "--device", "My Wheel", "--wait",
                   "--write-config", first)
@@ -92,9 +90,8 @@ def case_write_config(command):
 def case_no_wheel_ends_at_once(command):
     """A failed start-up with redirected input never waits for Enter."""
     start = time.monotonic()
-    result = subprocess.run(command, stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
-    check(result.returncode == 3 and b"Press Enter" not in result.stderr,
-          f"exit code {result.returncode}: {result.stderr!r}")
+    code, _, err = run_once(command)
+    check(code == 3 and not any("Press Enter" in line for line in err), f"exit code {code}: {err}")
     check(time.monotonic() - start < 30, "took too long")
 
 

@@ -62,7 +62,7 @@ class Bridge:
 
     def __init__(self, command, *options, trace=True, console=None):
         self.native = len(command) == 1  # no launcher
-        # The program's steady clock: Linux's monotonic one, or under Wine the raw one.
+        # The program's steady clock: under Wine the raw one.
         self.clock = time.monotonic_ns if self.native else (
             lambda: time.clock_gettime_ns(time.CLOCK_MONOTONIC_RAW))
         self.trace_path = None
@@ -108,9 +108,8 @@ class Bridge:
         return code
 
     def interrupt(self, stop=signal.SIGINT, seconds=60):
-        """Ends the program as a user would: Ctrl+C, or on Linux itself also a closed terminal or
-        a shutdown (under a launcher only Ctrl+C is the console's own), after which it ends with
-        0 too. Returns how long it took."""
+        """Ends the program as a user would (under a launcher only Ctrl+C is the console's own)
+        and expects 0. Returns how long it took."""
         start = time.monotonic()
         self.process.send_signal(stop if self.native else signal.SIGINT)
         code = self.finish(seconds)
@@ -162,6 +161,33 @@ class Peer:
         self.listener.close()
 
 
+class Sender(threading.Thread):
+    """Sends message every 10 ms until stopped, as a game does."""
+
+    def __init__(self, peer, message=WORKED_EXAMPLE):
+        super().__init__(daemon=True)
+        self.peer, self.message, self.running = peer, message, True
+        self.start()
+
+    def run(self):
+        while self.running:
+            self.peer.sender.sendto(self.message, TELEMETRY)
+            time.sleep(0.01)
+
+    def stop(self):
+        self.running = False
+        self.join()
+
+
+def wait_until(condition, what, seconds=10):
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        if condition():
+            return
+        time.sleep(0.1)
+    raise Failure(f"no {what} within {seconds} s")
+
+
 def playing_rows(rows):
     return [r for r in rows if r[9] == 1]
 
@@ -172,6 +198,26 @@ def run_once(command, *arguments, seconds=60):
                           capture_output=True, timeout=seconds)
     return (done.returncode, done.stdout.decode("utf-8", "replace").splitlines(),
             done.stderr.decode("utf-8", "replace").splitlines())
+
+
+def kill_running():
+    for process in Bridge.running:
+        if process.poll() is None:
+            process.kill()
+
+
+def run_alone(name, function, *arguments):
+    """A script's one check, run alone: prints "NAME: ok" or "NAME: FAILED: why"."""
+    isolate_settings()
+    try:
+        function(*arguments)
+    except (Failure, subprocess.TimeoutExpired, socket.timeout) as failure:
+        print(f"{name}: FAILED: {failure}")
+        return 1
+    finally:
+        kill_running()
+    print(f"{name}: ok")
+    return 0
 
 
 def main(argv):
@@ -192,8 +238,6 @@ def main(argv):
         except Failure as failure:
             print(f"{name}: FAILED: {failure}")
             failed += 1
-        for process in Bridge.running:
-            if process.poll() is None:
-                process.kill()
+        kill_running()
     print(f"{len(names) - failed} passed, {failed} failed")
     return 1 if failed else 0

@@ -13,12 +13,10 @@ import os
 import socket
 import sys
 import tempfile
-import threading
-import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import (Bridge, Failure, Peer, WORKED_EXAMPLE, case, check, main,  # noqa: E402
-                     playing_rows)
+from harness import (Bridge, Peer, Sender, WORKED_EXAMPLE, case, check, main,  # noqa: E402
+                     playing_rows, wait_until as wait_for)
 
 PORT = 8768
 ORIGIN = f"http://127.0.0.1:{PORT}"
@@ -42,10 +40,11 @@ def request(method, path, body=None, headers=None):
     return response.status, response.getheaders(), data
 
 
-def change(token, name, value, **override):
+def change(token, name, value, body=None, **override):
     headers = {"Content-Type": "application/json", "Origin": ORIGIN, "X-Torvane-Token": token}
     headers.update(override)
-    return request("POST", "/settings", json.dumps({"name": name, "value": value}), headers)[0]
+    return request("POST", "/settings", body or json.dumps({"name": name, "value": value}),
+                   headers)[0]
 
 
 def gain():
@@ -78,8 +77,7 @@ def case_security(command):
     check(change(token, "gain", 9) == 200 and gain() == 0.35, "a gain of 9 not held to 0.35")
     statuses = [change(token, "gain", 0.1) for _ in range(30)]
     check(statuses.count(429) >= 9, f"30 changes at once: {statuses}")
-    big = request("POST", "/settings", "x" * 100000, {"Content-Type": "application/json",
-                  "Origin": ORIGIN, "X-Torvane-Token": token})[0]
+    big = change(token, "gain", 0.1, body="x" * 100000)
     check(big == 413, f"a 100 kB body: {big}")
     # Four streams that never read, then a fifth refused; the loop keeps its pace meanwhile.
     clients = [stream() for _ in range(5)]
@@ -108,29 +106,6 @@ def browser():
                  "--window-size=1400,1000", f"--user-data-dir={tempfile.mkdtemp()}"):
         options.add_argument(flag)
     return webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
-
-
-def wait_for(condition, what, seconds=10):
-    end = time.monotonic() + seconds
-    while time.monotonic() < end:
-        if condition():
-            return
-        time.sleep(0.1)
-    raise Failure(f"no {what} within {seconds} s")
-
-
-class Sender(threading.Thread):
-    """Sends message every 10 ms until stopped, as a game would while the page is looked at."""
-
-    def __init__(self, peer):
-        super().__init__(daemon=True)
-        self.peer, self.message, self.running = peer, WORKED_EXAMPLE, True
-        self.start()
-
-    def run(self):
-        while self.running:
-            self.peer.sender.sendto(self.message, ("127.0.0.1", 8766))
-            time.sleep(0.01)
 
 
 @case
@@ -164,17 +139,13 @@ def case_browser(command):
             sender.message = WORKED_EXAMPLE.replace(b"-0.42", b"-3")
             wait_for(lambda: float(text("clip").split()[0]) > clip + 10, "clipping rising")
             for path in filter(None, [os.environ.get("TORVANE_PAGE_LAP")]):  # the last shown playing
-                sender.running = False
-                sender.join()
-                sender = Sender(peer)
                 for line in open(path, "rb").read().splitlines()[:2500]:
                     sender.message = line
                     time.sleep(0.01)
             if os.environ.get("TORVANE_PAGE_SCREENSHOT"):
                 driver.execute_script("window.scrollTo(0, 0)")
                 driver.save_screenshot(os.environ["TORVANE_PAGE_SCREENSHOT"])
-            sender.running = False
-            sender.join()
+            sender.stop()
         bridge.interrupt()
     finally:
         driver.quit()

@@ -1,5 +1,4 @@
 // The force synthesis, one frame and gain per row, and the effects a wheel that lacks some gets.
-// The program's run with the worked example is in tests/e2e.
 #include "ffb/effect_set.h"
 
 #include <gtest/gtest.h>
@@ -42,7 +41,6 @@ void play(EffectSet& set, const TelemetryFrame& frame, double gain, const ForceT
     set.apply(synthesizeForces(frame, gain, tuning, false), tuning.smoothMs, now);
 }
 
-// An effect set on the virtual wheel, its five effects created.
 struct Wheel {
     Wheel() { set.create(out); }
     fake::Rig rig;
@@ -81,9 +79,7 @@ TEST(ForceSynthesis, SendsTheseRecords) {
     }
 }
 
-// The strengths scale each effect after the gain, the minimum lifts small steering forces, and
-// nothing passes the hard maximum of 3500 whatever the tuning holds. The frame is the worked
-// example's with this torque; a row with one number checks only the constant force.
+// The worked example with this torque; a row with one number checks only the constant force.
 TEST(ForceSynthesis, TuningScalesWithinTheHardMaximum) {
     const struct {
         double torque, gain;
