@@ -135,39 +135,42 @@ const auto kNotExclusive = static_cast<HRESULT>(DIERR_NOTEXCLUSIVEACQUIRED);
 const auto kNotDownloaded = static_cast<HRESULT>(DIERR_NOTDOWNLOADED);
 const auto kIncomplete = static_cast<HRESULT>(DIERR_INCOMPLETEEFFECT);
 
+// One rule's action on a fresh rig, r; the table's rows stay one line each.
+#define ACT(...) [](Rig& r) -> HRESULT { return __VA_ARGS__; }
 // clang-format off
 const struct Rule {
     const char* name;
     std::function<HRESULT(Rig&)> act;
     HRESULT expected;
 } kRules[] = {
-    {"Acquire needs a data format", [](Rig& r) { return r.device->Acquire(); }, DIERR_INVALIDPARAM},
-    {"Acquire of an unplugged device", [](Rig& r) { return r.wheel.acquireAnswer = DriverStatus::Unplugged, r.acquire(); }, kUnplugged},
-    {"Acquire of a device another program holds", [](Rig& r) { return r.wheel.acquireAnswer = DriverStatus::Refused, r.acquire(); }, DIERR_OTHERAPPHASPRIO},
-    {"exclusive access without a window", [](Rig& r) { return r.device->SetCooperativeLevel(nullptr, DISCL_EXCLUSIVE | DISCL_BACKGROUND); }, E_HANDLE},
-    {"SetDataFormat while acquired", [](Rig& r) { return r.acquire(), r.device->SetDataFormat(&c_dfDIJoystick2); }, DIERR_ACQUIRED},
-    {"GetDeviceState when not acquired", [](Rig& r) { return r.device->SetDataFormat(&c_dfDIJoystick2), r.state(); }, DIERR_NOTACQUIRED},
-    {"GetDeviceState with another size", [](Rig& r) { return r.acquire(), r.state(80); }, DIERR_INVALIDPARAM},
-    {"Poll of a lost device", [](Rig& r) { return r.acquire(), r.wheel.answer = DriverStatus::Lost, r.device->Poll(); }, DIERR_INPUTLOST},
-    {"a range while acquired", [](Rig& r) { return r.acquire(), r.setRange(DIPH_BYID, kXId, -10, 10); }, DIERR_ACQUIRED},
-    {"autocentering while acquired", [](Rig& r) { return r.acquire(), r.setDword(DIPROP_AUTOCENTER, 0); }, DIERR_ACQUIRED},
-    {"the gain while acquired", [](Rig& r) { return r.acquire(), r.setDword(DIPROP_FFGAIN, 5000); }, DI_OK},
-    {"a range of an axis the device lacks", [](Rig& r) { return r.setRange(DIPH_BYID, DIDFT_ABSAXIS | DIDFT_MAKEINSTANCE(5), -1, 1); }, DIERR_OBJECTNOTFOUND},
-    {"CreateEffect of a kind the device lacks", [](Rig& r) { return r.create(GUID_Spring); }, DIERR_UNSUPPORTED},
-    {"CreateEffect on a full device", [](Rig& r) { return r.acquire(), r.wheel.downloadAnswer = DriverStatus::NoRoom, r.create(); }, kFull},
-    {"SetParameters without exclusive acquisition", [](Rig& r) { return r.create(), r.shared(), r.update(); }, kSkipped},
-    {"SetParameters with DIEP_NODOWNLOAD", [](Rig& r) { return r.acquire(), r.create(), r.update(DIEP_TYPESPECIFICPARAMS | DIEP_NODOWNLOAD); }, kSkipped},
-    {"a constant force beyond 10000", [](Rig& r) { return r.create(), r.force.lMagnitude = -10001, r.update(); }, DIERR_INVALIDPARAM},
-    {"a record of another effect type", [](Rig& r) { return r.create(), r.parameters.cbTypeSpecificParams = 16, r.update(); }, DIERR_INVALIDPARAM},
-    {"a damper coefficient beyond 10000", [](Rig& r) { return r.parameters = r.describe(sizeof r.damper, &r.damper), r.create(GUID_Damper); }, DIERR_INVALIDPARAM},
-    {"an axis that is not X", [](Rig& r) { return r.axis = DIJOFS_Y, r.create(); }, DIERR_INVALIDPARAM},
-    {"Start without exclusive acquisition", [](Rig& r) { return r.shared(), r.create(), r.effect->Start(1, 0); }, kNotExclusive},
-    {"Start with DIES_NODOWNLOAD before a download", [](Rig& r) { return r.create(), r.acquire(), r.effect->Start(1, DIES_NODOWNLOAD); }, kNotDownloaded},
-    {"Download of an effect without parameters", [](Rig& r) { return r.acquire(), r.device->CreateEffect(GUID_Sine, nullptr, r.effect.put(), nullptr), r.effect->Download(); }, kIncomplete},
-    {"Download of an effect already downloaded", [](Rig& r) { return r.acquire(), r.create(), r.effect->Download(); }, S_FALSE},
-    {"a force-feedback command without exclusive acquisition", [](Rig& r) { return r.device->SendForceFeedbackCommand(DISFFC_STOPALL); }, kNotExclusive},
+    {"Acquire needs a data format", ACT(r.device->Acquire()), DIERR_INVALIDPARAM},
+    {"Acquire of an unplugged device", ACT(r.wheel.acquireAnswer = DriverStatus::Unplugged, r.acquire()), kUnplugged},
+    {"Acquire of a device another program holds", ACT(r.wheel.acquireAnswer = DriverStatus::Refused, r.acquire()), DIERR_OTHERAPPHASPRIO},
+    {"exclusive access without a window", ACT(r.device->SetCooperativeLevel(nullptr, DISCL_EXCLUSIVE | DISCL_BACKGROUND)), E_HANDLE},
+    {"SetDataFormat while acquired", ACT(r.acquire(), r.device->SetDataFormat(&c_dfDIJoystick2)), DIERR_ACQUIRED},
+    {"GetDeviceState when not acquired", ACT(r.device->SetDataFormat(&c_dfDIJoystick2), r.state()), DIERR_NOTACQUIRED},
+    {"GetDeviceState with another size", ACT(r.acquire(), r.state(80)), DIERR_INVALIDPARAM},
+    {"Poll of a lost device", ACT(r.acquire(), r.wheel.answer = DriverStatus::Lost, r.device->Poll()), DIERR_INPUTLOST},
+    {"a range while acquired", ACT(r.acquire(), r.setRange(DIPH_BYID, kXId, -10, 10)), DIERR_ACQUIRED},
+    {"autocentering while acquired", ACT(r.acquire(), r.setDword(DIPROP_AUTOCENTER, 0)), DIERR_ACQUIRED},
+    {"the gain while acquired", ACT(r.acquire(), r.setDword(DIPROP_FFGAIN, 5000)), DI_OK},
+    {"a range of an axis the device lacks", ACT(r.setRange(DIPH_BYID, DIDFT_ABSAXIS | DIDFT_MAKEINSTANCE(5), -1, 1)), DIERR_OBJECTNOTFOUND},
+    {"CreateEffect of a kind the device lacks", ACT(r.create(GUID_Spring)), DIERR_UNSUPPORTED},
+    {"CreateEffect on a full device", ACT(r.acquire(), r.wheel.downloadAnswer = DriverStatus::NoRoom, r.create()), kFull},
+    {"SetParameters without exclusive acquisition", ACT(r.create(), r.shared(), r.update()), kSkipped},
+    {"SetParameters with DIEP_NODOWNLOAD", ACT(r.acquire(), r.create(), r.update(DIEP_TYPESPECIFICPARAMS | DIEP_NODOWNLOAD)), kSkipped},
+    {"a constant force beyond 10000", ACT(r.create(), r.force.lMagnitude = -10001, r.update()), DIERR_INVALIDPARAM},
+    {"a record of another effect type", ACT(r.create(), r.parameters.cbTypeSpecificParams = 16, r.update()), DIERR_INVALIDPARAM},
+    {"a damper coefficient beyond 10000", ACT(r.parameters = r.describe(sizeof r.damper, &r.damper), r.create(GUID_Damper)), DIERR_INVALIDPARAM},
+    {"an axis that is not X", ACT(r.axis = DIJOFS_Y, r.create()), DIERR_INVALIDPARAM},
+    {"Start without exclusive acquisition", ACT(r.shared(), r.create(), r.effect->Start(1, 0)), kNotExclusive},
+    {"Start with DIES_NODOWNLOAD before a download", ACT(r.create(), r.acquire(), r.effect->Start(1, DIES_NODOWNLOAD)), kNotDownloaded},
+    {"Download of an effect without parameters", ACT(r.acquire(), r.device->CreateEffect(GUID_Sine, nullptr, r.effect.put(), nullptr), r.effect->Download()), kIncomplete},
+    {"Download of an effect already downloaded", ACT(r.acquire(), r.create(), r.effect->Download()), S_FALSE},
+    {"a force-feedback command without exclusive acquisition", ACT(r.device->SendForceFeedbackCommand(DISFFC_STOPALL)), kNotExclusive},
 };
 // clang-format on
+#undef ACT
 
 // Each rule's answer, the journal's record of it, and a failed CreateEffect's nulled out pointer.
 TEST(WheelDevice, KeepsDirectInputsRules) {
