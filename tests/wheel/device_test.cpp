@@ -1,5 +1,4 @@
-// The DirectInput rules of wheel/device, one per row, driven through its COM interfaces over a
-// stub driver that answers as its state says and keeps what is loaded, playing and acquired.
+// wheel/device's DirectInput rules over a stub driver that keeps what is loaded, playing, acquired.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -14,62 +13,49 @@
 namespace {
 
 using wheel::DriverStatus;
+using wheel::EffectHandle;
 
 struct StubWheel {
-    wheel::DriverInfo info = defaultInfo();
-    DriverStatus acquireAnswer = DriverStatus::Ok;
-    DriverStatus answer = DriverStatus::Ok;  ///< every other call
-    DriverStatus downloadAnswer = DriverStatus::Ok;
+    wheel::DriverInfo info;
+    DriverStatus acquireAnswer = DriverStatus::Ok, answer = DriverStatus::Ok,  // answer: the rest
+        downloadAnswer = DriverStatus::Ok;
     bool acquired = false;
-    std::set<int> loaded;
-    std::set<int> playing;
+    std::set<int> loaded, playing;
     int nextHandle = 0;
-
-    /// Three axes, twelve buttons, a hat; constant force, sine, square, damper.
-    static wheel::DriverInfo defaultInfo() {
+    StubWheel() {  // three axes, twelve buttons, a hat; constant force, sine, square, damper
         using enum wheel::EffectKind;
-        wheel::DriverInfo info;
         for (const auto kind : {ConstantForce, Sine, Square, Damper})
             info.effects |= wheel::kindBit(kind);
         info.axes[0] = info.axes[1] = info.axes[2] = true;
-        info.buttonCount = 12;
-        info.povCount = 1;
-        return info;
+        info.buttonCount = 12, info.povCount = 1;
     }
 };
 
-class StubDriver final : public wheel::Driver {
-  public:
-    explicit StubDriver(StubWheel& wheel) : w_(wheel) {}
-    const wheel::DriverInfo& info() const override { return w_.info; }
+struct StubDriver final : wheel::Driver {
+    explicit StubDriver(StubWheel& wheel) : w(wheel) {}
+    StubWheel& w;
+    const wheel::DriverInfo& info() const override { return w.info; }
     DriverStatus acquire(bool) override {
-        w_.acquired = w_.acquireAnswer == DriverStatus::Ok;
-        return w_.acquireAnswer;
+        w.acquired = w.acquireAnswer == DriverStatus::Ok;
+        return w.acquireAnswer;
     }
-    void unacquire() override { w_.acquired = false; }
-    DriverStatus readInput(wheel::InputState&) override { return w_.answer; }
-    DriverStatus download(const wheel::EffectParameters&, wheel::EffectHandle& handle) override {
-        if (w_.downloadAnswer == DriverStatus::Ok && handle == wheel::kNoHandle)
-            w_.loaded.insert(handle = w_.nextHandle++);
-        return w_.downloadAnswer;
+    void unacquire() override { w.acquired = false; }
+    DriverStatus readInput(wheel::InputState&) override { return w.answer; }
+    DriverStatus download(const wheel::EffectParameters&, EffectHandle& h) override {
+        if (w.downloadAnswer == DriverStatus::Ok && h == wheel::kNoHandle)
+            w.loaded.insert(h = w.nextHandle++);
+        return w.downloadAnswer;
     }
-    DriverStatus start(wheel::EffectHandle handle, std::uint32_t) override {
-        if (w_.answer == DriverStatus::Ok) w_.playing.insert(handle);
-        return w_.answer;
+    DriverStatus start(EffectHandle h, std::uint32_t) override {
+        if (w.answer == DriverStatus::Ok) w.playing.insert(h);
+        return w.answer;
     }
-    DriverStatus stop(wheel::EffectHandle handle) override {
-        return w_.playing.erase(handle), w_.answer;
-    }
-    DriverStatus unload(wheel::EffectHandle handle) override {
-        return w_.loaded.erase(handle), w_.answer;
-    }
-    DriverStatus setGain(std::uint32_t) override { return w_.answer; }
-    DriverStatus setAutocenter(bool) override { return w_.answer; }
-    DriverStatus stopAll() override { return w_.playing.clear(), w_.answer; }
-    DriverStatus reset() override { return w_.playing.clear(), w_.loaded.clear(), w_.answer; }
-
-  private:
-    StubWheel& w_;
+    DriverStatus stop(EffectHandle h) override { return w.playing.erase(h), w.answer; }
+    DriverStatus unload(EffectHandle h) override { return w.loaded.erase(h), w.answer; }
+    DriverStatus setGain(std::uint32_t) override { return w.answer; }
+    DriverStatus setAutocenter(bool) override { return w.answer; }
+    DriverStatus stopAll() override { return w.playing.clear(), w.answer; }
+    DriverStatus reset() override { return w.playing.clear(), w.loaded.clear(), w.answer; }
 };
 
 struct Rig {
