@@ -23,9 +23,8 @@ HRESULT WINAPI failingCreate(HINSTANCE, DWORD, REFIID, LPVOID* out, LPUNKNOWN) {
 }
 
 TEST(BridgeLifecycle, EachStartupFailureHasItsCodeAndMessageAndLeavesNothingOpen) {
-    using Arrange = std::function<void(fake::Rig&)>;
     const struct {
-        Arrange arrange;
+        std::function<void(fake::Rig&)> arrange;
         int exitCode;
         const char* message;
     } cases[] = {

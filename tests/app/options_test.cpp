@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <initializer_list>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,7 @@ namespace {
 
 using platform::WideString;
 
-/// Wide text from raw UTF-16 code units, for surrogates and other units a literal cannot show.
+/// Raw UTF-16 code units, for surrogates a literal cannot show.
 WideString units(std::initializer_list<unsigned> codeUnits) {
     WideString text;
     for (const unsigned unit : codeUnits) text.push_back(static_cast<WCHAR>(unit));
@@ -28,11 +29,8 @@ WideString units(std::initializer_list<unsigned> codeUnits) {
 // joined by ' ', then a line feed and a line for each problem.
 std::string readAll(const std::string& arguments) {
     std::vector<WideString> words = {TORVANE_WIDE("torvane-bridge")};
-    for (std::size_t at = 0; !arguments.empty() && at <= arguments.size();) {
-        const std::size_t end = std::min(arguments.find('|', at), arguments.size());
-        words.push_back(toWide(arguments.substr(at, end - at)));
-        at = end + 1;
-    }
+    std::istringstream in(arguments.empty() ? "" : arguments + "|");  // keeps a last empty word
+    for (std::string word; std::getline(in, word, '|');) words.push_back(toWide(word));
     std::vector<const WCHAR*> argv;
     for (const WideString& word : words) argv.push_back(word.c_str());
     std::vector<std::string> problems;

@@ -1,4 +1,4 @@
-// The force synthesis, one frame and gain per row, and the effects a wheel that lacks some gets.
+// The force synthesis, one frame and gain per row, and the effects a wheel lacking some gets.
 #include "ffb/effect_set.h"
 
 #include <gtest/gtest.h>
@@ -35,7 +35,6 @@ std::string lastSent(const EffectSet& set) {
     return clips.empty() ? text : text + " clipped " + clips;
 }
 
-// Plays frame through the formulas and the slots, as the loop does.
 void play(EffectSet& set, const TelemetryFrame& frame, double gain, const ForceTuning& tuning = {},
           std::int64_t now = 0) {
     set.apply(synthesizeForces(frame, gain, tuning, false), tuning.smoothMs, now);
@@ -174,7 +173,7 @@ TEST(EffectSet, ReportsEachEffectAndRunsWithThoseThatExist) {
             set.create(out);
             EXPECT_EQ(out.str(), "FFB effects: " + c.line);
             for (const wheel::JournalEntry& e : rig.calls(Method::CreateEffect))
-                created += e.effect >= 0 ? 1 : 0;
+                created += e.effect >= 0;
             EXPECT_EQ(created, c.created);
             // Updates and stops reach exactly the effects that exist; the device stops anyway.
             play(set, TelemetryFrame{}, 0.1);
@@ -200,7 +199,7 @@ TEST(EffectSet, SendsOnlyChangesAndKeepAlivesWhenAsked) {
     Wheel wheel;
     wheel.set.sendOnlyChanges(true);
     TelemetryFrame frame{-0.42, 61.5, 0.3, 0.12, 0.8, 0.05, 0.02, 27.4, 1.6, true, false};
-    // Which effects (0 constant force .. 4 damper) an apply at now sent, after "start" if it did.
+    // The effects (0 constant force .. 4 damper) an apply at now sent, after "start" if it did.
     auto sentBy = [&](std::int64_t now) {
         wheel.rig.journal.clear();
         play(wheel.set, frame, 0.1, {}, now);

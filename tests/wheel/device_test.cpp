@@ -70,20 +70,12 @@ struct Rig {
     DIEFFECT parameters = describe(sizeof force, &force);
     DICONDITION damper{0, 10001, 0, 10000, 10000, 0};
 
+    // clang-format off
     DIEFFECT describe(DWORD size, void* record) {
-        DIEFFECT e{};
-        e.dwSize = sizeof e;
-        e.dwFlags = DIEFF_CARTESIAN | DIEFF_OBJECTOFFSETS;
-        e.dwDuration = INFINITE;
-        e.dwTriggerButton = DIEB_NOTRIGGER;
-        e.dwGain = DI_FFNOMINALMAX;
-        e.cAxes = 1;
-        e.rgdwAxes = &axis;
-        e.rglDirection = &direction;
-        e.cbTypeSpecificParams = size;
-        e.lpvTypeSpecificParams = record;
-        return e;
+        return {sizeof(DIEFFECT), DIEFF_CARTESIAN | DIEFF_OBJECTOFFSETS, INFINITE, 0, DI_FFNOMINALMAX,
+                DIEB_NOTRIGGER, 0, 1, &axis, &direction, nullptr, size, record, 0};
     }
+    // clang-format on
     HRESULT acquire(DWORD level = DISCL_EXCLUSIVE | DISCL_BACKGROUND) {
         device->SetDataFormat(&c_dfDIJoystick2);
         device->SetCooperativeLevel(reinterpret_cast<HWND>(std::uintptr_t{0x100}), level);
@@ -158,7 +150,7 @@ const struct Rule {
 // clang-format on
 #undef ACT
 
-// Each rule's answer, the journal's record of it, and a failed CreateEffect's nulled out pointer.
+// Each rule's answer, its journal record, and a failed CreateEffect's nulled pointer.
 TEST(WheelDevice, KeepsDirectInputsRules) {
     for (const Rule& rule : kRules) {
         Rig rig;
@@ -172,8 +164,7 @@ TEST(WheelDevice, KeepsDirectInputsRules) {
     }
 }
 
-// A loss and an Unacquire both stop and unload every effect; it plays again only after Start,
-// and the effect object stays valid throughout.
+// A loss and an Unacquire unload every effect; it stays valid and plays again only after Start.
 TEST(WheelDevice, LossAndUnacquireUnloadEffectsThatStayUsable) {
     for (const bool lose : {true, false}) {
         SCOPED_TRACE(lose ? "lost" : "unacquired");
