@@ -24,14 +24,14 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 // then " clipped" and the letters of the effects whose strength lay outside its limit (c e r s d).
 std::string lastSent(const EffectSet& set) {
     const SentEffects& s = set.lastSent();
-    std::string text = std::to_string(s.constantForce.magnitude), clips;
-    for (const SentEffect* e : {&s.engineSine, &s.roadSine, &s.curbSquare})
-        text += " " + std::to_string(e->magnitude) + "/" + std::to_string(e->periodMicroseconds);
-    text += " " + std::to_string(s.damper.magnitude);
     const SentEffect* all[] = {&s.constantForce, &s.engineSine, &s.roadSine, &s.curbSquare,
                                &s.damper};
-    for (int i = 0; i < 5; ++i)
+    std::string text, clips;
+    for (int i = 0; i < 5; ++i) {
+        text += (i ? " " : "") + std::to_string(all[i]->magnitude);
+        if (i % 4) text += "/" + std::to_string(all[i]->periodMicroseconds);
         if (all[i]->clipped) clips += "cersd"[i];
+    }
     return clips.empty() ? text : text + " clipped " + clips;
 }
 

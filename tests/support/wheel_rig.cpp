@@ -60,12 +60,9 @@ Run Rig::run(torvane::DirectInputCreateFunction create, std::vector<const WCHAR*
     torvane::BridgeEnvironment environment{create, clock, running, out, err};
     environment.virtualWheel = &source;
     environment.journal = &journal;
-    Run run;
-    run.exitCode =
+    const int code =
         torvane::runBridge(static_cast<int>(arguments.size()), arguments.data(), environment);
-    run.out = out.str();
-    run.err = err.str();
-    return run;
+    return {code, out.str(), err.str()};
 }
 
 platform::ComPtr<IDirectInputDevice8W> Rig::openDevice() {
