@@ -1,17 +1,14 @@
 #!/usr/bin/env python3
-"""torvane-adapt between a game (this script, in the published layout) and torvane-bridge on its
-virtual wheel: a straight, a steady right-hand corner over a curb, grass at high revs, then
-silence, each read back from the trace as docs/adapters.md says; Forza's go on through --forward.
+"""A game's packets through torvane-adapt to the bridge: straight, curb corner, grass, silence.
 Usage: adapt_e2e.py forza|f1|assetto BRIDGE ADAPT [-- LAUNCHER...]"""
 import signal
 import socket
 import struct
-import subprocess
 import sys
 import threading
 import time
 
-from harness import Bridge, check, playing_rows, run_alone
+from harness import Bridge, check, run_alone, spawn
 
 DRIVE = {"straight": (3000, 0, 0, 0), "corner": (3000, 1, 2, 0), "grass": (7200, 0, 0, 4)}  # rpm, g, wheels
 
@@ -43,9 +40,7 @@ def run(game, bridge_program, adapt_program, launcher):
     threading.Thread(target=lambda: forwarded.extend(iter(lambda: dashboard.recv(2048), b"")), daemon=True).start()
     bridge = Bridge(launcher + [bridge_program])
     bridge.wait_for_output("Bridge active.")
-    adapter = subprocess.Popen(launcher + [adapt_program, game] + options, stdin=subprocess.DEVNULL,
-                               stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-    Bridge.running.append(adapter)
+    adapter = spawn(launcher + [adapt_program, game] + options)
     check(b"torvane-adapt: " in adapter.stdout.readline(), "adapter not started")
     address = ("127.0.0.1", port)
     if game == "assetto":  # the game's side of the handshake

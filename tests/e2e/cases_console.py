@@ -1,5 +1,4 @@
-"""The console and the session: a stuck or gone console, a session that ends, no hang before
-the loop."""
+"""The console and the session: a stuck or gone console, a session's end, no early hang."""
 import os
 import signal
 import subprocess
@@ -11,7 +10,7 @@ from harness import check, case, Bridge, Peer, Sender, playing_rows
 
 
 def full_pipe():
-    """A pipe already full, that nobody reads: a write to it blocks."""
+    """A full pipe nobody reads: a write to it blocks."""
     read_end, write_end = os.pipe()
     os.set_blocking(write_end, False)
     try:
@@ -25,9 +24,7 @@ def full_pipe():
 
 @case
 def case_stuck_console(command, gone=False):
-    """The console takes no text from the first line on (both streams a full pipe, or one whose
-    reader is gone): start-up and the loop must go on (on their 16 ms, with a stuck console),
-    stop the effects on time and end on Ctrl+C within a second, the pipe still full."""
+    """Output to a full pipe (or a gone reader) never holds up the loop, the stop or Ctrl+C."""
     read_end, write_end = full_pipe()
     if gone:
         os.close(read_end)
@@ -73,9 +70,7 @@ def case_gone_console(command):
 
 @case
 def case_session_end(command):
-    """The session ends while the wheel plays: Windows tells the owner window (wineboot
-    --end-session sends WM_QUERYENDSESSION and WM_ENDSESSION to every window, then ends the
-    process), Linux sends SIGTERM. Either way the effects are stopped before the process ends."""
+    """The effects stop before the process ends, on wineboot --end-session or SIGTERM."""
     wine = command[0].endswith("wine-run.sh")
     with Peer() as peer:
         bridge = Bridge(command)
@@ -100,8 +95,7 @@ def case_session_end(command):
 
 @case
 def case_never_hangs(command):
-    """Nothing before the loop holds Ctrl+C up: --wait, and (a Linux thing) a FIFO as the settings
-    file, named or in the default place, or as the trace, with or without a reader."""
+    """No Ctrl+C held up by --wait, or a FIFO as settings file or trace (with or without reader)."""
     folder = tempfile.mkdtemp()
     fifo, trace = os.path.join(folder, "torvane-bridge", "config.toml"), os.path.join(folder, "t")
     os.mkdir(os.path.dirname(fifo))

@@ -48,7 +48,7 @@ def case_worked_example(command, *options, stop=signal.SIGINT):
     # An aligning torque of -0.42 pulls the rim to the negative side (inverted, the other).
     check(min(x * sign for x in xs) < -100, f"the rim did not turn its way: {xs[:5]}...")
     traced_x = [r[10] * sign for r in rows if r[10] is not None]
-    check(traced_x and min(traced_x) < -100, f"the trace's wheel_x does not follow the rim")
+    check(traced_x and min(traced_x) < -100, "the trace's wheel_x does not follow the rim")
     # Redirected, the monitor appends one line a second.
     monitor = [line for line in bridge.err if line.startswith("telemetry ")]
     check(1 <= len(monitor) <= 4, f"{len(monitor)} monitor lines{bridge.text()}")

@@ -1,12 +1,7 @@
 #!/usr/bin/env python3
-"""Black-box tests of torvane-bridge on its virtual wheel: real sockets, real time, its trace.
-The cases live in the cases_*.py modules beside this file.
-
-    e2e.py CASE [CASE...] -- [LAUNCHER...] PROGRAM
-    e2e.py --list       the cases' names, separated by ';'
-
-PROGRAM is the Linux binary, or the .exe with a launcher such as cmake/wine-run.sh PREFIX.
-"""
+"""Black-box tests on the virtual wheel; the cases are in cases_*.py.
+    e2e.py CASE [CASE...] -- [LAUNCHER...] PROGRAM      (LAUNCHER: cmake/wine-run.sh PREFIX)
+    e2e.py --list       the cases' names, separated by ';'"""
 import glob
 import importlib
 import os

@@ -1,18 +1,14 @@
 #!/usr/bin/env python3
-"""Black-box tests of "--page": the live page in a real browser, and its server's rules.
-
-    page_e2e.py CASE [CASE...] -- [LAUNCHER...] PROGRAM
-
-browser drives Debian's headless Chromium through chromium-driver (python3-selenium: run this
-with /usr/bin/python3); security speaks HTTP itself. With TORVANE_PAGE_SCREENSHOT=PNG the browser
-case saves the page there at its end, after 25 s of the lap TORVANE_PAGE_LAP (JSON lines) if set.
-"""
+"""Tests of "--page": page_e2e.py CASE [CASE...] -- [LAUNCHER...] PROGRAM
+browser needs /usr/bin/python3 (selenium); it saves the page to TORVANE_PAGE_SCREENSHOT at its
+end, after 25 s of the lap TORVANE_PAGE_LAP (JSON lines) if set."""
 import http.client
 import json
 import os
 import socket
 import sys
 import tempfile
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from harness import (Bridge, Peer, Sender, WORKED_EXAMPLE, case, check, main,  # noqa: E402
@@ -23,7 +19,6 @@ ORIGIN = f"http://127.0.0.1:{PORT}"
 
 
 def start(command, *options):
-    """The bridge with the page, and the token its "Live page:" line gives."""
     bridge = Bridge(command, "--page", "--monitor", *options)
     bridge.wait_for_output("Live page: ")
     line = next(l for l in bridge.out if l.startswith("Live page: "))

@@ -1,18 +1,13 @@
 #!/usr/bin/env python3
-"""torvane-send replays the sample lap's opening seconds and first curb to torvane-bridge on its
-virtual wheel while torvane-listen receives the reports; every pass the trace shows playing must
-carry one lap message's forces, and those must follow the lap.
-
-    tools_e2e.py LAP.jsonl BRIDGE SEND LISTEN [-- LAUNCHER...]
-"""
+"""torvane-send replays a lap excerpt to the bridge, torvane-listen hears its reports.
+Usage: tools_e2e.py LAP.jsonl BRIDGE SEND LISTEN [-- LAUNCHER...]"""
 import json
 import os
 import re
-import subprocess
 import sys
 import tempfile
 
-from harness import REPORT, Bridge, check, playing_rows, run_alone, run_once
+from harness import REPORT, Bridge, check, playing_rows, run_alone, run_once, spawn
 
 OPENING_SECONDS = 3.0
 GAIN = 0.1  # the bridge's default
@@ -21,7 +16,7 @@ TIME = re.compile(r'^\{"t":([0-9.]+),')
 
 
 def lap_excerpt(lap_path):
-    """The lap's first seconds, then the second from its first curb on, timed to follow them."""
+    """The lap's first seconds, then the second from its first curb on."""
     with open(lap_path, encoding="utf-8") as f:
         lines = [line.strip() for line in f if line.strip()]
     times = [float(TIME.match(line).group(1)) for line in lines]
@@ -34,12 +29,10 @@ def lap_excerpt(lap_path):
 
 
 def units(fraction, low, high):
-    """What the bridge sends for a fraction of full scale: limited, scaled, truncated."""
     return int(min(max(fraction, low), high) * 10000.0)
 
 
 def expected_forces(message):
-    """The constant force and the engine and curb strengths one message plays at GAIN."""
     curb = GAIN * min(max(abs(message["curbPulse"]), 0.1), 1.0) if message["curb"] else 0.0
     return (units(GAIN * min(max(message["aligningTorque"], -1.0), 1.0), -1.0, 1.0),
             units(GAIN * min(max(message["engineGain"] * 2.2, 0.0), 1.0), 0.0, 1.0),
@@ -55,10 +48,7 @@ def run(lap_path, bridge, send, listen, launcher):
     try:
         program = Bridge(launcher + [bridge])
         program.wait_for_output("Bridge active.")
-        listener = subprocess.Popen(launcher + [listen, "--count", str(REPORTS)],
-                                    stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                                    stderr=subprocess.PIPE)
-        Bridge.running.append(listener)
+        listener = spawn(launcher + [listen, "--count", str(REPORTS)])
         sent_code, sent, sent_err = run_once(launcher + [send], excerpt_path, seconds=90)
         heard, listener_err = listener.communicate(timeout=90)
         program.interrupt()
