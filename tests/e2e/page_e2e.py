@@ -80,7 +80,6 @@ def case_security(command):
           f"five streams: {[s for _, s in clients]}")
     with Peer() as peer:
         peer.send_for(8)
-        # The server has dropped the stalled streams by now: a new one is served.
         check(stream()[1] == b"HTTP/1.1 200 OK", "stalled streams were not dropped")
         bridge.interrupt()
     for client, _ in clients:
@@ -120,7 +119,6 @@ def case_browser(command):
                      "the worked example on the page")
             check(text("v-engine") == "6.6 %" and text("v-damper") == "2.5 %" and
                   text("v-requested") == "-4.2 %", f"page shows {text('v-engine')}, {text('v-damper')}")
-            # The gain slider to 0.2: the steering force doubles within a few passes.
             driver.execute_script("const s = document.getElementById('setting-gain');"
                                   "s.value = 0.2; s.dispatchEvent(new Event('input'));")
             wait_for(lambda: text("v-constant") == "-8.4 %", "-8.4 % after the gain slider")
