@@ -1,6 +1,5 @@
-// The whole lifecycle on the virtual wheel with the real loopback sockets (so under the ports'
-// lock), on simulated time: the forces survive the wheel's faults, and "--low-latency" waits.
-// tests/e2e runs the program's normal runs.
+// The lifecycle on the virtual wheel, real loopback sockets and simulated time: the forces survive
+// the wheel's faults, and "--low-latency" waits.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -58,7 +57,7 @@ TEST(BridgeRun, KeepsTheForcesAliveThroughLossAndFailedStarts) {
         EXPECT_EQ(rig.journal.entries(Method::Start, 0).size(), c.starts);
         // The last pass sent the newest telemetry (pass 11's 0.55, at gain 0.1).
         EXPECT_EQ(rig.journal.lastParameters(0)->level, 550);
-        // Autocentering is switched off right before every Acquire, while it can be.
+        // Autocentering is switched off right before every Acquire.
         const std::vector<wheel::JournalEntry> calls = rig.journal.entries();
         for (std::size_t i = 1; i < calls.size(); ++i)
             if (calls[i].method == Method::Acquire) {

@@ -1,5 +1,4 @@
-// The start-up failures that need a wheel or a DirectInput that misbehaves; the ones a user can
-// cause (a busy port, a wrong index) and every normal run are in tests/e2e.
+// Start-up failures that need a misbehaving wheel or DirectInput; the rest are in tests/e2e.
 #include "app/bridge.h"
 
 #include <gmock/gmock.h>
@@ -23,9 +22,8 @@ HRESULT WINAPI failingCreate(HINSTANCE, DWORD, REFIID, LPVOID* out, LPUNKNOWN) {
 }
 
 TEST(BridgeLifecycle, EachStartupFailureHasItsCodeAndMessageAndLeavesNothingOpen) {
-    using Arrange = std::function<void(fake::Rig&)>;
     const struct {
-        Arrange arrange;
+        std::function<void(fake::Rig&)> arrange;
         int exitCode;
         const char* message;
     } cases[] = {

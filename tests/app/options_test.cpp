@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <initializer_list>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,7 @@ namespace {
 
 using platform::WideString;
 
-/// Wide text from raw UTF-16 code units, for surrogates and other units a literal cannot show.
+/// Raw UTF-16 code units, for surrogates a literal cannot show.
 WideString units(std::initializer_list<unsigned> codeUnits) {
     WideString text;
     for (const unsigned unit : codeUnits) text.push_back(static_cast<WCHAR>(unit));
@@ -28,11 +29,8 @@ WideString units(std::initializer_list<unsigned> codeUnits) {
 // joined by ' ', then a line feed and a line for each problem.
 std::string readAll(const std::string& arguments) {
     std::vector<WideString> words = {TORVANE_WIDE("torvane-bridge")};
-    for (std::size_t at = 0; !arguments.empty() && at <= arguments.size();) {
-        const std::size_t end = std::min(arguments.find('|', at), arguments.size());
-        words.push_back(toWide(arguments.substr(at, end - at)));
-        at = end + 1;
-    }
+    std::istringstream in(arguments.empty() ? "" : arguments + "|");  // keeps a last empty word
+    for (std::string word; std::getline(in, word, '|');) words.push_back(toWide(word));
     std::vector<const WCHAR*> argv;
     for (const WideString& word : words) argv.push_back(word.c_str());
     std::vector<std::string> problems;
@@ -80,8 +78,9 @@ TEST(Options, ReadsTheCommandLine) {
          .read =
              "--virtual-wheel=true --monitor=true --trace=\"t.csv\" --low-latency=true --wait=true "
              "--config=\"a\" --write-config=\"b\" --help=true --version=true --force=true"},
-        {.args = "--steering|0.5|--engine|0|--road|2|--damper| 0.4 |--min-force|3e-2|--smooth|-0",
-         .read = "--steering=0.5 --engine=0 --road=2 --damper=0.4 --min-force=0.03"},
+        {.args = "--steering|0.5|--engine|0|--road|2|--curb|1.5|--damper| 0.4 "
+                 "|--min-force|3e-2|--smooth|-0",
+         .read = "--steering=0.5 --engine=0 --road=2 --curb=1.5 --damper=0.4 --min-force=0.03"},
         // A typo must not silence an effect: the default stays, and the value is named.
         {.args = "--curb|1,5|--min-force|nan|--smooth|50.01|--road||--smooth|12.5",
          .read = "--smooth=12.5\nIgnored --curb \"1,5\": " + n +
@@ -107,35 +106,35 @@ TEST(Options, ReadsTheCommandLine) {
 // One text per row, as "--gain" and "--device-index" read it.
 TEST(Options, ReadsTheGainAndTheIndex) {
     const struct {
-        WideString text;
+        std::string text;
         double gain;
         std::int32_t index;
     } cases[] = {
-        {toWide("0.2x"), 0.2, 0},
-        {toWide("0,2"), 0.0, 0},
-        {toWide("0.35"), 0.35, 0},
-        {toWide("inf"), 0.35, 0},
-        {toWide("-0.5"), 0.0, 0},
-        {toWide("-0"), 0.0, 0},
-        {toWide("abc"), 0.0, 0},
-        {toWide("nan"), 0.0, 0},
-        {toWide("0x1p-3"), 0.0, 0},  // no hexadecimal
-        {toWide("-3"), 0.0, -3},
-        {toWide("+7"), 0.35, 7},
-        {toWide(" \t\n\v\f\r12"), 0.35, 12},
-        {toWide("1.9"), 0.35, 1},
-        {toWide("- 5"), 0.0, 0},
-        {toWide("-2147483649"), 0.0, INT32_MIN},
-        {WideString(200, '9'), 0.35, INT32_MAX},
+        {"0.2x", 0.2, 0},
+        {"0,2", 0.0, 0},
+        {"0.35", 0.35, 0},
+        {"inf", 0.35, 0},
+        {"-0.5", 0.0, 0},
+        {"-0", 0.0, 0},
+        {"abc", 0.0, 0},
+        {"nan", 0.0, 0},
+        {"0x1p-3", 0.0, 0},  // no hexadecimal
+        {"-3", 0.0, -3},
+        {"+7", 0.35, 7},
+        {" \t\n\v\f\r12", 0.35, 12},
+        {"1.9", 0.35, 1},
+        {"- 5", 0.0, 0},
+        {"-2147483649", 0.0, INT32_MIN},
+        {std::string(200, '9'), 0.35, INT32_MAX},
         // U+0132 and U+0135 must not be cut down to their low bytes, the ASCII digits '2' and '5'.
-        {units({'.', 0x0132}), 0.0, 0},
-        {units({'1', 0x0135}), 0.35, 1},
+        {".\u0132", 0.0, 0},
+        {"1\u0135", 0.35, 1},
     };
     for (const auto& c : cases) {
-        const double gain = readGainValue(c.text);
-        EXPECT_EQ(gain, c.gain) << toUtf8(c.text);
-        EXPECT_FALSE(std::signbit(gain)) << toUtf8(c.text);  // a "-0" would print as such
-        EXPECT_EQ(readIndexValue(c.text), c.index) << toUtf8(c.text);
+        const double gain = readGainValue(toWide(c.text));
+        EXPECT_EQ(gain, c.gain) << c.text;
+        EXPECT_FALSE(std::signbit(gain)) << c.text;  // a "-0" would print as such
+        EXPECT_EQ(readIndexValue(toWide(c.text)), c.index) << c.text;
     }
 }
 

@@ -1,5 +1,4 @@
-// The settings file: what each text makes of the defaults, the lines that name what could not be
-// used, the command line over the file, and where the file is looked for.
+// The settings file: what each text makes of the defaults and its problems, and where it is.
 #include "app/settings.h"
 
 #include "platform/text.h"

@@ -17,17 +17,15 @@ const char* const kNoController =
 const char* const kBadIndex =
     "The requested DirectInput device index is unavailable or has no FFB support.\n";
 
-// Controllers by letter: F "FANATEC CSL DD", O "Other Wheel", W "Wheel", U "\u00DCBER Wheel";
-// lower case for the same name without force feedback.
+// Controllers by letter (F, O, W, U); lower case for the same name without force feedback.
 std::vector<ControllerInfo> controllers(const std::string& letters) {
     std::vector<ControllerInfo> found;
+    const platform::WideString names[] = {TORVANE_WIDE("FANATEC CSL DD"),
+                                          TORVANE_WIDE("Other Wheel"), TORVANE_WIDE("Wheel"),
+                                          TORVANE_WIDE("\u00DCBER Wheel")};
     for (char letter : letters) {
         const char upper = static_cast<char>(std::toupper(letter));
-        const platform::WideString name = upper == 'F'   ? TORVANE_WIDE("FANATEC CSL DD")
-                                          : upper == 'O' ? TORVANE_WIDE("Other Wheel")
-                                          : upper == 'W' ? TORVANE_WIDE("Wheel")
-                                                         : TORVANE_WIDE("\u00DCBER Wheel");
-        found.push_back({GUID{}, name, letter == upper});
+        found.push_back({GUID{}, names[std::string_view("FOWU").find(upper)], letter == upper});
     }
     return found;
 }

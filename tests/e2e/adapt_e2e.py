@@ -1,17 +1,14 @@
 #!/usr/bin/env python3
-"""torvane-adapt between a game (this script, in the published layout) and torvane-bridge on its
-virtual wheel: a straight, a steady right-hand corner over a curb, grass at high revs, then
-silence, each read back from the trace as docs/adapters.md says; Forza's go on through --forward.
+"""A game's packets through torvane-adapt to the bridge: straight, curb corner, grass, silence.
 Usage: adapt_e2e.py forza|f1|assetto BRIDGE ADAPT [-- LAUNCHER...]"""
 import signal
 import socket
 import struct
-import subprocess
 import sys
 import threading
 import time
 
-from e2e import Bridge, Failure, check
+from harness import Bridge, check, run_alone, spawn
 
 DRIVE = {"straight": (3000, 0, 0, 0), "corner": (3000, 1, 2, 0), "grass": (7200, 0, 0, 4)}  # rpm, g, wheels
 
@@ -43,9 +40,7 @@ def run(game, bridge_program, adapt_program, launcher):
     threading.Thread(target=lambda: forwarded.extend(iter(lambda: dashboard.recv(2048), b"")), daemon=True).start()
     bridge = Bridge(launcher + [bridge_program])
     bridge.wait_for_output("Bridge active.")
-    adapter = subprocess.Popen(launcher + [adapt_program, game] + options, stdin=subprocess.DEVNULL,
-                               stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-    Bridge.running.append(adapter)
+    adapter = spawn(launcher + [adapt_program, game] + options)
     check(b"torvane-adapt: " in adapter.stdout.readline(), "adapter not started")
     address = ("127.0.0.1", port)
     if game == "assetto":  # the game's side of the handshake
@@ -71,8 +66,7 @@ def run(game, bridge_program, adapt_program, launcher):
     adapter.send_signal(signal.SIGINT)
     _, err = adapter.communicate(timeout=60)
     check(game != "assetto" or sock.recv(64) == struct.pack("<3i", 1, 1, 3), "no dismissal")
-    bridge.process.send_signal(signal.SIGINT)
-    check(bridge.finish() == 0, f"bridge exit{bridge.text()}")
+    bridge.interrupt()
     told = f"skipped 1 packet that matches no {game} layout (the last of 5 bytes)".encode()
     check(adapter.returncode == 0 and err.count(b"skipped") == 2 and told in err and b" 2 skipped" in err, f"{err!r}")
     check(game != "forza" or forwarded == sent, f"forwarded {len(forwarded)} of {len(sent)}")
@@ -94,11 +88,4 @@ def run(game, bridge_program, adapt_program, launcher):
 
 
 if __name__ == "__main__":
-    try:
-        run(sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[5:])
-    except (Failure, subprocess.TimeoutExpired, socket.timeout) as failure:
-        sys.exit(f"adapt {sys.argv[1]}: FAILED: {failure}")
-    finally:
-        for process in Bridge.running:
-            process.kill()
-    print(f"adapt {sys.argv[1]}: ok")
+    sys.exit(run_alone(f"adapt {sys.argv[1]}", run, *sys.argv[1:4], sys.argv[5:]))

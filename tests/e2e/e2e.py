@@ -1,17 +1,7 @@
 #!/usr/bin/env python3
-"""Black-box tests of the shipped program: torvane-bridge on its virtual wheel, with real
-sockets, real time and its trace file.
-
-    e2e.py CASE [CASE...] -- [LAUNCHER...] PROGRAM
-    e2e.py --list       the cases' names, separated by ';'
-
-PROGRAM is the Linux binary, or the .exe with a launcher such as cmake/wine-run.sh PREFIX.
-Each case starts the program, talks to it on 127.0.0.1:8766 and :8767, ends it, and checks its
-exit code, its output and its trace. Prints one line per case and "N passed, N failed".
-These are the program's observable behaviour; the unit suite keeps only pure logic and faults
-that need an injected wheel. The cases live in the cases_*.py modules beside this file, each
-registering its own.
-"""
+"""Black-box tests on the virtual wheel; the cases are in cases_*.py.
+    e2e.py CASE [CASE...] -- [LAUNCHER...] PROGRAM      (LAUNCHER: cmake/wine-run.sh PREFIX)
+    e2e.py --list       the cases' names, separated by ';'"""
 import glob
 import importlib
 import os

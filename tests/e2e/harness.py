@@ -1,5 +1,4 @@
-"""The black-box suite's harness: one run of the program (Bridge), the driving application's side
-(Peer), the trace's reader, and the register the case modules fill (see e2e.py)."""
+"""The black-box harness: a run of the program, the game's side, the trace, the cases' register."""
 import os
 import re
 import signal
@@ -22,7 +21,7 @@ COLUMNS = ("time_ms,constant,engine_magnitude,engine_period_us,road_magnitude,ro
 
 
 class Failure(Exception):
-    """A case's check failed."""
+    pass
 
 
 def check(condition, message):
@@ -31,8 +30,7 @@ def check(condition, message):
 
 
 def parse_trace(lines):
-    """A trace file's lines as (clock_start_ns, rows): each row the time in ms, the ten numbers
-    (None where empty) and the sent column's letters."""
+    """(clock_start_ns, rows): a row is the time in ms, ten numbers or None, the sent letters."""
     header = re.fullmatch(r"# torvane-bridge \S.* trace, clock_start_ns=(\d+)", lines[0])
     check(header is not None, f"trace header: {lines[:1]}")
     check(lines[1] == COLUMNS, f"trace columns: {lines[1]}")
@@ -51,18 +49,17 @@ def isolate_settings():
 
 
 def case(function):
-    """Registers a case under its name without "case_"; a module's cases register on import."""
+    """Registers a case under its name without "case_"."""
     CASES[function.__name__[5:]] = function
     return function
 
 
 class Bridge:
-    """One run of the program: its output read as it comes, its trace read at the end."""
     running = []  # ended by main after each case, so a failed case leaves no port taken
 
     def __init__(self, command, *options, trace=True, console=None):
         self.native = len(command) == 1  # no launcher
-        # The program's steady clock: Linux's monotonic one, or under Wine the raw one.
+        # The program's steady clock: under Wine the raw one.
         self.clock = time.monotonic_ns if self.native else (
             lambda: time.clock_gettime_ns(time.CLOCK_MONOTONIC_RAW))
         self.trace_path = None
@@ -76,10 +73,9 @@ class Bridge:
                                         stderr=console or subprocess.PIPE)
         Bridge.running.append(self.process)
         self.out, self.err = [], []
-        streams = ((self.process.stdout, self.out), (self.process.stderr, self.err))
-        streams = [(stream, lines) for stream, lines in streams if stream is not None]
-        self.readers = [threading.Thread(target=Bridge._read, args=pair, daemon=True)
-                        for pair in streams]
+        self.readers = [threading.Thread(target=Bridge._read, args=p, daemon=True)
+                        for p in ((self.process.stdout, self.out), (self.process.stderr, self.err))
+                        if p[0] is not None]
         for reader in self.readers:
             reader.start()
 
@@ -108,9 +104,7 @@ class Bridge:
         return code
 
     def interrupt(self, stop=signal.SIGINT, seconds=60):
-        """Ends the program as a user would: Ctrl+C, or on Linux itself also a closed terminal or
-        a shutdown (under a launcher only Ctrl+C is the console's own), after which it ends with
-        0 too. Returns how long it took."""
+        """Expects exit 0 (under a launcher only Ctrl+C is the console's); returns the time."""
         start = time.monotonic()
         self.process.send_signal(stop if self.native else signal.SIGINT)
         code = self.finish(seconds)
@@ -129,7 +123,6 @@ class Bridge:
 
 
 class Peer:
-    """The driving application's side: sends telemetry, receives raw-input reports."""
 
     def __init__(self):
         self.sender = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
@@ -138,7 +131,7 @@ class Peer:
         self.listener.settimeout(0.0)
 
     def send_for(self, seconds, clock=time.monotonic_ns, message=WORKED_EXAMPLE, interval=0.01):
-        """Sends for that long; returns clock's reading after the last send."""
+        """Returns clock's reading after the last send."""
         end = time.monotonic() + seconds
         while time.monotonic() < end:
             self.sender.sendto(message, TELEMETRY)
@@ -162,16 +155,68 @@ class Peer:
         self.listener.close()
 
 
+class Sender(threading.Thread):
+    """Sends every 10 ms until stopped, as a game does."""
+
+    def __init__(self, peer, message=WORKED_EXAMPLE):
+        super().__init__(daemon=True)
+        self.peer, self.message, self.running = peer, message, True
+        self.start()
+
+    def run(self):
+        while self.running:
+            self.peer.sender.sendto(self.message, TELEMETRY)
+            time.sleep(0.01)
+
+    def stop(self):
+        self.running = False
+        self.join()
+
+
+def wait_until(condition, what, seconds=10):
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        if condition():
+            return
+        time.sleep(0.1)
+    raise Failure(f"no {what} within {seconds} s")
+
+
 def playing_rows(rows):
     return [r for r in rows if r[9] == 1]
 
 
 def run_once(command, *arguments, seconds=60):
-    """The program run to its end: exit code, output lines, error lines."""
     done = subprocess.run(command + list(arguments), stdin=subprocess.DEVNULL,
                           capture_output=True, timeout=seconds)
     return (done.returncode, done.stdout.decode("utf-8", "replace").splitlines(),
             done.stderr.decode("utf-8", "replace").splitlines())
+
+
+def spawn(arguments):
+    process = subprocess.Popen(arguments, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE)
+    Bridge.running.append(process)
+    return process
+
+
+def kill_running():
+    for process in Bridge.running:
+        if process.poll() is None:
+            process.kill()
+
+
+def run_alone(name, function, *arguments):
+    isolate_settings()
+    try:
+        function(*arguments)
+    except (Failure, subprocess.TimeoutExpired, socket.timeout) as failure:
+        print(f"{name}: FAILED: {failure}")
+        return 1
+    finally:
+        kill_running()
+    print(f"{name}: ok")
+    return 0
 
 
 def main(argv):
@@ -181,19 +226,8 @@ def main(argv):
     if "--" not in argv:
         print(sys.modules["__main__"].__doc__, file=sys.stderr)
         return 2
-    isolate_settings()
     split = argv.index("--")
     names, command = argv[1:split] or list(CASES), argv[split + 1:]
-    failed = 0
-    for name in names:
-        try:
-            CASES[name](command)
-            print(f"{name}: ok")
-        except Failure as failure:
-            print(f"{name}: FAILED: {failure}")
-            failed += 1
-        for process in Bridge.running:
-            if process.poll() is None:
-                process.kill()
+    failed = sum(run_alone(name, CASES[name], command) for name in names)
     print(f"{len(names) - failed} passed, {failed} failed")
     return 1 if failed else 0

@@ -1,31 +1,24 @@
 #!/usr/bin/env python3
-"""Black-box tests of "--page": the live page in a real browser, and its server's rules.
-
-    page_e2e.py CASE [CASE...] -- [LAUNCHER...] PROGRAM
-
-browser drives Debian's headless Chromium through chromium-driver (python3-selenium: run this
-with /usr/bin/python3); security speaks HTTP itself. With TORVANE_PAGE_SCREENSHOT=PNG the browser
-case saves the page there at its end, after 25 s of the lap TORVANE_PAGE_LAP (JSON lines) if set.
-"""
+"""Tests of "--page": page_e2e.py CASE [CASE...] -- [LAUNCHER...] PROGRAM
+browser needs /usr/bin/python3 (selenium); it saves the page to TORVANE_PAGE_SCREENSHOT at its
+end, after 25 s of the lap TORVANE_PAGE_LAP (JSON lines) if set."""
 import http.client
 import json
 import os
 import socket
 import sys
 import tempfile
-import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import (Bridge, Failure, Peer, WORKED_EXAMPLE, case, check, main,  # noqa: E402
-                     playing_rows)
+from harness import (Bridge, Peer, Sender, WORKED_EXAMPLE, case, check, main,  # noqa: E402
+                     playing_rows, wait_until as wait_for)
 
 PORT = 8768
 ORIGIN = f"http://127.0.0.1:{PORT}"
 
 
 def start(command, *options):
-    """The bridge with the page, and the token its "Live page:" line gives."""
     bridge = Bridge(command, "--page", "--monitor", *options)
     bridge.wait_for_output("Live page: ")
     line = next(l for l in bridge.out if l.startswith("Live page: "))
@@ -42,10 +35,11 @@ def request(method, path, body=None, headers=None):
     return response.status, response.getheaders(), data
 
 
-def change(token, name, value, **override):
+def change(token, name, value, body=None, **override):
     headers = {"Content-Type": "application/json", "Origin": ORIGIN, "X-Torvane-Token": token}
     headers.update(override)
-    return request("POST", "/settings", json.dumps({"name": name, "value": value}), headers)[0]
+    return request("POST", "/settings", body or json.dumps({"name": name, "value": value}),
+                   headers)[0]
 
 
 def gain():
@@ -78,8 +72,7 @@ def case_security(command):
     check(change(token, "gain", 9) == 200 and gain() == 0.35, "a gain of 9 not held to 0.35")
     statuses = [change(token, "gain", 0.1) for _ in range(30)]
     check(statuses.count(429) >= 9, f"30 changes at once: {statuses}")
-    big = request("POST", "/settings", "x" * 100000, {"Content-Type": "application/json",
-                  "Origin": ORIGIN, "X-Torvane-Token": token})[0]
+    big = change(token, "gain", 0.1, body="x" * 100000)
     check(big == 413, f"a 100 kB body: {big}")
     # Four streams that never read, then a fifth refused; the loop keeps its pace meanwhile.
     clients = [stream() for _ in range(5)]
@@ -87,7 +80,6 @@ def case_security(command):
           f"five streams: {[s for _, s in clients]}")
     with Peer() as peer:
         peer.send_for(8)
-        # The server has dropped the stalled streams by now: a new one is served.
         check(stream()[1] == b"HTTP/1.1 200 OK", "stalled streams were not dropped")
         bridge.interrupt()
     for client, _ in clients:
@@ -110,29 +102,6 @@ def browser():
     return webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
 
 
-def wait_for(condition, what, seconds=10):
-    end = time.monotonic() + seconds
-    while time.monotonic() < end:
-        if condition():
-            return
-        time.sleep(0.1)
-    raise Failure(f"no {what} within {seconds} s")
-
-
-class Sender(threading.Thread):
-    """Sends message every 10 ms until stopped, as a game would while the page is looked at."""
-
-    def __init__(self, peer):
-        super().__init__(daemon=True)
-        self.peer, self.message, self.running = peer, WORKED_EXAMPLE, True
-        self.start()
-
-    def run(self):
-        while self.running:
-            self.peer.sender.sendto(self.message, ("127.0.0.1", 8766))
-            time.sleep(0.01)
-
-
 @case
 def case_browser(command):
     handle, config = tempfile.mkstemp(suffix=".toml")
@@ -150,7 +119,6 @@ def case_browser(command):
                      "the worked example on the page")
             check(text("v-engine") == "6.6 %" and text("v-damper") == "2.5 %" and
                   text("v-requested") == "-4.2 %", f"page shows {text('v-engine')}, {text('v-damper')}")
-            # The gain slider to 0.2: the steering force doubles within a few passes.
             driver.execute_script("const s = document.getElementById('setting-gain');"
                                   "s.value = 0.2; s.dispatchEvent(new Event('input'));")
             wait_for(lambda: text("v-constant") == "-8.4 %", "-8.4 % after the gain slider")
@@ -164,17 +132,13 @@ def case_browser(command):
             sender.message = WORKED_EXAMPLE.replace(b"-0.42", b"-3")
             wait_for(lambda: float(text("clip").split()[0]) > clip + 10, "clipping rising")
             for path in filter(None, [os.environ.get("TORVANE_PAGE_LAP")]):  # the last shown playing
-                sender.running = False
-                sender.join()
-                sender = Sender(peer)
                 for line in open(path, "rb").read().splitlines()[:2500]:
                     sender.message = line
                     time.sleep(0.01)
             if os.environ.get("TORVANE_PAGE_SCREENSHOT"):
                 driver.execute_script("window.scrollTo(0, 0)")
                 driver.save_screenshot(os.environ["TORVANE_PAGE_SCREENSHOT"])
-            sender.running = False
-            sender.join()
+            sender.stop()
         bridge.interrupt()
     finally:
         driver.quit()

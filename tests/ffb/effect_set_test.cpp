@@ -1,5 +1,4 @@
-// The force synthesis, one frame and gain per row, and the effects a wheel that lacks some gets.
-// The program's run with the worked example is in tests/e2e.
+// The force synthesis, one frame and gain per row, and the effects a wheel lacking some gets.
 #include "ffb/effect_set.h"
 
 #include <gtest/gtest.h>
@@ -25,24 +24,22 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 // then " clipped" and the letters of the effects whose strength lay outside its limit (c e r s d).
 std::string lastSent(const EffectSet& set) {
     const SentEffects& s = set.lastSent();
-    std::string text = std::to_string(s.constantForce.magnitude), clips;
-    for (const SentEffect* e : {&s.engineSine, &s.roadSine, &s.curbSquare})
-        text += " " + std::to_string(e->magnitude) + "/" + std::to_string(e->periodMicroseconds);
-    text += " " + std::to_string(s.damper.magnitude);
     const SentEffect* all[] = {&s.constantForce, &s.engineSine, &s.roadSine, &s.curbSquare,
                                &s.damper};
-    for (int i = 0; i < 5; ++i)
+    std::string text, clips;
+    for (int i = 0; i < 5; ++i) {
+        text += (i ? " " : "") + std::to_string(all[i]->magnitude);
+        if (i % 4) text += "/" + std::to_string(all[i]->periodMicroseconds);
         if (all[i]->clipped) clips += "cersd"[i];
+    }
     return clips.empty() ? text : text + " clipped " + clips;
 }
 
-// Plays frame through the formulas and the slots, as the loop does.
 void play(EffectSet& set, const TelemetryFrame& frame, double gain, const ForceTuning& tuning = {},
           std::int64_t now = 0) {
     set.apply(synthesizeForces(frame, gain, tuning, false), tuning.smoothMs, now);
 }
 
-// An effect set on the virtual wheel, its five effects created.
 struct Wheel {
     Wheel() { set.create(out); }
     fake::Rig rig;
@@ -81,9 +78,7 @@ TEST(ForceSynthesis, SendsTheseRecords) {
     }
 }
 
-// The strengths scale each effect after the gain, the minimum lifts small steering forces, and
-// nothing passes the hard maximum of 3500 whatever the tuning holds. The frame is the worked
-// example's with this torque; a row with one number checks only the constant force.
+// The worked example with this torque; a row with one number checks only the constant force.
 TEST(ForceSynthesis, TuningScalesWithinTheHardMaximum) {
     const struct {
         double torque, gain;
@@ -178,7 +173,7 @@ TEST(EffectSet, ReportsEachEffectAndRunsWithThoseThatExist) {
             set.create(out);
             EXPECT_EQ(out.str(), "FFB effects: " + c.line);
             for (const wheel::JournalEntry& e : rig.calls(Method::CreateEffect))
-                created += e.effect >= 0 ? 1 : 0;
+                created += e.effect >= 0;
             EXPECT_EQ(created, c.created);
             // Updates and stops reach exactly the effects that exist; the device stops anyway.
             play(set, TelemetryFrame{}, 0.1);
@@ -204,7 +199,7 @@ TEST(EffectSet, SendsOnlyChangesAndKeepAlivesWhenAsked) {
     Wheel wheel;
     wheel.set.sendOnlyChanges(true);
     TelemetryFrame frame{-0.42, 61.5, 0.3, 0.12, 0.8, 0.05, 0.02, 27.4, 1.6, true, false};
-    // Which effects (0 constant force .. 4 damper) an apply at now sent, after "start" if it did.
+    // The effects (0 constant force .. 4 damper) an apply at now sent, after "start" if it did.
     auto sentBy = [&](std::int64_t now) {
         wheel.rig.journal.clear();
         play(wheel.set, frame, 0.1, {}, now);

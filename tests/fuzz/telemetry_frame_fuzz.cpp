@@ -1,11 +1,7 @@
-// Fuzzes the telemetry reader against a slow reference that is correct by inspection: a plain
-// std::string search for the key and glibc's strtod (this target only runs on Linux, and the
-// process never leaves the "C" locale) for the number. strtod on a zero-terminated copy stops at
-// a zero byte inside the text, just as the reader must.
-//
-// glibc 2.36 rounds some hexadecimal values just above half the smallest subnormal down to zero
-// (0x1.00000000000008p-1075 reads 0, though it is nearer 0x1p-1074). So the reference takes the
-// extent of a hexadecimal number from strtod but its value from a bit-by-bit rounding below.
+// Fuzzes the telemetry reader against a reference correct by inspection: std::string search for
+// the key, glibc's strtod (Linux only, "C" locale) on a zero-terminated copy, which stops at a
+// zero byte as the reader must, for the number. glibc 2.36 rounds some hex values just above half
+// the smallest subnormal to zero: a hex number's extent comes from strtod, its value from exactHex.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -26,13 +22,10 @@ using torvane::HexNumbers;
 using torvane::NumberScan;
 using torvane::TelemetryFrame;
 
-[[noreturn]] void fail(const char* what, std::string_view input) {
+void check(bool ok, const char* what, std::string_view input) {
+    if (ok) return;
     std::fprintf(stderr, "telemetry fuzz: %s (input of %zu bytes)\n", what, input.size());
     std::abort();
-}
-
-void check(bool ok, const char* what, std::string_view input) {
-    if (!ok) fail(what, input);
 }
 
 /// Same double, sign of zero included; NaN equals NaN.
@@ -41,10 +34,9 @@ bool same(double a, double b) {
     return a == b && std::signbit(a) == std::signbit(b);
 }
 
-/// The value of hex digits with optional '.' and "p<exponent>" (no sign, no 0x), rounded to the
-/// nearest double, ties to even, one bit at a time.
+/// Hex digits with optional '.' and "p<exponent>" (no sign, no 0x) rounded to nearest, ties even.
 double exactHex(std::string_view number) {
-    std::string bits;  // every mantissa bit, in order
+    std::string bits;
     std::int64_t pointBits = -1;
     std::size_t i = 0;
     for (; i < number.size() && number[i] != 'p' && number[i] != 'P'; ++i) {
@@ -69,10 +61,9 @@ double exactHex(std::string_view number) {
     }
     const std::size_t first = bits.find('1');
     if (first == std::string::npos) return 0.0;
-    // Weight of the leading one bit is 2^lead.
     const std::int64_t lead = pointBits - static_cast<std::int64_t>(first) - 1 + exponent;
     if (lead > 1023) return HUGE_VAL;
-    // A double keeps 53 bits, fewer below 2^-1022 (subnormals: the last kept bit weighs 2^-1074).
+    // 53 bits, fewer below 2^-1022: a subnormal's last kept bit weighs 2^-1074.
     const std::int64_t keep = lead >= -1022 ? 53 : lead + 1075;
     if (keep < 0) return 0.0;
     const auto bitAt = [&](std::int64_t k) {
@@ -96,8 +87,7 @@ NumberScan referenceScan(const std::string& text, HexNumbers hex) {
     if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
     const bool hexPrefix =
         text.size() - i >= 2 && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X');
-    if (hex == HexNumbers::Rejected && hexPrefix) {
-        // Without hex, "0x..." is the number zero followed by an 'x'.
+    if (hex == HexNumbers::Rejected && hexPrefix) {  // zero, then an 'x'
         return {negative ? -0.0 : 0.0, i + 1};
     }
     const char* begin = text.c_str();
@@ -111,28 +101,28 @@ NumberScan referenceScan(const std::string& text, HexNumbers hex) {
     return {value, consumed};
 }
 
-std::optional<std::size_t> referenceValueStart(const std::string& text, const std::string& key) {
-    const std::string pattern = '"' + key + '"';
-    const std::size_t at = text.find(pattern);
-    if (at == std::string::npos) return std::nullopt;
-    const std::size_t colon = text.find(':', at + pattern.size());
-    if (colon == std::string::npos) return std::nullopt;
-    return colon + 1;
+constexpr std::size_t kNone = std::string::npos;
+
+/// Where key's value starts in text, after its colon.
+std::size_t referenceValueStart(const std::string& text, const std::string& key) {
+    const std::size_t at = text.find('"' + key + '"');
+    const std::size_t colon = at == kNone ? kNone : text.find(':', at + key.size() + 2);
+    return colon == kNone ? kNone : colon + 1;
 }
 
 std::optional<double> referenceNumber(const std::string& text, const std::string& key) {
-    const auto start = referenceValueStart(text, key);
-    if (!start) return std::nullopt;
-    const NumberScan scan = referenceScan(text.substr(*start), HexNumbers::Accepted);
+    const std::size_t start = referenceValueStart(text, key);
+    if (start == kNone) return std::nullopt;
+    const NumberScan scan = referenceScan(text.substr(start), HexNumbers::Accepted);
     if (scan.consumed == 0 || !std::isfinite(scan.value)) return std::nullopt;
     return scan.value;
 }
 
 bool referenceFlag(const std::string& text, const std::string& key) {
-    const auto start = referenceValueStart(text, key);
-    if (!start) return false;
-    const std::size_t value = text.find_first_not_of(" \t\r\n", *start);
-    return value != std::string::npos && text.compare(value, 4, "true") == 0;
+    const std::size_t start = referenceValueStart(text, key);
+    if (start == kNone) return false;
+    const std::size_t value = text.find_first_not_of(" \t\r\n", start);
+    return value != kNone && text.compare(value, 4, "true") == 0;
 }
 
 constexpr std::pair<const char*, double TelemetryFrame::*> kNumbers[] = {
@@ -146,7 +136,7 @@ constexpr std::pair<const char*, double TelemetryFrame::*> kNumbers[] = {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
-    const std::string copy(input);  // zero-terminated, for the reference only
+    const std::string copy(input);  // zero-terminated
 
     const TelemetryFrame frame = torvane::parseTelemetryFrame(input);
     for (const auto& [key, field] : kNumbers) {
@@ -159,7 +149,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(frame.offroad == referenceFlag(copy, "offroad"), "offroad differs from the reference",
           input);
 
-    // The single-key readers, which search on their own.
     for (const char* key : {"speed", "curb", "offroad", "tractionSlip"}) {
         const auto number = torvane::readNumberField(input, key);
         const auto reference = referenceNumber(copy, key);
@@ -169,7 +158,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
               "readBoolField differs from the reference", input);
     }
 
-    // The number reader on its own, from the first byte, both ways of treating hex.
     for (const HexNumbers hex : {HexNumbers::Accepted, HexNumbers::Rejected}) {
         const NumberScan actual = torvane::scanDouble(input, hex);
         const NumberScan reference = referenceScan(copy, hex);

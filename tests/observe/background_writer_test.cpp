@@ -1,5 +1,4 @@
-// The writer never makes its caller wait: a stuck sink costs dropped, counted bytes, and the end
-// gives up on it after the grace.
+// A stuck sink costs dropped, counted bytes, never a wait; the end gives up on it.
 #include "observe/background_writer.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,5 @@
-// The "--low-latency" wait on the real telemetry socket, on both timer paths: a datagram ends it
-// at once, whether it came before the wait or during it; once drained (even without a wait between
-// its arrival and the drain), it no longer does.
+// The "--low-latency" wait on the real telemetry socket, both timer paths: a datagram, before or
+// during the wait, ends it at once; once drained, it no longer does.
 #include <gtest/gtest.h>
 
 #include <thread>

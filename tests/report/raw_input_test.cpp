@@ -49,9 +49,8 @@ TEST(RawInput, FormatsTheMessageByteForByte) {
          R"("rz":-60000,"slider0":7,"slider1":-8},"buttons":[0,2,12,127]})"},
         {longest, eightMinima + allButtons + "]}"},  // the longest message: 586 bytes
     };
-    for (const auto& [state, expected] : cases) {
+    for (const auto& [state, expected] : cases)
         EXPECT_EQ(formatRawInputReport(state).view(), expected);
-    }
     EXPECT_EQ(formatRawInputReport(longest).length, 586u);
 }
 

@@ -9,6 +9,9 @@
 namespace fake {
 namespace {
 
+using wheel::DriverStatus;
+using wheel::EffectHandle;
+
 class WatchedDriver final : public wheel::Driver {
   public:
     WatchedDriver(std::unique_ptr<wheel::Driver> inner, WatchedSource& source)
@@ -17,27 +20,22 @@ class WatchedDriver final : public wheel::Driver {
     }
     ~WatchedDriver() override { --source_.openDrivers; }
     const wheel::DriverInfo& info() const override { return inner_->info(); }
-    wheel::DriverStatus acquire(bool exclusive) override { return inner_->acquire(exclusive); }
+    DriverStatus acquire(bool exclusive) override { return inner_->acquire(exclusive); }
     void unacquire() override { inner_->unacquire(); }
-    wheel::DriverStatus readInput(wheel::InputState& state) override {
-        if (std::exchange(source_.loseNextRead, false)) return wheel::DriverStatus::Lost;
+    DriverStatus readInput(wheel::InputState& state) override {
+        if (std::exchange(source_.loseNextRead, false)) return DriverStatus::Lost;
         return inner_->readInput(state);
     }
-    wheel::DriverStatus download(const wheel::EffectParameters& parameters,
-                                 wheel::EffectHandle& handle) override {
-        return inner_->download(parameters, handle);
+    DriverStatus download(const wheel::EffectParameters& p, EffectHandle& h) override {
+        return inner_->download(p, h);
     }
-    wheel::DriverStatus start(wheel::EffectHandle handle, std::uint32_t iterations) override {
-        return inner_->start(handle, iterations);
-    }
-    wheel::DriverStatus stop(wheel::EffectHandle handle) override { return inner_->stop(handle); }
-    wheel::DriverStatus unload(wheel::EffectHandle handle) override {
-        return inner_->unload(handle);
-    }
-    wheel::DriverStatus setGain(std::uint32_t gain) override { return inner_->setGain(gain); }
-    wheel::DriverStatus setAutocenter(bool on) override { return inner_->setAutocenter(on); }
-    wheel::DriverStatus stopAll() override { return inner_->stopAll(); }
-    wheel::DriverStatus reset() override { return inner_->reset(); }
+    DriverStatus start(EffectHandle h, std::uint32_t n) override { return inner_->start(h, n); }
+    DriverStatus stop(EffectHandle h) override { return inner_->stop(h); }
+    DriverStatus unload(EffectHandle h) override { return inner_->unload(h); }
+    DriverStatus setGain(std::uint32_t gain) override { return inner_->setGain(gain); }
+    DriverStatus setAutocenter(bool on) override { return inner_->setAutocenter(on); }
+    DriverStatus stopAll() override { return inner_->stopAll(); }
+    DriverStatus reset() override { return inner_->reset(); }
 
   private:
     std::unique_ptr<wheel::Driver> inner_;
@@ -62,12 +60,9 @@ Run Rig::run(torvane::DirectInputCreateFunction create, std::vector<const WCHAR*
     torvane::BridgeEnvironment environment{create, clock, running, out, err};
     environment.virtualWheel = &source;
     environment.journal = &journal;
-    Run run;
-    run.exitCode =
+    const int code =
         torvane::runBridge(static_cast<int>(arguments.size()), arguments.data(), environment);
-    run.out = out.str();
-    run.err = err.str();
-    return run;
+    return {code, out.str(), err.str()};
 }
 
 platform::ComPtr<IDirectInputDevice8W> Rig::openDevice() {

@@ -1,7 +1,5 @@
-// The lifecycle on the virtual wheel, on simulated time: the wheel steps on the clock's time, its
-// devices write to a journal, and a watching source between them counts the drivers still open
-// (each belongs to one DirectInput device, so a leaked device leaves one behind), can refuse to
-// open them, and can lose the wheel for exactly one input read.
+// The virtual wheel on simulated time, its devices writing to a journal, behind a source that
+// counts the drivers still open (a leaked device leaves one), can refuse opens and lose one read.
 #pragma once
 
 #include <atomic>

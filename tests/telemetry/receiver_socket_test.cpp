@@ -13,8 +13,7 @@ namespace {
 
 // A message of exactly size bytes whose speed key sits at its very end.
 std::string padded(std::size_t size, char digit) {
-    std::string text = "{" + std::string(size - 10, ' ') + "\"speed\":";
-    return text + digit;
+    return "{" + std::string(size - 10, ' ') + "\"speed\":" + digit;
 }
 
 TEST(TelemetryReceiver, TakesWhatWaitsUpToAnEmptyOrOversizedDatagramAndTheNewestWins) {

@@ -39,14 +39,12 @@ struct Bench {
 EffectParameters constant(std::int32_t level, std::int32_t direction = 0) {
     return {.kind = EffectKind::ConstantForce, .direction = direction, .level = level};
 }
-EffectParameters damper(std::int32_t coefficient) {
-    EffectParameters p{.kind = EffectKind::Damper, .positiveCoefficient = coefficient};
-    p.negativeCoefficient = coefficient;
-    p.positiveSaturation = p.negativeSaturation = 10000;
+EffectParameters damper(std::int32_t c) {
+    EffectParameters p{.kind = EffectKind::Damper, .positiveCoefficient = c};
+    p.negativeCoefficient = c, p.positiveSaturation = p.negativeSaturation = 10000;
     return p;
 }
 TEST(VirtualWheel, TorqueTurnsTheRimItsWayAndConditionsHoldItBack) {
-    using enum EffectKind;
     const EffectParameters none = damper(0);
     const struct {
         EffectParameters force, condition;

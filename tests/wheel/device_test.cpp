@@ -1,5 +1,4 @@
-// The DirectInput rules of wheel/device, one per row, driven through its COM interfaces over a
-// stub driver that answers as its state says and keeps what is loaded, playing and acquired.
+// wheel/device's DirectInput rules over a stub driver that keeps what is loaded, playing, acquired.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -14,62 +13,49 @@
 namespace {
 
 using wheel::DriverStatus;
+using wheel::EffectHandle;
 
 struct StubWheel {
-    wheel::DriverInfo info = defaultInfo();
-    DriverStatus acquireAnswer = DriverStatus::Ok;
-    DriverStatus answer = DriverStatus::Ok;  ///< every other call
-    DriverStatus downloadAnswer = DriverStatus::Ok;
+    wheel::DriverInfo info;
+    DriverStatus acquireAnswer = DriverStatus::Ok, answer = DriverStatus::Ok,  // answer: the rest
+        downloadAnswer = DriverStatus::Ok;
     bool acquired = false;
-    std::set<int> loaded;
-    std::set<int> playing;
+    std::set<int> loaded, playing;
     int nextHandle = 0;
-
-    /// Three axes, twelve buttons, a hat; constant force, sine, square, damper.
-    static wheel::DriverInfo defaultInfo() {
+    StubWheel() {  // three axes, twelve buttons, a hat; constant force, sine, square, damper
         using enum wheel::EffectKind;
-        wheel::DriverInfo info;
         for (const auto kind : {ConstantForce, Sine, Square, Damper})
             info.effects |= wheel::kindBit(kind);
         info.axes[0] = info.axes[1] = info.axes[2] = true;
-        info.buttonCount = 12;
-        info.povCount = 1;
-        return info;
+        info.buttonCount = 12, info.povCount = 1;
     }
 };
 
-class StubDriver final : public wheel::Driver {
-  public:
-    explicit StubDriver(StubWheel& wheel) : w_(wheel) {}
-    const wheel::DriverInfo& info() const override { return w_.info; }
+struct StubDriver final : wheel::Driver {
+    explicit StubDriver(StubWheel& wheel) : w(wheel) {}
+    StubWheel& w;
+    const wheel::DriverInfo& info() const override { return w.info; }
     DriverStatus acquire(bool) override {
-        w_.acquired = w_.acquireAnswer == DriverStatus::Ok;
-        return w_.acquireAnswer;
+        w.acquired = w.acquireAnswer == DriverStatus::Ok;
+        return w.acquireAnswer;
     }
-    void unacquire() override { w_.acquired = false; }
-    DriverStatus readInput(wheel::InputState&) override { return w_.answer; }
-    DriverStatus download(const wheel::EffectParameters&, wheel::EffectHandle& handle) override {
-        if (w_.downloadAnswer == DriverStatus::Ok && handle == wheel::kNoHandle)
-            w_.loaded.insert(handle = w_.nextHandle++);
-        return w_.downloadAnswer;
+    void unacquire() override { w.acquired = false; }
+    DriverStatus readInput(wheel::InputState&) override { return w.answer; }
+    DriverStatus download(const wheel::EffectParameters&, EffectHandle& h) override {
+        if (w.downloadAnswer == DriverStatus::Ok && h == wheel::kNoHandle)
+            w.loaded.insert(h = w.nextHandle++);
+        return w.downloadAnswer;
     }
-    DriverStatus start(wheel::EffectHandle handle, std::uint32_t) override {
-        if (w_.answer == DriverStatus::Ok) w_.playing.insert(handle);
-        return w_.answer;
+    DriverStatus start(EffectHandle h, std::uint32_t) override {
+        if (w.answer == DriverStatus::Ok) w.playing.insert(h);
+        return w.answer;
     }
-    DriverStatus stop(wheel::EffectHandle handle) override {
-        return w_.playing.erase(handle), w_.answer;
-    }
-    DriverStatus unload(wheel::EffectHandle handle) override {
-        return w_.loaded.erase(handle), w_.answer;
-    }
-    DriverStatus setGain(std::uint32_t) override { return w_.answer; }
-    DriverStatus setAutocenter(bool) override { return w_.answer; }
-    DriverStatus stopAll() override { return w_.playing.clear(), w_.answer; }
-    DriverStatus reset() override { return w_.playing.clear(), w_.loaded.clear(), w_.answer; }
-
-  private:
-    StubWheel& w_;
+    DriverStatus stop(EffectHandle h) override { return w.playing.erase(h), w.answer; }
+    DriverStatus unload(EffectHandle h) override { return w.loaded.erase(h), w.answer; }
+    DriverStatus setGain(std::uint32_t) override { return w.answer; }
+    DriverStatus setAutocenter(bool) override { return w.answer; }
+    DriverStatus stopAll() override { return w.playing.clear(), w.answer; }
+    DriverStatus reset() override { return w.playing.clear(), w.loaded.clear(), w.answer; }
 };
 
 struct Rig {
@@ -84,20 +70,12 @@ struct Rig {
     DIEFFECT parameters = describe(sizeof force, &force);
     DICONDITION damper{0, 10001, 0, 10000, 10000, 0};
 
+    // clang-format off
     DIEFFECT describe(DWORD size, void* record) {
-        DIEFFECT e{};
-        e.dwSize = sizeof e;
-        e.dwFlags = DIEFF_CARTESIAN | DIEFF_OBJECTOFFSETS;
-        e.dwDuration = INFINITE;
-        e.dwTriggerButton = DIEB_NOTRIGGER;
-        e.dwGain = DI_FFNOMINALMAX;
-        e.cAxes = 1;
-        e.rgdwAxes = &axis;
-        e.rglDirection = &direction;
-        e.cbTypeSpecificParams = size;
-        e.lpvTypeSpecificParams = record;
-        return e;
+        return {sizeof(DIEFFECT), DIEFF_CARTESIAN | DIEFF_OBJECTOFFSETS, INFINITE, 0, DI_FFNOMINALMAX,
+                DIEB_NOTRIGGER, 0, 1, &axis, &direction, nullptr, size, record, 0};
     }
+    // clang-format on
     HRESULT acquire(DWORD level = DISCL_EXCLUSIVE | DISCL_BACKGROUND) {
         device->SetDataFormat(&c_dfDIJoystick2);
         device->SetCooperativeLevel(reinterpret_cast<HWND>(std::uintptr_t{0x100}), level);
@@ -135,41 +113,44 @@ const auto kNotExclusive = static_cast<HRESULT>(DIERR_NOTEXCLUSIVEACQUIRED);
 const auto kNotDownloaded = static_cast<HRESULT>(DIERR_NOTDOWNLOADED);
 const auto kIncomplete = static_cast<HRESULT>(DIERR_INCOMPLETEEFFECT);
 
+// One rule's action on a fresh rig, r; the table's rows stay one line each.
+#define ACT(...) [](Rig& r) -> HRESULT { return __VA_ARGS__; }
 // clang-format off
 const struct Rule {
     const char* name;
     std::function<HRESULT(Rig&)> act;
     HRESULT expected;
 } kRules[] = {
-    {"Acquire needs a data format", [](Rig& r) { return r.device->Acquire(); }, DIERR_INVALIDPARAM},
-    {"Acquire of an unplugged device", [](Rig& r) { return r.wheel.acquireAnswer = DriverStatus::Unplugged, r.acquire(); }, kUnplugged},
-    {"Acquire of a device another program holds", [](Rig& r) { return r.wheel.acquireAnswer = DriverStatus::Refused, r.acquire(); }, DIERR_OTHERAPPHASPRIO},
-    {"exclusive access without a window", [](Rig& r) { return r.device->SetCooperativeLevel(nullptr, DISCL_EXCLUSIVE | DISCL_BACKGROUND); }, E_HANDLE},
-    {"SetDataFormat while acquired", [](Rig& r) { return r.acquire(), r.device->SetDataFormat(&c_dfDIJoystick2); }, DIERR_ACQUIRED},
-    {"GetDeviceState when not acquired", [](Rig& r) { return r.device->SetDataFormat(&c_dfDIJoystick2), r.state(); }, DIERR_NOTACQUIRED},
-    {"GetDeviceState with another size", [](Rig& r) { return r.acquire(), r.state(80); }, DIERR_INVALIDPARAM},
-    {"Poll of a lost device", [](Rig& r) { return r.acquire(), r.wheel.answer = DriverStatus::Lost, r.device->Poll(); }, DIERR_INPUTLOST},
-    {"a range while acquired", [](Rig& r) { return r.acquire(), r.setRange(DIPH_BYID, kXId, -10, 10); }, DIERR_ACQUIRED},
-    {"autocentering while acquired", [](Rig& r) { return r.acquire(), r.setDword(DIPROP_AUTOCENTER, 0); }, DIERR_ACQUIRED},
-    {"the gain while acquired", [](Rig& r) { return r.acquire(), r.setDword(DIPROP_FFGAIN, 5000); }, DI_OK},
-    {"a range of an axis the device lacks", [](Rig& r) { return r.setRange(DIPH_BYID, DIDFT_ABSAXIS | DIDFT_MAKEINSTANCE(5), -1, 1); }, DIERR_OBJECTNOTFOUND},
-    {"CreateEffect of a kind the device lacks", [](Rig& r) { return r.create(GUID_Spring); }, DIERR_UNSUPPORTED},
-    {"CreateEffect on a full device", [](Rig& r) { return r.acquire(), r.wheel.downloadAnswer = DriverStatus::NoRoom, r.create(); }, kFull},
-    {"SetParameters without exclusive acquisition", [](Rig& r) { return r.create(), r.shared(), r.update(); }, kSkipped},
-    {"SetParameters with DIEP_NODOWNLOAD", [](Rig& r) { return r.acquire(), r.create(), r.update(DIEP_TYPESPECIFICPARAMS | DIEP_NODOWNLOAD); }, kSkipped},
-    {"a constant force beyond 10000", [](Rig& r) { return r.create(), r.force.lMagnitude = -10001, r.update(); }, DIERR_INVALIDPARAM},
-    {"a record of another effect type", [](Rig& r) { return r.create(), r.parameters.cbTypeSpecificParams = 16, r.update(); }, DIERR_INVALIDPARAM},
-    {"a damper coefficient beyond 10000", [](Rig& r) { return r.parameters = r.describe(sizeof r.damper, &r.damper), r.create(GUID_Damper); }, DIERR_INVALIDPARAM},
-    {"an axis that is not X", [](Rig& r) { return r.axis = DIJOFS_Y, r.create(); }, DIERR_INVALIDPARAM},
-    {"Start without exclusive acquisition", [](Rig& r) { return r.shared(), r.create(), r.effect->Start(1, 0); }, kNotExclusive},
-    {"Start with DIES_NODOWNLOAD before a download", [](Rig& r) { return r.create(), r.acquire(), r.effect->Start(1, DIES_NODOWNLOAD); }, kNotDownloaded},
-    {"Download of an effect without parameters", [](Rig& r) { return r.acquire(), r.device->CreateEffect(GUID_Sine, nullptr, r.effect.put(), nullptr), r.effect->Download(); }, kIncomplete},
-    {"Download of an effect already downloaded", [](Rig& r) { return r.acquire(), r.create(), r.effect->Download(); }, S_FALSE},
-    {"a force-feedback command without exclusive acquisition", [](Rig& r) { return r.device->SendForceFeedbackCommand(DISFFC_STOPALL); }, kNotExclusive},
+    {"Acquire needs a data format", ACT(r.device->Acquire()), DIERR_INVALIDPARAM},
+    {"Acquire of an unplugged device", ACT(r.wheel.acquireAnswer = DriverStatus::Unplugged, r.acquire()), kUnplugged},
+    {"Acquire of a device another program holds", ACT(r.wheel.acquireAnswer = DriverStatus::Refused, r.acquire()), DIERR_OTHERAPPHASPRIO},
+    {"exclusive access without a window", ACT(r.device->SetCooperativeLevel(nullptr, DISCL_EXCLUSIVE | DISCL_BACKGROUND)), E_HANDLE},
+    {"SetDataFormat while acquired", ACT(r.acquire(), r.device->SetDataFormat(&c_dfDIJoystick2)), DIERR_ACQUIRED},
+    {"GetDeviceState when not acquired", ACT(r.device->SetDataFormat(&c_dfDIJoystick2), r.state()), DIERR_NOTACQUIRED},
+    {"GetDeviceState with another size", ACT(r.acquire(), r.state(80)), DIERR_INVALIDPARAM},
+    {"Poll of a lost device", ACT(r.acquire(), r.wheel.answer = DriverStatus::Lost, r.device->Poll()), DIERR_INPUTLOST},
+    {"a range while acquired", ACT(r.acquire(), r.setRange(DIPH_BYID, kXId, -10, 10)), DIERR_ACQUIRED},
+    {"autocentering while acquired", ACT(r.acquire(), r.setDword(DIPROP_AUTOCENTER, 0)), DIERR_ACQUIRED},
+    {"the gain while acquired", ACT(r.acquire(), r.setDword(DIPROP_FFGAIN, 5000)), DI_OK},
+    {"a range of an axis the device lacks", ACT(r.setRange(DIPH_BYID, DIDFT_ABSAXIS | DIDFT_MAKEINSTANCE(5), -1, 1)), DIERR_OBJECTNOTFOUND},
+    {"CreateEffect of a kind the device lacks", ACT(r.create(GUID_Spring)), DIERR_UNSUPPORTED},
+    {"CreateEffect on a full device", ACT(r.acquire(), r.wheel.downloadAnswer = DriverStatus::NoRoom, r.create()), kFull},
+    {"SetParameters without exclusive acquisition", ACT(r.create(), r.shared(), r.update()), kSkipped},
+    {"SetParameters with DIEP_NODOWNLOAD", ACT(r.acquire(), r.create(), r.update(DIEP_TYPESPECIFICPARAMS | DIEP_NODOWNLOAD)), kSkipped},
+    {"a constant force beyond 10000", ACT(r.create(), r.force.lMagnitude = -10001, r.update()), DIERR_INVALIDPARAM},
+    {"a record of another effect type", ACT(r.create(), r.parameters.cbTypeSpecificParams = 16, r.update()), DIERR_INVALIDPARAM},
+    {"a damper coefficient beyond 10000", ACT(r.parameters = r.describe(sizeof r.damper, &r.damper), r.create(GUID_Damper)), DIERR_INVALIDPARAM},
+    {"an axis that is not X", ACT(r.axis = DIJOFS_Y, r.create()), DIERR_INVALIDPARAM},
+    {"Start without exclusive acquisition", ACT(r.shared(), r.create(), r.effect->Start(1, 0)), kNotExclusive},
+    {"Start with DIES_NODOWNLOAD before a download", ACT(r.create(), r.acquire(), r.effect->Start(1, DIES_NODOWNLOAD)), kNotDownloaded},
+    {"Download of an effect without parameters", ACT(r.acquire(), r.device->CreateEffect(GUID_Sine, nullptr, r.effect.put(), nullptr), r.effect->Download()), kIncomplete},
+    {"Download of an effect already downloaded", ACT(r.acquire(), r.create(), r.effect->Download()), S_FALSE},
+    {"a force-feedback command without exclusive acquisition", ACT(r.device->SendForceFeedbackCommand(DISFFC_STOPALL)), kNotExclusive},
 };
 // clang-format on
+#undef ACT
 
-// Each rule's answer, the journal's record of it, and a failed CreateEffect's nulled out pointer.
+// Each rule's answer, its journal record, and a failed CreateEffect's nulled pointer.
 TEST(WheelDevice, KeepsDirectInputsRules) {
     for (const Rule& rule : kRules) {
         Rig rig;
@@ -183,8 +164,7 @@ TEST(WheelDevice, KeepsDirectInputsRules) {
     }
 }
 
-// A loss and an Unacquire both stop and unload every effect; it plays again only after Start,
-// and the effect object stays valid throughout.
+// A loss and an Unacquire unload every effect; it stays valid and plays again only after Start.
 TEST(WheelDevice, LossAndUnacquireUnloadEffectsThatStayUsable) {
     for (const bool lose : {true, false}) {
         SCOPED_TRACE(lose ? "lost" : "unacquired");
