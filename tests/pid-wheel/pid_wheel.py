@@ -129,8 +129,7 @@ class Device:
     """The PID state machine apart from USB."""
 
     def __init__(self, blocks):
-        self.blocks, self.effects, self.gain = blocks, {}, 255
-        self.enabled, self.paused = False, False
+        self.blocks, self.effects = blocks, {}
         self.load = encode("block load", status=3)
         self.input = {"x": 0, "y": 0, "z": 0}
         self.log, self.lock = [], threading.Lock()
@@ -178,17 +177,12 @@ class Device:
             effect.playing = operation != "stop"
         elif name == "block free":
             del self.effects[block]
-        elif name == "device gain":
-            self.gain = fields["gain"]
-        elif name == "device control":
+        elif name == "device control":  # of the controls only these change the effects
             control = CONTROLS[fields["control"] - 1]
             for effect in self.effects.values() if control == "stop all" else ():
                 effect.playing = False
-            if control == "reset":  # the class's reset also enables the actuators
-                self.effects, self.paused, self.enabled = {}, False, True
-            self.enabled = {"enable actuators": True, "disable actuators": False}.get(
-                control, self.enabled)
-            self.paused = {"pause": True, "continue": False}.get(control, self.paused)
+            if control == "reset":
+                self.effects = {}
         return None
 
     def feature(self, report_id):
@@ -208,16 +202,6 @@ class Device:
         """{block: (type, parameters)} of the effects that play."""
         with self.lock:
             return {n: (e.type, e.parameters) for n, e in self.effects.items() if e.playing}
-
-    def force(self):
-        """The rim's force, -10000..10000 times the device gain: the constant forces that play
-        (conditions need a moving rim; waves are what no case here weighs)."""
-        with self.lock:
-            if not self.enabled or self.paused:
-                return 0.0
-            return sum(e.parameters.get("gain", 255) / 255 * e.parameters["constant"]["magnitude"]
-                       for e in self.effects.values() if e.playing and "constant" in e.parameters
-                       ) * self.gain / 255
 
 
 def usb_descriptors(report):
