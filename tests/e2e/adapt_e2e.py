@@ -1,14 +1,13 @@
 #!/usr/bin/env python3
 """A game's packets through torvane-adapt to the bridge: straight, curb corner, grass, silence.
 Usage: adapt_e2e.py forza|f1|assetto BRIDGE ADAPT [-- LAUNCHER...]"""
-import signal
 import socket
 import struct
 import sys
 import threading
 import time
 
-from harness import Bridge, check, run_alone, spawn
+from harness import Bridge, Program, check, run_alone
 
 DRIVE = {"straight": (3000, 0, 0, 0), "corner": (3000, 1, 2, 0), "grass": (7200, 0, 0, 4)}  # rpm, g, wheels
 
@@ -40,8 +39,8 @@ def run(game, bridge_program, adapt_program, launcher):
     threading.Thread(target=lambda: forwarded.extend(iter(lambda: dashboard.recv(2048), b"")), daemon=True).start()
     bridge = Bridge(launcher + [bridge_program])
     bridge.wait_for_output("Bridge active.")
-    adapter = spawn(launcher + [adapt_program, game] + options)
-    check(b"torvane-adapt: " in adapter.stdout.readline(), "adapter not started")
+    adapter = Program(launcher + [adapt_program, game] + options)
+    adapter.wait_for_output("torvane-adapt: ")
     address = ("127.0.0.1", port)
     if game == "assetto":  # the game's side of the handshake
         sock.bind(address)
@@ -63,12 +62,12 @@ def run(game, bridge_program, adapt_program, launcher):
     sock.sendto(b"stray", address)
     sent.append(b"stray")
     time.sleep(0.5)  # the game stopped: so must the adapter and the bridge
-    adapter.send_signal(signal.SIGINT)
-    _, err = adapter.communicate(timeout=60)
+    adapter.interrupt()
+    err = "\n".join(adapter.err)
     check(game != "assetto" or sock.recv(64) == struct.pack("<3i", 1, 1, 3), "no dismissal")
     bridge.interrupt()
-    told = f"skipped 1 packet that matches no {game} layout (the last of 5 bytes)".encode()
-    check(adapter.returncode == 0 and err.count(b"skipped") == 2 and told in err and b" 2 skipped" in err, f"{err!r}")
+    told = f"skipped 1 packet that matches no {game} layout (the last of 5 bytes)"
+    check(err.count("skipped") == 2 and told in err and " 2 skipped" in err, err)
     check(game != "forza" or forwarded == sent, f"forwarded {len(forwarded)} of {len(sent)}")
 
     rows = bridge.trace()

@@ -54,26 +54,18 @@ def case(function):
     return function
 
 
-class Bridge:
-    running = []  # ended by main after each case, so a failed case leaves no port taken
+class Program:
+    """A program whose output is read as it comes; main ends it after its case, so a failed case
+    leaves no port taken."""
+    running = []
 
-    def __init__(self, command, *options, trace=True, console=None):
-        self.native = len(command) == 1  # no launcher
-        # The program's steady clock: under Wine the raw one.
-        self.clock = time.monotonic_ns if self.native else (
-            lambda: time.clock_gettime_ns(time.CLOCK_MONOTONIC_RAW))
-        self.trace_path = None
-        arguments = list(options)
-        if trace:
-            handle, self.trace_path = tempfile.mkstemp(suffix=".csv")
-            os.close(handle)
-            arguments += ["--trace", self.trace_path]
-        self.process = subprocess.Popen(command + ["--virtual-wheel"] + arguments,
-                                        stdin=subprocess.DEVNULL, stdout=console or subprocess.PIPE,
-                                        stderr=console or subprocess.PIPE)
-        Bridge.running.append(self.process)
+    def __init__(self, command, console=None, native=True, stdin=subprocess.DEVNULL, **popen):
+        self.native = native  # no launcher: a signal reaches the program itself
+        self.process = subprocess.Popen(command, stdin=stdin, stdout=console or subprocess.PIPE,
+                                        stderr=console or subprocess.PIPE, **popen)
+        Program.running.append(self.process)
         self.out, self.err = [], []
-        self.readers = [threading.Thread(target=Bridge._read, args=p, daemon=True)
+        self.readers = [threading.Thread(target=Program._read, args=p, daemon=True)
                         for p in ((self.process.stdout, self.out), (self.process.stderr, self.err))
                         if p[0] is not None]
         for reader in self.readers:
@@ -113,6 +105,22 @@ class Bridge:
 
     def text(self):
         return "\n--- out:\n" + "\n".join(self.out) + "\n--- err:\n" + "\n".join(self.err)
+
+
+class Bridge(Program):
+    """The program on its virtual wheel, tracing unless told."""
+
+    def __init__(self, command, *options, trace=True, console=None):
+        # The program's steady clock: under Wine the raw one.
+        self.clock = time.monotonic_ns if len(command) == 1 else (
+            lambda: time.clock_gettime_ns(time.CLOCK_MONOTONIC_RAW))
+        self.trace_path = None
+        arguments = list(options)
+        if trace:
+            handle, self.trace_path = tempfile.mkstemp(suffix=".csv")
+            os.close(handle)
+            arguments += ["--trace", self.trace_path]
+        super().__init__(command + ["--virtual-wheel"] + arguments, console, len(command) == 1)
 
     def trace(self):
         with open(self.trace_path, encoding="ascii") as f:
@@ -173,13 +181,13 @@ class Sender(threading.Thread):
         self.join()
 
 
-def wait_until(condition, what, seconds=10):
+def wait_for(condition, seconds=20, what=None):
+    """Whether the condition holds within the time; if not and what is named, a failure."""
     end = time.monotonic() + seconds
-    while time.monotonic() < end:
-        if condition():
-            return
-        time.sleep(0.1)
-    raise Failure(f"no {what} within {seconds} s")
+    while not (held := condition()) and time.monotonic() < end:
+        time.sleep(0.02)
+    check(held or not what, f"no {what} within {seconds} s")
+    return held
 
 
 def playing_rows(rows):
@@ -193,17 +201,12 @@ def run_once(command, *arguments, seconds=60):
             done.stderr.decode("utf-8", "replace").splitlines())
 
 
-def spawn(arguments):
-    process = subprocess.Popen(arguments, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                               stderr=subprocess.PIPE)
-    Bridge.running.append(process)
-    return process
-
-
 def kill_running():
-    for process in Bridge.running:
+    for process in Program.running:
         if process.poll() is None:
             process.kill()
+            process.wait()
+    Program.running.clear()
 
 
 def run_alone(name, function, *arguments):

@@ -12,7 +12,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from harness import (Bridge, Peer, Sender, WORKED_EXAMPLE, case, check, main,  # noqa: E402
-                     playing_rows, wait_until as wait_for)
+                     playing_rows, wait_for)
 
 PORT = 8768
 ORIGIN = f"http://127.0.0.1:{PORT}"
@@ -116,21 +116,21 @@ def case_browser(command):
             driver.get(f"{ORIGIN}/#{token}")
             sender = Sender(peer)
             wait_for(lambda: text("playing") == "playing" and text("v-constant") == "-4.2 %",
-                     "the worked example on the page")
+                     what="the worked example on the page")
             check(text("v-engine") == "6.6 %" and text("v-damper") == "2.5 %" and
                   text("v-requested") == "-4.2 %", f"page shows {text('v-engine')}, {text('v-damper')}")
             driver.execute_script("const s = document.getElementById('setting-gain');"
                                   "s.value = 0.2; s.dispatchEvent(new Event('input'));")
-            wait_for(lambda: text("v-constant") == "-8.4 %", "-8.4 % after the gain slider")
+            wait_for(lambda: text("v-constant") == "-8.4 %", what="-8.4 % after the gain slider")
             check("unsaved" in driver.find_element("css selector", ".setting").get_attribute("class"),
                   "the changed gain is not marked unsaved")
             driver.find_element("id", "save").click()
-            wait_for(lambda: "gain = 0.2" in open(config).read(), "gain = 0.2 in the file")
+            wait_for(lambda: "gain = 0.2" in open(config).read(), what="gain = 0.2 in the file")
             wait_for(lambda: f"Settings reloaded from {config}: gain 0.1 -> 0.2" in bridge.err,
-                     "the reload line")
+                     what="the reload line")
             clip = float(text("clip").split()[0])
             sender.message = WORKED_EXAMPLE.replace(b"-0.42", b"-3")
-            wait_for(lambda: float(text("clip").split()[0]) > clip + 10, "clipping rising")
+            wait_for(lambda: float(text("clip").split()[0]) > clip + 10, what="clipping rising")
             for path in filter(None, [os.environ.get("TORVANE_PAGE_LAP")]):  # the last shown playing
                 for line in open(path, "rb").read().splitlines()[:2500]:
                     sender.message = line
