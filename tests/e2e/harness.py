@@ -166,15 +166,16 @@ class Peer:
 class Sender(threading.Thread):
     """Sends every 10 ms until stopped, as a game does."""
 
-    def __init__(self, peer, message=WORKED_EXAMPLE):
+    def __init__(self, message=WORKED_EXAMPLE):
         super().__init__(daemon=True)
-        self.peer, self.message, self.running = peer, message, True
+        self.message, self.running = message, True
         self.start()
 
     def run(self):
-        while self.running:
-            self.peer.sender.sendto(self.message, TELEMETRY)
-            time.sleep(0.01)
+        with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as sender:
+            while self.running:
+                sender.sendto(self.message, TELEMETRY)
+                time.sleep(0.01)
 
     def stop(self):
         self.running = False

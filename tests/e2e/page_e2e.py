@@ -112,9 +112,9 @@ def case_browser(command):
     driver = browser()
     text = lambda id: driver.find_element("id", id).text  # noqa: E731
     try:
-        with Peer() as peer:
+        with Peer():  # a game that listens to the reports too
             driver.get(f"{ORIGIN}/#{token}")
-            sender = Sender(peer)
+            sender = Sender()
             wait_for(lambda: text("playing") == "playing" and text("v-constant") == "-4.2 %",
                      what="the worked example on the page")
             check(text("v-engine") == "6.6 %" and text("v-damper") == "2.5 %" and

@@ -11,13 +11,12 @@ import socket
 import struct
 import subprocess
 import sys
-import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path[:0] = [f"{HERE}/../../pid-wheel", f"{HERE}/../../e2e"]
 import pid_wheel as pid  # noqa: E402
-from harness import WORKED_EXAMPLE, Program, check, kill_running, wait_for  # noqa: E402
+from harness import WORKED_EXAMPLE, Program, Sender, check, kill_running, wait_for  # noqa: E402
 
 BUILD = sys.argv[1]
 EXE = sys.argv[2:]
@@ -158,15 +157,6 @@ def near_forces(got, want=PID_FORCES):
         for g, w in zip(got, want))
 
 
-def stream(datagram):
-    """Sends datagram[0] every 20 ms until it is None."""
-    def run():
-        while data := datagram[0]:
-            send(data)
-    threading.Thread(target=run, daemon=True).start()
-    return datagram
-
-
 def pid_wheel(blocks=16):
     wheel = pid.PidWheel(blocks)
     WHEELS.append(wheel)
@@ -189,7 +179,7 @@ def pid_session(wheel, program=BRIDGE):
         reports.bind(("127.0.0.1", 8767))
         run = bridge("--device", "pid test wheel", program=program)
         check(any(line.endswith(" PID Test Wheel FFB=1") for line in run.out), f"{run.out}")
-        datagram = stream([WORKED_EXAMPLE])
+        sender = Sender()
         check(wait_for(lambda: near_forces(pid_forces(wheel))), f"forces {pid_forces(wheel)}")
         last = [b""]
 
@@ -198,7 +188,7 @@ def pid_session(wheel, program=BRIDGE):
             last[0] = reports.recv(4096)
             return re.search(rb'"x":(499\d|500\d),.*"buttons":\[1\]', last[0])
         check(wait_for(seen, 30), f"no raw-input report of the button and the axis: {last[0]}")
-        datagram[0] = None
+        sender.stop()
     check(wait_for(lambda: not wheel.playing(), 10), "stale: still playing")
     pid_end(run, wheel)
 
@@ -220,11 +210,11 @@ def pid_linux():
 def pid_replug():
     wheel = pid_wheel()
     run = bridge("--device", "pid test wheel")
-    datagram = stream([WORKED_EXAMPLE])
+    sender = Sender()
     check(wait_for(lambda: near_forces(pid_forces(wheel)[:1], PID_FORCES[:1])), f"{wheel.log}")
     wheel.unplug()
     time.sleep(0.3)
-    datagram[0] = NEWER
+    sender.message = NEWER
     time.sleep(0.3)
     wheel.plug()
     _, appeared = pid.wait_node()
@@ -238,7 +228,7 @@ def pid_replug():
     ms = [f"{(t - appeared) * 1000:.0f} ms" for t in (created, started)]
     print(f"PID replug: first effect created {ms[0]}, the constant started {ms[1]} after the node")
     check(started - appeared < 1, ms[1])
-    datagram[0] = None
+    sender.stop()
     pid_end(run, wheel, freed=False)
 
 
