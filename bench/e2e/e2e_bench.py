@@ -35,7 +35,8 @@ the sample lap, ends it with Ctrl+C and prints, per phase and side by side:
 
 With --page, two more columns run the default loop and --low-latency (as root) with "--page" and
 one headless Chromium showing the page (Debian's chromium, chromium-driver and python3-selenium:
-run the script with /usr/bin/python3); the browser's own CPU time is not the program's.
+run the script with /usr/bin/python3); the browser's own CPU time is not the program's: it has
+a row of its own.
 --columns picks columns (root,root-page compares --low-latency with and without the page);
 --rounds N runs them N times in turn and pools each column's rounds, and then prints each page
 column's latency against the same column without the page, pooled and round by round.
@@ -334,8 +335,11 @@ def measure(spec):
         def sample():
             server, others = wine_processes(pid) if wine else ([], [])
             # Per process, so that one which ends or starts in between counts only while alive.
+            # The browser: chromedriver's processes (Chromium and its renderers) below it.
+            shown = descendants(browser.service.process.pid) if browser is not None else []
             return {"program": {pid: cpu_ns(pid)}, "server": {p: cpu_ns(p) for p in server},
                     "others": {p: cpu_ns(p) for p in others},
+                    "browser": {p: cpu_ns(p) for p in shown},
                     "switches": voluntary_switches(pid), "mono": time.monotonic_ns(),
                     "clock": time.clock_gettime_ns(clock),
                     "real": time.time_ns()}
@@ -350,7 +354,7 @@ def measure(spec):
                 "real": [start["real"], end["real"]],
                 "mono": [start["clock"], end["clock"]],
                 "cpu": {k: used(start[k], end[k]) / 1e9 / seconds * 100
-                        for k in ("program", "server", "others")},
+                        for k in ("program", "server", "others", "browser")},
                 "wakeups": (end["switches"] - start["switches"]) / seconds})
 
         start = sample()
@@ -588,6 +592,9 @@ def print_table(columns, wine):
         rows.append(("report interval p50 / p99 / max, ms",
                      [cell(p["report_ms"], 2) for p in phases]))
         rows.append(("CPU, % of one core", [f"{p['cpu']['program']:.2f}" for p in phases]))
+        if any(p["cpu"].get("browser") for p in phases):
+            rows.append(("  the browser showing the page, %",
+                         [f"{p['cpu'].get('browser', 0):.2f}" for p in phases]))
         if wine:
             rows.append(("  Wine server, % of one core",
                          [f"{p['cpu']['server']:.2f}" for p in phases]))

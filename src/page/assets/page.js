@@ -134,11 +134,17 @@ function connect() {
     const sample = JSON.parse(message.data);
     remember(sample);
     show(sample);
+    stale = true;
   };
 }
 
+// The plots change only with a new sample (or a new size): drawing them at the screen's rate
+// instead would double the browser's work on a machine that is also running the game.
+let stale = true;
+addEventListener("resize", () => { stale = true; });
 function frame() {
-  for (const plot of PLOTS) draw(plot);
+  if (stale) for (const plot of PLOTS) draw(plot);
+  stale = false;
   requestAnimationFrame(frame);
 }
 
