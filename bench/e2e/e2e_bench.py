@@ -3,6 +3,7 @@
     e2e_bench.py --program build/linux-release/torvane-bridge
     e2e_bench.py --wine build/windows/torvane-bridge.exe
     e2e_bench.py --program ... --wine ... --seconds 10 --idle-seconds 5 --load 4
+    e2e_bench.py --program ... --columns root,root-page --rounds 4 --seconds 30 --idle-seconds 2
 
 For each binary it runs three columns: the default loop; --low-latency as an unprivileged user
 (--user, default nobody), who gets no raised priority; and --low-latency as root, which gets
@@ -34,7 +35,11 @@ the sample lap, ends it with Ctrl+C and prints, per phase and side by side:
 
 With --page, two more columns run the default loop and --low-latency (as root) with "--page" and
 one headless Chromium showing the page (Debian's chromium, chromium-driver and python3-selenium:
-run the script with /usr/bin/python3); the browser's own CPU time is not the program's.
+run the script with /usr/bin/python3); the browser's own CPU time is not the program's: it has
+a row of its own.
+--columns picks columns (root,root-page compares --low-latency with and without the page);
+--rounds N runs them N times in turn and pools each column's rounds, and then prints each page
+column's latency against the same column without the page, pooled and round by round.
 
 Each program run gets its own network namespace (`unshare -n`, so the fixed ports never meet
 another program's; needs root) and, under Wine, its own Wine server started inside it.
@@ -63,8 +68,13 @@ UNCHANGED_RATE = 250  # the worked example, the same datagram every time
 LAP = os.path.join(REPO, "samples", "lap.jsonl")
 # (column, options, as the unprivileged user): the default loop; --low-latency as a user who may
 # not raise its priority (it gets none: "without"); --low-latency as root (real-time priority).
-MODES = (("default loop", [], False), ("--low-latency, user", ["--low-latency"], True),
-         ("--low-latency, root", ["--low-latency"], False))
+MODES = {"default": ("default loop", [], False),
+         "user": ("--low-latency, user", ["--low-latency"], True),
+         "root": ("--low-latency, root", ["--low-latency"], False),
+         "page": ("default loop, page", ["--page"], False),
+         "root-page": ("--low-latency, root, page", ["--low-latency", "--page"], False)}
+# A column with the page and the one without it that it is compared with.
+PAIRS = (("page", "default"), ("root-page", "root"))
 SO_TIMESTAMPNS = getattr(socket, "SO_TIMESTAMPNS", 35)  # Linux; Python names it only lately
 
 # Tags: at the default gain of 0.1 the constant force is trunc(aligningTorque * 1000). A torque
@@ -325,8 +335,11 @@ def measure(spec):
         def sample():
             server, others = wine_processes(pid) if wine else ([], [])
             # Per process, so that one which ends or starts in between counts only while alive.
+            # The browser: chromedriver's processes (Chromium and its renderers) below it.
+            shown = descendants(browser.service.process.pid) if browser is not None else []
             return {"program": {pid: cpu_ns(pid)}, "server": {p: cpu_ns(p) for p in server},
                     "others": {p: cpu_ns(p) for p in others},
+                    "browser": {p: cpu_ns(p) for p in shown},
                     "switches": voluntary_switches(pid), "mono": time.monotonic_ns(),
                     "clock": time.clock_gettime_ns(clock),
                     "real": time.time_ns()}
@@ -341,7 +354,7 @@ def measure(spec):
                 "real": [start["real"], end["real"]],
                 "mono": [start["clock"], end["clock"]],
                 "cpu": {k: used(start[k], end[k]) / 1e9 / seconds * 100
-                        for k in ("program", "server", "others")},
+                        for k in ("program", "server", "others", "browser")},
                 "wakeups": (end["switches"] - start["switches"]) / seconds})
 
         start = sample()
@@ -484,6 +497,7 @@ def figures(result):
                 if cursor < len(mine):
                     latencies.append((mine[cursor][0] - sent) / 1e6)
             figure["latency_ms"] = summary(latencies)
+            figure["latency_samples"] = latencies
             figure["latency_min_ms"] = min(latencies) if latencies else None
             figure["unplayed"] = len(sends) - len(latencies)
         phases.append(figure)
@@ -578,6 +592,9 @@ def print_table(columns, wine):
         rows.append(("report interval p50 / p99 / max, ms",
                      [cell(p["report_ms"], 2) for p in phases]))
         rows.append(("CPU, % of one core", [f"{p['cpu']['program']:.2f}" for p in phases]))
+        if any(p["cpu"].get("browser") for p in phases):
+            rows.append(("  the browser showing the page, %",
+                         [f"{p['cpu'].get('browser', 0):.2f}" for p in phases]))
         if wine:
             rows.append(("  Wine server, % of one core",
                          [f"{p['cpu']['server']:.2f}" for p in phases]))
@@ -585,6 +602,54 @@ def print_table(columns, wine):
                          [f"{p['cpu']['others']:.2f}" for p in phases]))
         for label, values in rows:
             print(f"  {label:<{width - 2}}" + "".join(f"{v:>{column}}" for v in values))
+
+
+def pool(runs):
+    """One column's rounds as one run: the latency samples together, the other figures averaged."""
+    if len(runs) == 1:
+        return runs[0]
+    pooled = dict(runs[0], phases=[])
+    pooled["exit_code"] = max(run["exit_code"] for run in runs)
+    pooled["clock_ok"] = all(run["clock_ok"] for run in runs)
+    for index, first in enumerate(runs[0]["phases"]):
+        phases = [run["phases"][index] for run in runs]
+        figure = {"name": first["name"], "seconds": sum(p["seconds"] for p in phases),
+                  "cpu": {k: sum(p["cpu"][k] for p in phases) / len(phases) for k in first["cpu"]},
+                  # the reports' gaps are not kept: the rounds' medians, p99s and maxima
+                  "report_ms": tuple(sorted(p["report_ms"][i] for p in phases)[len(phases) // 2]
+                                     if None not in (p["report_ms"][i] for p in phases) else None
+                                     for i in range(3))}
+        for key in ("passes", "effect_calls", "wakeups", "played_pct"):
+            if key in first:
+                figure[key] = sum(p[key] for p in phases) / len(phases)
+        if "latency_samples" in first:
+            samples = [x for p in phases for x in p["latency_samples"]]
+            figure["latency_ms"] = summary(samples)
+            figure["latency_min_ms"] = min(samples) if samples else None
+        pooled["phases"].append(figure)
+    return pooled
+
+
+def print_pairs(rounds, loads):
+    """Each page column against the same column without the page: p50 and p99 of the latency,
+    pooled and round by round, and the change in %."""
+    for load in loads:
+        for with_page, without in PAIRS:
+            if (with_page, load) not in rounds or (without, load) not in rounds:
+                continue
+            a_runs, b_runs = rounds[(without, load)], rounds[(with_page, load)]
+            print(f"\n{MODES[with_page][0]} against {MODES[without][0]}"
+                  + (", loaded" if load else "") + ": latency p50 / p99, ms (change)")
+            for index, phase in enumerate(pool(b_runs)["phases"]):
+                if "latency_ms" not in phase:
+                    continue
+                cells = []
+                for a_run, b_run in [(pool(a_runs), pool(b_runs))] + list(zip(a_runs, b_runs)):
+                    a, b = a_run["phases"][index]["latency_ms"], b_run["phases"][index]["latency_ms"]
+                    cells.append(" ".join(f"{a[i]:.3f}/{b[i]:.3f} ({(b[i] / a[i] - 1) * 100:+.0f} %)"
+                                          for i in (0, 1)))
+                print(f"  {phase['name']:<8} pooled {cells[0]}"
+                      + "".join(f"\n  {'':<8} round {n} {c}" for n, c in enumerate(cells[1:], 1)))
 
 
 def unprivileged(name):
@@ -615,6 +680,13 @@ def main():
     parser.add_argument("--page", action="store_true",
                         help="also run the default loop and --low-latency (root) with --page and "
                              "a browser showing it")
+    parser.add_argument("--columns", metavar="KEYS",
+                        help="only these columns, comma-separated, of " + ", ".join(MODES) +
+                             " (default: default, user, root, and with --page page, root-page)")
+    parser.add_argument("--rounds", type=int, default=1, metavar="N",
+                        help="run the columns N times, one after the other in turn, and pool "
+                             "each column's rounds (latency samples together, the other figures "
+                             "averaged): a load that comes and goes then falls on every column")
     parser.add_argument("--measure", help=argparse.SUPPRESS)
     args = parser.parse_args()
     if args.measure:
@@ -628,21 +700,30 @@ def main():
           + (f"; measured at nice {args.nice}" if args.nice else "")
           + (f"; loaded: {args.load} busy processes" if args.load else ""))
     loads = [0, args.load] if args.load else [0]
+    keys = (args.columns.split(",") if args.columns else
+            ["default", "user", "root"] + (["page", "root-page"] if args.page else []))
+    unknown = [key for key in keys if key not in MODES]
+    if unknown or args.rounds < 1:
+        parser.error(f"unknown columns {unknown}" if unknown else "--rounds must be at least 1")
     status = 0
     for binary, wine in binaries:
         load_before = loadavg()
-        columns = []
+        columns, rounds = [], {}
         try:
             for load in loads:
-                page_modes = (("default loop, page", ["--page"], False),
-                              ("--low-latency, root, page", ["--low-latency", "--page"], False))
-                for name, options, as_user in MODES + (page_modes if args.page else ()):
-                    if as_user and wine:
-                        continue  # the Wine prefix belongs to root; and see docs/performance.md
-                    user = unprivileged(args.user) if as_user else None
-                    with Load(load):
-                        run = run_one(args, binary, wine, options, user)
-                    columns.append((name + (", loaded" if load else ""), run))
+                for round_number in range(args.rounds):
+                    for key in keys:
+                        name, options, as_user = MODES[key]
+                        if as_user and wine:
+                            continue  # the Wine prefix belongs to root; see docs/performance.md
+                        user = unprivileged(args.user) if as_user else None
+                        with Load(load):
+                            run = run_one(args, binary, wine, options, user)
+                        rounds.setdefault((key, load), []).append(run)
+                        print(f"  round {round_number + 1}: {name}" + (", loaded" if load else "")
+                              + f" done ({loadavg()})", file=sys.stderr, flush=True)
+            for (key, load), runs in rounds.items():
+                columns.append((MODES[key][0] + (", loaded" if load else ""), pool(runs)))
         except (RuntimeError, subprocess.TimeoutExpired, ValueError, KeyError) as failure:
             print(f"{binary}: {failure}")
             status = 1
@@ -664,6 +745,7 @@ def main():
                 status = 1
         print()
         print_table(columns, wine)
+        print_pairs(rounds, loads)
     return status
 
 

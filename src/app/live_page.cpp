@@ -14,6 +14,10 @@
 namespace torvane {
 namespace {
 
+bool isText(const SettingRow& row) {
+    return row.kind == SettingKind::Text || row.kind == SettingKind::Path;
+}
+
 // The settings a slider or a box can show: those of the file that hold a number or a flag.
 bool shown(const SettingRow& row) {
     return !row.key.empty() && (row.kind == SettingKind::Flag || row.kind == SettingKind::Number ||
@@ -132,6 +136,17 @@ std::vector<page::SettingView> LivePage::settings() {
     const BridgeOptions defaults;
     std::vector<page::SettingView> views;
     for (const SettingRow* row : fileRows()) {
+        if (isText(*row) && !appliesLive(*row)) {
+            // Text is read only at start: shown as the file writes it, never offered.
+            page::SettingView& view = views.emplace_back();
+            view.name = row->key;
+            view.help = row->meaning;
+            view.text = valueText(*row, now);
+            view.savedText = valueText(*row, saved);
+            view.fallbackText = valueText(*row, defaults);
+            view.lockedBy = lockReason(*row, commandLine_);
+            continue;
+        }
         if (!shown(*row)) continue;
         const bool flag = row->kind == SettingKind::Flag;
         views.push_back({.name = std::string(row->key),
@@ -145,6 +160,9 @@ std::vector<page::SettingView> LivePage::settings() {
                          .lo = flag ? 0 : row->lo,
                          .hi = flag ? 1 : row->hi,
                          .step = stepOf(*row),
+                         .text = {},
+                         .savedText = {},
+                         .fallbackText = {},
                          .lockedBy = lockReason(*row, commandLine_)});
     }
     return views;

@@ -82,7 +82,7 @@ std::string recordJson(const LiveRecord& r) {
 
 nlohmann::json settingsJson(const std::vector<SettingView>& settings) {
     nlohmann::json list = nlohmann::json::array();
-    for (const SettingView& s : settings)
+    for (const SettingView& s : settings) {
         list.push_back({{"name", s.name},
                         {"help", s.help},
                         {"unit", s.unit},
@@ -95,6 +95,12 @@ nlohmann::json settingsJson(const std::vector<SettingView>& settings) {
                         {"hi", s.hi},
                         {"step", s.step},
                         {"lockedBy", s.lockedBy}});
+        if (!s.text.empty()) {
+            list.back()["text"] = s.text;
+            list.back()["savedText"] = s.savedText;
+            list.back()["defaultText"] = s.fallbackText;
+        }
+    }
     return list;
 }
 

@@ -122,6 +122,7 @@ def case_browser(command):
             driver.execute_script("const s = document.getElementById('setting-gain');"
                                   "s.value = 0.2; s.dispatchEvent(new Event('input'));")
             wait_for(lambda: text("v-constant") == "-8.4 %", what="-8.4 % after the gain slider")
+            check('"fanatec"' in text("settings"), "the device setting is not on the page")
             check("unsaved" in driver.find_element("css selector", ".setting").get_attribute("class"),
                   "the changed gain is not marked unsaved")
             driver.find_element("id", "save").click()

@@ -134,11 +134,17 @@ function connect() {
     const sample = JSON.parse(message.data);
     remember(sample);
     show(sample);
+    stale = true;
   };
 }
 
+// The plots change only with a new sample (or a new size): drawing them at the screen's rate
+// instead would double the browser's work on a machine that is also running the game.
+let stale = true;
+addEventListener("resize", () => { stale = true; });
 function frame() {
-  for (const plot of PLOTS) draw(plot);
+  if (stale) for (const plot of PLOTS) draw(plot);
+  stale = false;
   requestAnimationFrame(frame);
 }
 
@@ -146,6 +152,7 @@ function frame() {
 const rows = {};
 let sending = {};  // name -> timer of a change waiting to go
 function format(setting, value) {
+  if ("text" in setting) return setting.text;  // as the settings file writes it, in quotes
   if (setting.flag) return value ? "on" : "off";
   const digits = setting.step >= 1 ? 0 : setting.step >= 0.01 ? 2 : 3;
   return value.toFixed(digits) + (setting.unit === "x" ? "\u00d7" : setting.unit === "ms" ? " ms" : "");
@@ -159,7 +166,8 @@ function render(settings) {
       row.element.className = "setting";
       const label = document.createElement("label");
       label.textContent = setting.name;
-      label.title = `${setting.help}${setting.unit && setting.unit !== "x" ? " (" + setting.unit + ")" : ""}; ` +
+      label.title = "text" in setting ? `${setting.help}; default ${setting.defaultText}` :
+        `${setting.help}${setting.unit && setting.unit !== "x" ? " (" + setting.unit + ")" : ""}; ` +
         `${format(setting, setting.lo)} to ${format(setting, setting.hi)}, default ${format(setting, setting.default)}`;
       // What applies at the next start is shown, not offered.
       row.input = document.createElement(setting.live ? "input" : "span");
