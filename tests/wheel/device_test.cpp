@@ -2,8 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <functional>
 #include <set>
+#include <type_traits>
+#include <vector>
 
 #include "platform/resources.h"
 #include "wheel/device.h"
@@ -27,7 +28,14 @@ struct StubWheel {
         for (const auto kind : {ConstantForce, Sine, Square, Damper})
             info.effects |= wheel::kindBit(kind);
         info.axes[0] = info.axes[1] = info.axes[2] = true;
-        info.buttonCount = 12, info.povCount = 1;
+        info.buttonCount = 12;
+        info.povCount = 1;
+    }
+    /// Forgets one handle of a set, or all of them (kNoHandle), and answers.
+    DriverStatus forget(std::set<int>& from, EffectHandle h) {
+        if (h == wheel::kNoHandle) from.clear();
+        from.erase(h);
+        return answer;
     }
 };
 
@@ -50,14 +58,21 @@ struct StubDriver final : wheel::Driver {
         if (w.answer == DriverStatus::Ok) w.playing.insert(h);
         return w.answer;
     }
-    DriverStatus stop(EffectHandle h) override { return w.playing.erase(h), w.answer; }
-    DriverStatus unload(EffectHandle h) override { return w.loaded.erase(h), w.answer; }
+    DriverStatus stop(EffectHandle h) override { return w.forget(w.playing, h); }
+    DriverStatus unload(EffectHandle h) override { return w.forget(w.loaded, h); }
     DriverStatus setGain(std::uint32_t) override { return w.answer; }
     DriverStatus setAutocenter(bool) override { return w.answer; }
-    DriverStatus stopAll() override { return w.playing.clear(), w.answer; }
-    DriverStatus reset() override { return w.playing.clear(), w.loaded.clear(), w.answer; }
+    DriverStatus stopAll() override { return w.forget(w.playing, wheel::kNoHandle); }
+    DriverStatus reset() override {
+        w.forget(w.playing, wheel::kNoHandle);
+        return w.forget(w.loaded, wheel::kNoHandle);
+    }
 };
 
+constexpr DWORD kExclusive = DISCL_EXCLUSIVE | DISCL_BACKGROUND;
+
+// A device over a stub and the steps the rules are made of: each answers its DirectInput call's
+// result, a fault or a change of the effect's parameters DI_OK.
 struct Rig {
     StubWheel wheel;
     wheel::Journal journal{256};
@@ -67,100 +82,133 @@ struct Rig {
     DICONSTANTFORCE force{2500};
     DWORD axis = DIJOFS_X;
     LONG direction = 1;
-    DIEFFECT parameters = describe(sizeof force, &force);
-    DICONDITION damper{0, 10001, 0, 10000, 10000, 0};
+    DIEFFECT parameters{sizeof(DIEFFECT),
+                        DIEFF_CARTESIAN | DIEFF_OBJECTOFFSETS,
+                        INFINITE,
+                        0,
+                        DI_FFNOMINALMAX,
+                        DIEB_NOTRIGGER,
+                        0,
+                        1,
+                        &axis,
+                        &direction,
+                        nullptr,
+                        sizeof force,
+                        &force,
+                        0};
+    DICONDITION damper{0, 10001, 0, 10000, 10000, 0};  // a coefficient beyond 10000
+    DIJOYSTATE2 js{};
 
-    // clang-format off
-    DIEFFECT describe(DWORD size, void* record) {
-        return {sizeof(DIEFFECT), DIEFF_CARTESIAN | DIEFF_OBJECTOFFSETS, INFINITE, 0, DI_FFNOMINALMAX,
-                DIEB_NOTRIGGER, 0, 1, &axis, &direction, nullptr, size, record, 0};
+    template <typename T>
+    static HRESULT set(T& field, std::type_identity_t<T> value) {
+        field = value;
+        return DI_OK;
     }
-    // clang-format on
-    HRESULT acquire(DWORD level = DISCL_EXCLUSIVE | DISCL_BACKGROUND) {
+    HRESULT acquire(DWORD level) {
         device->SetDataFormat(&c_dfDIJoystick2);
         device->SetCooperativeLevel(reinterpret_cast<HWND>(std::uintptr_t{0x100}), level);
         return device->Acquire();
     }
-    HRESULT shared() { return acquire(DISCL_NONEXCLUSIVE | DISCL_BACKGROUND); }
-    HRESULT create(REFGUID type = GUID_ConstantForce) {
-        return device->CreateEffect(type, &parameters, effect.put(), nullptr);
-    }
-    HRESULT setRange(DWORD how, DWORD object, LONG low, LONG high) {
-        DIPROPRANGE p{{sizeof p, sizeof p.diph, object, how}, low, high};
+    HRESULT setRange(DWORD object) {
+        DIPROPRANGE p{{sizeof p, sizeof p.diph, object, DIPH_BYID}, -10, 10};
         return device->SetProperty(DIPROP_RANGE, &p.diph);
     }
     HRESULT setDword(REFGUID property, DWORD value) {
         DIPROPDWORD p{{sizeof p, sizeof p.diph, 0, DIPH_DEVICE}, value};
         return device->SetProperty(property, &p.diph);
     }
-    DIJOYSTATE2 js{};
-    HRESULT state(DWORD size = sizeof(DIJOYSTATE2)) { return device->GetDeviceState(size, &js); }
-    HRESULT update(DWORD flags = DIEP_TYPESPECIFICPARAMS) {
-        return effect->SetParameters(&parameters, flags);
+    HRESULT create(REFGUID type) {
+        return device->CreateEffect(type, &parameters, effect.put(), nullptr);
     }
     DWORD status() {
         DWORD s = 0xDEAD;
         effect->GetEffectStatus(&s);
         return s;
     }
+
+    HRESULT take() { return acquire(kExclusive); }
+    HRESULT share() { return acquire(DISCL_NONEXCLUSIVE | DISCL_BACKGROUND); }
+    HRESULT acquireAlone() { return device->Acquire(); }
+    HRESULT windowless() { return device->SetCooperativeLevel(nullptr, kExclusive); }
+    HRESULT format() { return device->SetDataFormat(&c_dfDIJoystick2); }
+    HRESULT state() { return device->GetDeviceState(sizeof js, &js); }
+    HRESULT shortState() { return device->GetDeviceState(80, &js); }
+    HRESULT poll() { return device->Poll(); }
+    HRESULT unplug() { return set(wheel.acquireAnswer, DriverStatus::Unplugged); }
+    HRESULT refuse() { return set(wheel.acquireAnswer, DriverStatus::Refused); }
+    HRESULT lose() { return set(wheel.answer, DriverStatus::Lost); }
+    HRESULT fill() { return set(wheel.downloadAnswer, DriverStatus::NoRoom); }
+    HRESULT rangeX() { return setRange(DIDFT_ABSAXIS | DIDFT_MAKEINSTANCE(0) | DIDFT_FFACTUATOR); }
+    HRESULT rangeRz() {
+        return setRange(DIDFT_ABSAXIS | DIDFT_MAKEINSTANCE(5));
+    }  // the device lacks it
+    HRESULT autocenter() { return setDword(DIPROP_AUTOCENTER, 0); }
+    HRESULT gain() { return setDword(DIPROP_FFGAIN, 5000); }
+    HRESULT constant() { return create(GUID_ConstantForce); }
+    HRESULT spring() { return create(GUID_Spring); }
+    HRESULT damped() {
+        parameters.cbTypeSpecificParams = sizeof damper;
+        parameters.lpvTypeSpecificParams = &damper;
+        return create(GUID_Damper);
+    }
+    HRESULT bare() { return device->CreateEffect(GUID_Sine, nullptr, effect.put(), nullptr); }
+    HRESULT update() { return effect->SetParameters(&parameters, DIEP_TYPESPECIFICPARAMS); }
+    HRESULT updateOnly() {
+        return effect->SetParameters(&parameters, DIEP_TYPESPECIFICPARAMS | DIEP_NODOWNLOAD);
+    }
+    HRESULT tooStrong() { return set(force.lMagnitude, -10001); }
+    HRESULT otherRecord() { return set(parameters.cbTypeSpecificParams, 16); }
+    HRESULT onY() { return set(axis, DIJOFS_Y); }
+    HRESULT start() { return effect->Start(1, 0); }
+    HRESULT startOnly() { return effect->Start(1, DIES_NODOWNLOAD); }
+    HRESULT download() { return effect->Download(); }
+    HRESULT stopAll() { return device->SendForceFeedbackCommand(DISFFC_STOPALL); }
 };
 
-const DWORD kXId = DIDFT_ABSAXIS | DIDFT_MAKEINSTANCE(0) | DIDFT_FFACTUATOR;
-const auto kUnplugged = static_cast<HRESULT>(DIERR_UNPLUGGED);
-const auto kFull = static_cast<HRESULT>(DIERR_DEVICEFULL);
-const auto kSkipped = static_cast<HRESULT>(DI_DOWNLOADSKIPPED);
-const auto kNotExclusive = static_cast<HRESULT>(DIERR_NOTEXCLUSIVEACQUIRED);
-const auto kNotDownloaded = static_cast<HRESULT>(DIERR_NOTDOWNLOADED);
-const auto kIncomplete = static_cast<HRESULT>(DIERR_INCOMPLETEEFFECT);
-
-// One rule's action on a fresh rig, r; the table's rows stay one line each.
-#define ACT(...) [](Rig& r) -> HRESULT { return __VA_ARGS__; }
-// clang-format off
+using R = Rig;
 const struct Rule {
-    const char* name;
-    std::function<HRESULT(Rig&)> act;
-    HRESULT expected;
+    std::vector<HRESULT (Rig::*)()> steps;
+    HRESULT result;  // of the last step
 } kRules[] = {
-    {"Acquire needs a data format", ACT(r.device->Acquire()), DIERR_INVALIDPARAM},
-    {"Acquire of an unplugged device", ACT(r.wheel.acquireAnswer = DriverStatus::Unplugged, r.acquire()), kUnplugged},
-    {"Acquire of a device another program holds", ACT(r.wheel.acquireAnswer = DriverStatus::Refused, r.acquire()), DIERR_OTHERAPPHASPRIO},
-    {"exclusive access without a window", ACT(r.device->SetCooperativeLevel(nullptr, DISCL_EXCLUSIVE | DISCL_BACKGROUND)), E_HANDLE},
-    {"SetDataFormat while acquired", ACT(r.acquire(), r.device->SetDataFormat(&c_dfDIJoystick2)), DIERR_ACQUIRED},
-    {"GetDeviceState when not acquired", ACT(r.device->SetDataFormat(&c_dfDIJoystick2), r.state()), DIERR_NOTACQUIRED},
-    {"GetDeviceState with another size", ACT(r.acquire(), r.state(80)), DIERR_INVALIDPARAM},
-    {"Poll of a lost device", ACT(r.acquire(), r.wheel.answer = DriverStatus::Lost, r.device->Poll()), DIERR_INPUTLOST},
-    {"a range while acquired", ACT(r.acquire(), r.setRange(DIPH_BYID, kXId, -10, 10)), DIERR_ACQUIRED},
-    {"autocentering while acquired", ACT(r.acquire(), r.setDword(DIPROP_AUTOCENTER, 0)), DIERR_ACQUIRED},
-    {"the gain while acquired", ACT(r.acquire(), r.setDword(DIPROP_FFGAIN, 5000)), DI_OK},
-    {"a range of an axis the device lacks", ACT(r.setRange(DIPH_BYID, DIDFT_ABSAXIS | DIDFT_MAKEINSTANCE(5), -1, 1)), DIERR_OBJECTNOTFOUND},
-    {"CreateEffect of a kind the device lacks", ACT(r.create(GUID_Spring)), DIERR_UNSUPPORTED},
-    {"CreateEffect on a full device", ACT(r.acquire(), r.wheel.downloadAnswer = DriverStatus::NoRoom, r.create()), kFull},
-    {"SetParameters without exclusive acquisition", ACT(r.create(), r.shared(), r.update()), kSkipped},
-    {"SetParameters with DIEP_NODOWNLOAD", ACT(r.acquire(), r.create(), r.update(DIEP_TYPESPECIFICPARAMS | DIEP_NODOWNLOAD)), kSkipped},
-    {"a constant force beyond 10000", ACT(r.create(), r.force.lMagnitude = -10001, r.update()), DIERR_INVALIDPARAM},
-    {"a record of another effect type", ACT(r.create(), r.parameters.cbTypeSpecificParams = 16, r.update()), DIERR_INVALIDPARAM},
-    {"a damper coefficient beyond 10000", ACT(r.parameters = r.describe(sizeof r.damper, &r.damper), r.create(GUID_Damper)), DIERR_INVALIDPARAM},
-    {"an axis that is not X", ACT(r.axis = DIJOFS_Y, r.create()), DIERR_INVALIDPARAM},
-    {"Start without exclusive acquisition", ACT(r.shared(), r.create(), r.effect->Start(1, 0)), kNotExclusive},
-    {"Start with DIES_NODOWNLOAD before a download", ACT(r.create(), r.acquire(), r.effect->Start(1, DIES_NODOWNLOAD)), kNotDownloaded},
-    {"Download of an effect without parameters", ACT(r.acquire(), r.device->CreateEffect(GUID_Sine, nullptr, r.effect.put(), nullptr), r.effect->Download()), kIncomplete},
-    {"Download of an effect already downloaded", ACT(r.acquire(), r.create(), r.effect->Download()), S_FALSE},
-    {"a force-feedback command without exclusive acquisition", ACT(r.device->SendForceFeedbackCommand(DISFFC_STOPALL)), kNotExclusive},
+    {.steps = {&R::acquireAlone}, .result = DIERR_INVALIDPARAM},  // no data format yet
+    {.steps = {&R::unplug, &R::take}, .result = HRESULT(DIERR_UNPLUGGED)},
+    {.steps = {&R::refuse, &R::take}, .result = DIERR_OTHERAPPHASPRIO},  // another program's
+    {.steps = {&R::windowless}, .result = E_HANDLE},
+    {.steps = {&R::take, &R::format}, .result = DIERR_ACQUIRED},
+    {.steps = {&R::format, &R::state}, .result = DIERR_NOTACQUIRED},
+    {.steps = {&R::take, &R::shortState}, .result = DIERR_INVALIDPARAM},
+    {.steps = {&R::take, &R::lose, &R::poll}, .result = DIERR_INPUTLOST},
+    {.steps = {&R::take, &R::rangeX}, .result = DIERR_ACQUIRED},
+    {.steps = {&R::take, &R::autocenter}, .result = DIERR_ACQUIRED},
+    {.steps = {&R::take, &R::gain}, .result = DI_OK},
+    {.steps = {&R::rangeRz}, .result = DIERR_OBJECTNOTFOUND},
+    {.steps = {&R::spring}, .result = DIERR_UNSUPPORTED},
+    {.steps = {&R::take, &R::fill, &R::constant}, .result = HRESULT(DIERR_DEVICEFULL)},
+    {.steps = {&R::constant, &R::share, &R::update}, .result = HRESULT(DI_DOWNLOADSKIPPED)},
+    {.steps = {&R::take, &R::constant, &R::updateOnly}, .result = HRESULT(DI_DOWNLOADSKIPPED)},
+    {.steps = {&R::constant, &R::tooStrong, &R::update}, .result = DIERR_INVALIDPARAM},
+    {.steps = {&R::constant, &R::otherRecord, &R::update}, .result = DIERR_INVALIDPARAM},
+    {.steps = {&R::damped}, .result = DIERR_INVALIDPARAM},
+    {.steps = {&R::onY, &R::constant}, .result = DIERR_INVALIDPARAM},
+    {.steps = {&R::share, &R::constant, &R::start}, .result = HRESULT(DIERR_NOTEXCLUSIVEACQUIRED)},
+    {.steps = {&R::constant, &R::take, &R::startOnly}, .result = HRESULT(DIERR_NOTDOWNLOADED)},
+    {.steps = {&R::take, &R::bare, &R::download}, .result = HRESULT(DIERR_INCOMPLETEEFFECT)},
+    {.steps = {&R::take, &R::constant, &R::download}, .result = S_FALSE},  // downloaded already
+    {.steps = {&R::stopAll}, .result = HRESULT(DIERR_NOTEXCLUSIVEACQUIRED)},
 };
-// clang-format on
-#undef ACT
 
 // Each rule's answer, its journal record, and a failed CreateEffect's nulled pointer.
 TEST(WheelDevice, KeepsDirectInputsRules) {
     for (const Rule& rule : kRules) {
+        SCOPED_TRACE(testing::Message() << "rule " << &rule - kRules);
         Rig rig;
-        const HRESULT hr = rule.act(rig);
-        EXPECT_EQ(hr, rule.expected) << rule.name;
-        ASSERT_GT(rig.journal.size(), 0u) << rule.name;
+        HRESULT hr = DI_OK;
+        for (const auto step : rule.steps) hr = (rig.*step)();
+        EXPECT_EQ(hr, rule.result);
+        ASSERT_GT(rig.journal.size(), 0u);
         const wheel::JournalEntry last = rig.journal.entries().back();
-        EXPECT_EQ(last.result, hr) << rule.name << ": " << wheel::describe(last);
-        EXPECT_FALSE(FAILED(hr) && last.method == wheel::Method::CreateEffect && rig.effect)
-            << rule.name;
+        EXPECT_EQ(last.result, hr) << wheel::describe(last);
+        EXPECT_FALSE(FAILED(hr) && last.method == wheel::Method::CreateEffect && rig.effect);
     }
 }
 
@@ -169,11 +217,11 @@ TEST(WheelDevice, LossAndUnacquireUnloadEffectsThatStayUsable) {
     for (const bool lose : {true, false}) {
         SCOPED_TRACE(lose ? "lost" : "unacquired");
         Rig r;
-        ASSERT_EQ(r.acquire(), DI_OK);
-        ASSERT_EQ(r.create(), DI_OK);
-        ASSERT_EQ(r.effect->Start(1, 0), DI_OK);
+        ASSERT_EQ(r.take(), DI_OK);
+        ASSERT_EQ(r.constant(), DI_OK);
+        ASSERT_EQ(r.start(), DI_OK);
         if (lose) {
-            r.wheel.answer = DriverStatus::Lost;
+            r.lose();
             EXPECT_EQ(r.state(), DIERR_INPUTLOST);
             EXPECT_EQ(r.state(), DIERR_NOTACQUIRED);
             r.wheel.answer = DriverStatus::Ok;
@@ -182,10 +230,10 @@ TEST(WheelDevice, LossAndUnacquireUnloadEffectsThatStayUsable) {
         }
         EXPECT_TRUE(r.wheel.loaded.empty() && r.wheel.playing.empty());
         EXPECT_FALSE(r.wheel.acquired);
-        EXPECT_EQ(r.update(), kSkipped);
-        ASSERT_EQ(r.device->Acquire(), DI_OK);
+        EXPECT_EQ(r.update(), HRESULT(DI_DOWNLOADSKIPPED));
+        ASSERT_EQ(r.acquireAlone(), DI_OK);
         EXPECT_EQ(r.status(), 0u);
-        EXPECT_EQ(r.effect->Start(1, 0), DI_OK);
+        EXPECT_EQ(r.start(), DI_OK);
         EXPECT_EQ(r.status(), static_cast<DWORD>(DIEGES_PLAYING));
         EXPECT_EQ(r.wheel.loaded.size(), 1u);
     }
@@ -195,10 +243,10 @@ TEST(WheelDevice, LossAndUnacquireUnloadEffectsThatStayUsable) {
 // still answers; the effect's last release unloads it, then the device gives the wheel back.
 TEST(WheelDevice, StopAllStopsAndTheLastReleaseGivesTheWheelBack) {
     Rig r;
-    ASSERT_EQ(r.acquire(), DI_OK);
-    ASSERT_EQ(r.create(), DI_OK);
-    ASSERT_EQ(r.effect->Start(1, 0), DI_OK);
-    EXPECT_EQ(r.device->SendForceFeedbackCommand(DISFFC_STOPALL), DI_OK);
+    ASSERT_EQ(r.take(), DI_OK);
+    ASSERT_EQ(r.constant(), DI_OK);
+    ASSERT_EQ(r.start(), DI_OK);
+    EXPECT_EQ(r.stopAll(), DI_OK);
     EXPECT_EQ(r.status(), 0u);
     EXPECT_EQ(r.wheel.loaded.size(), 1u);
     r.device.reset();
