@@ -13,6 +13,7 @@
 #include <string_view>
 #include <utility>
 
+#include "support/frame_fields.h"
 #include "telemetry/number_scan.h"
 #include "telemetry/telemetry_frame.h"
 
@@ -125,13 +126,6 @@ bool referenceFlag(const std::string& text, const std::string& key) {
     return value != kNone && text.compare(value, 4, "true") == 0;
 }
 
-constexpr std::pair<const char*, double TelemetryFrame::*> kNumbers[] = {
-    {"aligningTorque", &TelemetryFrame::aligningTorque}, {"engineHz", &TelemetryFrame::engineHz},
-    {"engineGain", &TelemetryFrame::engineGain},         {"roadGain", &TelemetryFrame::roadGain},
-    {"curbPulse", &TelemetryFrame::curbPulse},           {"tireSlip", &TelemetryFrame::tireSlip},
-    {"tractionSlip", &TelemetryFrame::tractionSlip},     {"speed", &TelemetryFrame::speed},
-    {"verticalAccel", &TelemetryFrame::verticalAccel}};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -139,7 +133,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string copy(input);  // zero-terminated
 
     const TelemetryFrame frame = torvane::parseTelemetryFrame(input);
-    for (const auto& [key, field] : kNumbers) {
+    for (const auto& [key, field] : fake::kFrameNumbers) {
         const auto reference = referenceNumber(copy, key);
         check(std::isfinite(frame.*field), "a field is not finite", input);
         check(same(frame.*field, reference.value_or(0.0)), "a field differs from the reference",
