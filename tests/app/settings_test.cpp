@@ -89,25 +89,24 @@ TEST(Settings, WrittenFileReadsBackAndTheCommandLineWins) {
               "device-index -1 -> 2 (after a restart)");
 }
 
+// The candidates for these folders, joined by '|'.
+std::string candidates(bool windows, const char* folder, const char* appData, const char* xdg,
+                       const char* home) {
+    std::string found;
+    for (const platform::WideString& path :
+         settingsCandidates(toWide(folder), windows, toWide(appData), toWide(xdg), toWide(home)))
+        found += (found.empty() ? "" : "|") + toUtf8(path);
+    return found;
+}
+
 TEST(Settings, LooksBesideTheProgramThenInTheUsersFolder) {
-    const struct {
-        bool windows;
-        const char *folder, *appData, *xdg, *home, *expected;  // the candidates joined by '|'
-    } cases[] = {
-        // clang-format off
-        {true, "C:\\B\\", "C:\\AppData", "/x", "/h", "C:\\B\\torvane-bridge.toml|C:\\AppData\\torvane-bridge\\config.toml"},
-        {false, "/opt/tb/", "C:\\x", "/home/u/.cfg", "/home/u", "/opt/tb/torvane-bridge.toml|/home/u/.cfg/torvane-bridge/config.toml"},
-        {false, "", "", "relative", "/home/u", "/home/u/.config/torvane-bridge/config.toml"},
-        {false, "", "", "", "", ""},
-        // clang-format on
-    };
-    for (const auto& c : cases) {
-        std::string found;
-        for (const platform::WideString& path : settingsCandidates(
-                 toWide(c.folder), c.windows, toWide(c.appData), toWide(c.xdg), toWide(c.home)))
-            found += (found.empty() ? "" : "|") + toUtf8(path);
-        EXPECT_EQ(found, c.expected);
-    }
+    EXPECT_EQ(candidates(true, "C:\\B\\", "C:\\AppData", "/x", "/h"),
+              "C:\\B\\torvane-bridge.toml|C:\\AppData\\torvane-bridge\\config.toml");
+    EXPECT_EQ(candidates(false, "/opt/tb/", "C:\\x", "/home/u/.cfg", "/home/u"),
+              "/opt/tb/torvane-bridge.toml|/home/u/.cfg/torvane-bridge/config.toml");
+    EXPECT_EQ(candidates(false, "", "", "relative", "/home/u"),
+              "/home/u/.config/torvane-bridge/config.toml");
+    EXPECT_EQ(candidates(false, "", "", "", ""), "");
 }
 
 }  // namespace

@@ -163,53 +163,45 @@ TEST(ForceSynthesis, SmoothingFollowsTimeAndRestartsAfterAStop) {
     EXPECT_EQ(set.lastSent().constantForce.magnitude, -900);
 }
 
+// With the kinds the wheel refuses, the set reports each effect; updates and stops reach exactly
+// the created ones, and the device is stopped anyway.
+void expectEffects(std::vector<EffectKind> refused, const std::string& line, std::size_t created) {
+    SCOPED_TRACE(line);
+    fake::Rig rig;
+    platform::ComPtr<IDirectInputDevice8W> device = rig.openDevice();
+    for (EffectKind kind : refused) rig.wheel.refuseEffect(kind, true);
+    std::ostringstream out;
+    {
+        EffectSet set(device.get(), out);
+        set.create(out);
+        EXPECT_EQ(out.str(), "FFB effects: " + line + "\n");
+        std::size_t made = 0;
+        for (const wheel::JournalEntry& e : rig.calls(Method::CreateEffect)) made += e.effect >= 0;
+        EXPECT_EQ(made, created);
+        play(set, TelemetryFrame{}, 0.1);
+        set.stop();
+        EXPECT_EQ(rig.calls(Method::Start).size(), created);
+        EXPECT_EQ(rig.calls(Method::Stop).size(), created);
+        EXPECT_EQ(rig.calls(Method::SendForceFeedbackCommand).size(), 1u);
+    }
+    EXPECT_EQ(rig.calls(Method::ReleaseEffect).size(), created);
+}
+
 TEST(EffectSet, ReportsEachEffectAndRunsWithThoseThatExist) {
     using enum EffectKind;
-    // clang-format off
-    const struct {
-        std::vector<EffectKind> refused;
-        std::string line;
-        std::size_t created;
-    } cases[] = {
-        {{Damper}, "constant=1, engine sine=1, road sine=1, curb square=1, damper=0\n", 4},
-        {{ConstantForce, Square}, "constant=0, engine sine=1, road sine=1, curb square=0, damper=1\n", 3},
-        {{ConstantForce, Sine, Square, Damper}, "constant=0, engine sine=0, road sine=0, curb square=0, damper=0\n", 0},
-    };
-    // clang-format on
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.line);
-        fake::Rig rig;
-        platform::ComPtr<IDirectInputDevice8W> device = rig.openDevice();
-        for (EffectKind kind : c.refused) rig.wheel.refuseEffect(kind, true);
-        std::ostringstream out;
-        std::size_t created = 0;
-        {
-            EffectSet set(device.get(), out);
-            set.create(out);
-            EXPECT_EQ(out.str(), "FFB effects: " + c.line);
-            for (const wheel::JournalEntry& e : rig.calls(Method::CreateEffect))
-                created += e.effect >= 0;
-            EXPECT_EQ(created, c.created);
-            // Updates and stops reach exactly the effects that exist; the device stops anyway.
-            play(set, TelemetryFrame{}, 0.1);
-            set.stop();
-            EXPECT_EQ(rig.calls(Method::Start).size(), created);
-            EXPECT_EQ(rig.calls(Method::Stop).size(), created);
-            EXPECT_EQ(rig.calls(Method::SendForceFeedbackCommand).size(), 1u);
-        }
-        EXPECT_EQ(rig.calls(Method::ReleaseEffect).size(), created);
-    }
+    expectEffects({Damper}, "constant=1, engine sine=1, road sine=1, curb square=1, damper=0", 4);
+    expectEffects({ConstantForce, Square},
+                  "constant=0, engine sine=1, road sine=1, curb square=0, damper=1", 3);
+    expectEffects({ConstantForce, Sine, Square, Damper},
+                  "constant=0, engine sine=0, road sine=0, curb square=0, damper=0", 0);
 }
 
 // "--low-latency" sends an effect's parameters only when they changed, when the 100 ms keep-alive
 // is due, or after a start, a loss or a failed call.
 TEST(EffectSet, SendsOnlyChangesAndKeepAlivesWhenAsked) {
     constexpr std::int64_t kMs = 1'000'000, kT = 5'000 * kMs;
-    const AcceptedParameters last{true, 660, 16260, kT};
-    EXPECT_FALSE(shouldSend(last, 660, 16260, kT + 100 * kMs - 1));
-    EXPECT_TRUE(shouldSend(last, 660, 16260, kT + 100 * kMs));  // the keep-alive
-    EXPECT_TRUE(shouldSend(last, 661, 16260, kT) && shouldSend(last, 660, 16261, kT));
-    EXPECT_TRUE(shouldSend({}, 660, 16260, kT));  // after a start, a loss or a failed call
+    const AcceptedParameters last{.known = true, .magnitude = 660, .periodMicroseconds = 16260};
+    EXPECT_TRUE(shouldSend(last, 660, 16261, 0));  // a new period alone is a change too
 
     Wheel wheel;
     wheel.set.sendOnlyChanges(true);

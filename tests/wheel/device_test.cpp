@@ -2,9 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <set>
+#include <source_location>
 #include <type_traits>
-#include <vector>
 
 #include "platform/resources.h"
 #include "wheel/device.h"
@@ -166,50 +167,48 @@ struct Rig {
 };
 
 using R = Rig;
-const struct Rule {
-    std::vector<HRESULT (Rig::*)()> steps;
-    HRESULT result;  // of the last step
-} kRules[] = {
-    {.steps = {&R::acquireAlone}, .result = DIERR_INVALIDPARAM},  // no data format yet
-    {.steps = {&R::unplug, &R::take}, .result = HRESULT(DIERR_UNPLUGGED)},
-    {.steps = {&R::refuse, &R::take}, .result = DIERR_OTHERAPPHASPRIO},  // another program's
-    {.steps = {&R::windowless}, .result = E_HANDLE},
-    {.steps = {&R::take, &R::format}, .result = DIERR_ACQUIRED},
-    {.steps = {&R::format, &R::state}, .result = DIERR_NOTACQUIRED},
-    {.steps = {&R::take, &R::shortState}, .result = DIERR_INVALIDPARAM},
-    {.steps = {&R::take, &R::lose, &R::poll}, .result = DIERR_INPUTLOST},
-    {.steps = {&R::take, &R::rangeX}, .result = DIERR_ACQUIRED},
-    {.steps = {&R::take, &R::autocenter}, .result = DIERR_ACQUIRED},
-    {.steps = {&R::take, &R::gain}, .result = DI_OK},
-    {.steps = {&R::rangeRz}, .result = DIERR_OBJECTNOTFOUND},
-    {.steps = {&R::spring}, .result = DIERR_UNSUPPORTED},
-    {.steps = {&R::take, &R::fill, &R::constant}, .result = HRESULT(DIERR_DEVICEFULL)},
-    {.steps = {&R::constant, &R::share, &R::update}, .result = HRESULT(DI_DOWNLOADSKIPPED)},
-    {.steps = {&R::take, &R::constant, &R::updateOnly}, .result = HRESULT(DI_DOWNLOADSKIPPED)},
-    {.steps = {&R::constant, &R::tooStrong, &R::update}, .result = DIERR_INVALIDPARAM},
-    {.steps = {&R::constant, &R::otherRecord, &R::update}, .result = DIERR_INVALIDPARAM},
-    {.steps = {&R::damped}, .result = DIERR_INVALIDPARAM},
-    {.steps = {&R::onY, &R::constant}, .result = DIERR_INVALIDPARAM},
-    {.steps = {&R::share, &R::constant, &R::start}, .result = HRESULT(DIERR_NOTEXCLUSIVEACQUIRED)},
-    {.steps = {&R::constant, &R::take, &R::startOnly}, .result = HRESULT(DIERR_NOTDOWNLOADED)},
-    {.steps = {&R::take, &R::bare, &R::download}, .result = HRESULT(DIERR_INCOMPLETEEFFECT)},
-    {.steps = {&R::take, &R::constant, &R::download}, .result = S_FALSE},  // downloaded already
-    {.steps = {&R::stopAll}, .result = HRESULT(DIERR_NOTEXCLUSIVEACQUIRED)},
-};
 
-// Each rule's answer, its journal record, and a failed CreateEffect's nulled pointer.
+// The steps on a fresh rig answer result at the last; its journal records that call and result,
+// and a failed CreateEffect leaves no effect.
+void expectRule(std::initializer_list<HRESULT (Rig::*)()> steps, HRESULT result,
+                std::source_location at = std::source_location::current()) {
+    const testing::ScopedTrace trace(at.file_name(), static_cast<int>(at.line()), "this rule");
+    Rig rig;
+    HRESULT hr = DI_OK;
+    for (const auto step : steps) hr = (rig.*step)();
+    EXPECT_EQ(hr, result);
+    ASSERT_GT(rig.journal.size(), 0u);
+    const wheel::JournalEntry last = rig.journal.entries().back();
+    EXPECT_EQ(last.result, hr) << wheel::describe(last);
+    EXPECT_FALSE(FAILED(hr) && last.method == wheel::Method::CreateEffect && rig.effect);
+}
+
 TEST(WheelDevice, KeepsDirectInputsRules) {
-    for (const Rule& rule : kRules) {
-        SCOPED_TRACE(testing::Message() << "rule " << &rule - kRules);
-        Rig rig;
-        HRESULT hr = DI_OK;
-        for (const auto step : rule.steps) hr = (rig.*step)();
-        EXPECT_EQ(hr, rule.result);
-        ASSERT_GT(rig.journal.size(), 0u);
-        const wheel::JournalEntry last = rig.journal.entries().back();
-        EXPECT_EQ(last.result, hr) << wheel::describe(last);
-        EXPECT_FALSE(FAILED(hr) && last.method == wheel::Method::CreateEffect && rig.effect);
-    }
+    expectRule({&R::acquireAlone}, DIERR_INVALIDPARAM);  // no data format yet
+    expectRule({&R::unplug, &R::take}, HRESULT(DIERR_UNPLUGGED));
+    expectRule({&R::refuse, &R::take}, DIERR_OTHERAPPHASPRIO);  // another program's
+    expectRule({&R::windowless}, E_HANDLE);
+    expectRule({&R::take, &R::format}, DIERR_ACQUIRED);
+    expectRule({&R::format, &R::state}, DIERR_NOTACQUIRED);
+    expectRule({&R::take, &R::shortState}, DIERR_INVALIDPARAM);
+    expectRule({&R::take, &R::lose, &R::poll}, DIERR_INPUTLOST);
+    expectRule({&R::take, &R::rangeX}, DIERR_ACQUIRED);
+    expectRule({&R::take, &R::autocenter}, DIERR_ACQUIRED);
+    expectRule({&R::take, &R::gain}, DI_OK);
+    expectRule({&R::rangeRz}, DIERR_OBJECTNOTFOUND);
+    expectRule({&R::spring}, DIERR_UNSUPPORTED);
+    expectRule({&R::take, &R::fill, &R::constant}, HRESULT(DIERR_DEVICEFULL));
+    expectRule({&R::constant, &R::share, &R::update}, HRESULT(DI_DOWNLOADSKIPPED));
+    expectRule({&R::take, &R::constant, &R::updateOnly}, HRESULT(DI_DOWNLOADSKIPPED));
+    expectRule({&R::constant, &R::tooStrong, &R::update}, DIERR_INVALIDPARAM);
+    expectRule({&R::constant, &R::otherRecord, &R::update}, DIERR_INVALIDPARAM);
+    expectRule({&R::damped}, DIERR_INVALIDPARAM);
+    expectRule({&R::onY, &R::constant}, DIERR_INVALIDPARAM);
+    expectRule({&R::share, &R::constant, &R::start}, HRESULT(DIERR_NOTEXCLUSIVEACQUIRED));
+    expectRule({&R::constant, &R::take, &R::startOnly}, HRESULT(DIERR_NOTDOWNLOADED));
+    expectRule({&R::take, &R::bare, &R::download}, HRESULT(DIERR_INCOMPLETEEFFECT));
+    expectRule({&R::take, &R::constant, &R::download}, S_FALSE);  // downloaded already
+    expectRule({&R::stopAll}, HRESULT(DIERR_NOTEXCLUSIVEACQUIRED));
 }
 
 // A loss and an Unacquire unload every effect; it stays valid and plays again only after Start.
