@@ -1,9 +1,8 @@
-// The force synthesis, one frame and gain per row, and the effects a wheel lacking some gets.
+// The force synthesis, one frame and gain per case, and the effects a wheel lacking some gets.
 #include "ffb/effect_set.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <limits>
 #include <sstream>
 #include <string>

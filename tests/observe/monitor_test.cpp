@@ -13,7 +13,8 @@ constexpr std::int64_t kMs = 1'000'000;
 
 struct FixedRim final : RimProbe {
     bool read(double& torque, double& angle) override {
-        torque = 0.344, angle = -12.34;
+        torque = 0.344;
+        angle = -12.34;
         return true;
     }
 };

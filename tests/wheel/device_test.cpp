@@ -71,6 +71,8 @@ struct StubDriver final : wheel::Driver {
 };
 
 constexpr DWORD kExclusive = DISCL_EXCLUSIVE | DISCL_BACKGROUND;
+constexpr DWORD kFlags = DIEFF_CARTESIAN | DIEFF_OBJECTOFFSETS;
+constexpr DWORD kEffectSize = sizeof(DIEFFECT), kForceSize = sizeof(DICONSTANTFORCE);
 
 // A device over a stub and the steps the rules are made of: each answers its DirectInput call's
 // result, a fault or a change of the effect's parameters DI_OK.
@@ -83,20 +85,9 @@ struct Rig {
     DICONSTANTFORCE force{2500};
     DWORD axis = DIJOFS_X;
     LONG direction = 1;
-    DIEFFECT parameters{sizeof(DIEFFECT),
-                        DIEFF_CARTESIAN | DIEFF_OBJECTOFFSETS,
-                        INFINITE,
-                        0,
-                        DI_FFNOMINALMAX,
-                        DIEB_NOTRIGGER,
-                        0,
-                        1,
-                        &axis,
-                        &direction,
-                        nullptr,
-                        sizeof force,
-                        &force,
-                        0};
+    DIEFFECT parameters = {kEffectSize,    kFlags,     INFINITE, 0,     DI_FFNOMINALMAX,
+                           DIEB_NOTRIGGER, 0,          1,        &axis, &direction,
+                           nullptr,        kForceSize, &force,   0};
     DICONDITION damper{0, 10001, 0, 10000, 10000, 0};  // a coefficient beyond 10000
     DIJOYSTATE2 js{};
 
@@ -140,9 +131,7 @@ struct Rig {
     HRESULT lose() { return set(wheel.answer, DriverStatus::Lost); }
     HRESULT fill() { return set(wheel.downloadAnswer, DriverStatus::NoRoom); }
     HRESULT rangeX() { return setRange(DIDFT_ABSAXIS | DIDFT_MAKEINSTANCE(0) | DIDFT_FFACTUATOR); }
-    HRESULT rangeRz() {
-        return setRange(DIDFT_ABSAXIS | DIDFT_MAKEINSTANCE(5));
-    }  // the device lacks it
+    HRESULT rangeRz() { return setRange(DIDFT_ABSAXIS | DIDFT_MAKEINSTANCE(5)); }  // it has none
     HRESULT autocenter() { return setDword(DIPROP_AUTOCENTER, 0); }
     HRESULT gain() { return setDword(DIPROP_FFGAIN, 5000); }
     HRESULT constant() { return create(GUID_ConstantForce); }
