@@ -23,8 +23,7 @@ TEST(TelemetryReceiver, TakesWhatWaitsUpToAnEmptyOrOversizedDatagramAndTheNewest
     fake::LoopbackPeer game;
     TelemetryFrame latest;
     std::int64_t lastTelemetryTime = 0;
-    // Pass i drains at (i + 1) s what was sent before it; the frame's speed and the time of the
-    // newest telemetry after it.
+    // Pass i drains at (i + 1) s what was sent before it: the frame's speed, its time.
     const struct {
         std::vector<std::string> sent;
         double speed;

@@ -16,22 +16,20 @@ namespace {
 
 using wheel::DriverStatus;
 using wheel::EffectHandle;
+using enum DriverStatus;
+using enum wheel::EffectKind;
 
 struct StubWheel {
-    wheel::DriverInfo info;
-    DriverStatus acquireAnswer = DriverStatus::Ok, answer = DriverStatus::Ok,  // answer: the rest
-        downloadAnswer = DriverStatus::Ok;
+    // Three axes, twelve buttons, a hat; constant force, sine, square, damper.
+    wheel::DriverInfo info{
+        .effects = kindBit(ConstantForce) | kindBit(Sine) | kindBit(Square) | kindBit(Damper),
+        .axes = {true, true, true},
+        .buttonCount = 12,
+        .povCount = 1};
+    DriverStatus acquireAnswer = Ok, downloadAnswer = Ok, answer = Ok;  // answer: the rest
     bool acquired = false;
     std::set<int> loaded, playing;
     int nextHandle = 0;
-    StubWheel() {  // three axes, twelve buttons, a hat; constant force, sine, square, damper
-        using enum wheel::EffectKind;
-        for (const auto kind : {ConstantForce, Sine, Square, Damper})
-            info.effects |= wheel::kindBit(kind);
-        info.axes[0] = info.axes[1] = info.axes[2] = true;
-        info.buttonCount = 12;
-        info.povCount = 1;
-    }
     /// Forgets one handle of a set, or all of them (kNoHandle), and answers.
     DriverStatus forget(std::set<int>& from, EffectHandle h) {
         if (h == wheel::kNoHandle) from.clear();
@@ -45,18 +43,17 @@ struct StubDriver final : wheel::Driver {
     StubWheel& w;
     const wheel::DriverInfo& info() const override { return w.info; }
     DriverStatus acquire(bool) override {
-        w.acquired = w.acquireAnswer == DriverStatus::Ok;
+        w.acquired = w.acquireAnswer == Ok;
         return w.acquireAnswer;
     }
     void unacquire() override { w.acquired = false; }
     DriverStatus readInput(wheel::InputState&) override { return w.answer; }
     DriverStatus download(const wheel::EffectParameters&, EffectHandle& h) override {
-        if (w.downloadAnswer == DriverStatus::Ok && h == wheel::kNoHandle)
-            w.loaded.insert(h = w.nextHandle++);
+        if (w.downloadAnswer == Ok && h == wheel::kNoHandle) w.loaded.insert(h = w.nextHandle++);
         return w.downloadAnswer;
     }
     DriverStatus start(EffectHandle h, std::uint32_t) override {
-        if (w.answer == DriverStatus::Ok) w.playing.insert(h);
+        if (w.answer == Ok) w.playing.insert(h);
         return w.answer;
     }
     DriverStatus stop(EffectHandle h) override { return w.forget(w.playing, h); }
@@ -126,10 +123,10 @@ struct Rig {
     HRESULT state() { return device->GetDeviceState(sizeof js, &js); }
     HRESULT shortState() { return device->GetDeviceState(80, &js); }
     HRESULT poll() { return device->Poll(); }
-    HRESULT unplug() { return set(wheel.acquireAnswer, DriverStatus::Unplugged); }
-    HRESULT refuse() { return set(wheel.acquireAnswer, DriverStatus::Refused); }
-    HRESULT lose() { return set(wheel.answer, DriverStatus::Lost); }
-    HRESULT fill() { return set(wheel.downloadAnswer, DriverStatus::NoRoom); }
+    HRESULT unplug() { return set(wheel.acquireAnswer, Unplugged); }
+    HRESULT refuse() { return set(wheel.acquireAnswer, Refused); }
+    HRESULT lose() { return set(wheel.answer, Lost); }
+    HRESULT fill() { return set(wheel.downloadAnswer, NoRoom); }
     HRESULT rangeX() { return setRange(DIDFT_ABSAXIS | DIDFT_MAKEINSTANCE(0) | DIDFT_FFACTUATOR); }
     HRESULT rangeRz() { return setRange(DIDFT_ABSAXIS | DIDFT_MAKEINSTANCE(5)); }  // it has none
     HRESULT autocenter() { return setDword(DIPROP_AUTOCENTER, 0); }
@@ -212,7 +209,7 @@ TEST(WheelDevice, LossAndUnacquireUnloadEffectsThatStayUsable) {
             r.lose();
             EXPECT_EQ(r.state(), DIERR_INPUTLOST);
             EXPECT_EQ(r.state(), DIERR_NOTACQUIRED);
-            r.wheel.answer = DriverStatus::Ok;
+            r.wheel.answer = Ok;
         } else {
             EXPECT_EQ(r.device->Unacquire(), DI_OK);
         }
