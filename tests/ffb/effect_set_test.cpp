@@ -142,9 +142,8 @@ TEST(ForceSynthesis, SmoothingFollowsTimeAndRestartsAfterAStop) {
         play(set, {.aligningTorque = torque}, 0.35, {.smoothMs = smoothMs}, ms * 1'000'000);
         return set.lastSent().constantForce.magnitude;
     };
-    EXPECT_EQ(at(0), 0);  // starts from 0, covers no time
-    std::int64_t ms = 0;
-    for (const LONG expected : {634, 1153, 1579, 1927, 2212}) EXPECT_EQ(at(ms += 4), expected);
+    // From 0 (the first pass covers no time), a pass every 4 ms.
+    for (int i = 0; const LONG e : {0, 634, 1153, 1579, 1927, 2212}) EXPECT_EQ(at(4 * i++), e);
     set.stop();
     EXPECT_EQ(at(100), 0);
     EXPECT_EQ(at(120), 2212);  // again from 0; 63 % (1 - 1/e) in one pass
@@ -157,7 +156,7 @@ TEST(ForceSynthesis, SmoothingFollowsTimeAndRestartsAfterAStop) {
     EXPECT_EQ(at(5000, 20, -1), -3500);
     // Pass by pass the approach must end on the target, not a rounding step (one unit) short.
     set.stop();
-    for (ms = 0; ms <= 1000; ms += 4)
+    for (std::int64_t ms = 0; ms <= 1000; ms += 4)
         play(set, {.aligningTorque = -0.9}, 0.1, {.smoothMs = 20}, ms * 1'000'000);
     EXPECT_EQ(set.lastSent().constantForce.magnitude, -900);
 }

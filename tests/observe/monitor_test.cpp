@@ -22,25 +22,20 @@ struct FixedRim final : RimProbe {
 /// The worked example playing, the constant force clipped, 250 datagrams a second, the newest
 /// 3 ms old, the wheel at -1532.
 PassRecord playing(std::int64_t now) {
-    const torvane::SentEffects sent{
-        .constantForce = {.magnitude = -420, .clipped = true, .sent = true},
-        .engineSine = {.magnitude = 660, .periodMicroseconds = 16260, .sent = true},
-        .roadSine = {.magnitude = 176, .periodMicroseconds = 13890, .sent = true},
-        .curbSquare = {.magnitude = 800, .periodMicroseconds = 9585, .sent = true},
-        .damper = {.magnitude = 250, .sent = true},
-        .started = true};
-    return {.now = now,
-            .applied = true,
-            .wheelKnown = true,
-            .wheelX = -1532,
-            .effects = sent,
-            .datagrams = static_cast<std::uint64_t>(now / (4 * kMs)),
-            .lastTelemetryTime = now - 3 * kMs};
+    PassRecord pass{.now = now, .applied = true, .wheelKnown = true, .wheelX = -1532};
+    pass.datagrams = static_cast<std::uint64_t>(now / (4 * kMs));
+    pass.lastTelemetryTime = now - 3 * kMs;
+    pass.effects = {.constantForce = {.magnitude = -420, .clipped = true, .sent = true},
+                    .engineSine = {.magnitude = 660, .periodMicroseconds = 16260, .sent = true},
+                    .roadSine = {.magnitude = 176, .periodMicroseconds = 13890, .sent = true},
+                    .curbSquare = {.magnitude = 800, .periodMicroseconds = 9585, .sent = true},
+                    .damper = {.magnitude = 250, .sent = true},
+                    .started = true};
+    return pass;
 }
 
 TEST(Monitor, ShowsOnePassInOneLine) {
-    PassRecord idle;
-    idle.now = 1000 * kMs;
+    const PassRecord idle{.now = 1000 * kMs};
     PassRecord noDamper = playing(1000 * kMs);
     noDamper.effects.damper.sent = false;
     FixedRim rim;

@@ -68,11 +68,10 @@ struct StubDriver final : wheel::Driver {
 };
 
 constexpr DWORD kExclusive = DISCL_EXCLUSIVE | DISCL_BACKGROUND;
-constexpr DWORD kFlags = DIEFF_CARTESIAN | DIEFF_OBJECTOFFSETS;
+constexpr DWORD kFlags = DIEFF_CARTESIAN | DIEFF_OBJECTOFFSETS, kRecord = DIEP_TYPESPECIFICPARAMS;
 constexpr DWORD kEffectSize = sizeof(DIEFFECT), kForceSize = sizeof(DICONSTANTFORCE);
 
-// A device over a stub and the steps the rules are made of: each answers its DirectInput call's
-// result, a fault or a change of the effect's parameters DI_OK.
+// A device over a stub; each step answers its DirectInput call's result, a fault or tweak DI_OK.
 struct Rig {
     StubWheel wheel;
     wheel::Journal journal{256};
@@ -82,9 +81,9 @@ struct Rig {
     DICONSTANTFORCE force{2500};
     DWORD axis = DIJOFS_X;
     LONG direction = 1;
-    DIEFFECT parameters = {kEffectSize,    kFlags,     INFINITE, 0,     DI_FFNOMINALMAX,
-                           DIEB_NOTRIGGER, 0,          1,        &axis, &direction,
-                           nullptr,        kForceSize, &force,   0};
+    DIEFFECT params = {kEffectSize,    kFlags,     INFINITE, 0,     DI_FFNOMINALMAX,
+                       DIEB_NOTRIGGER, 0,          1,        &axis, &direction,
+                       nullptr,        kForceSize, &force,   0};
     DICONDITION damper{0, 10001, 0, 10000, 10000, 0};  // a coefficient beyond 10000
     DIJOYSTATE2 js{};
 
@@ -106,9 +105,7 @@ struct Rig {
         DIPROPDWORD p{{sizeof p, sizeof p.diph, 0, DIPH_DEVICE}, value};
         return device->SetProperty(property, &p.diph);
     }
-    HRESULT create(REFGUID type) {
-        return device->CreateEffect(type, &parameters, effect.put(), nullptr);
-    }
+    HRESULT create(REFGUID type) { return device->CreateEffect(type, &params, effect.put(), {}); }
     DWORD status() {
         DWORD s = 0xDEAD;
         effect->GetEffectStatus(&s);
@@ -134,17 +131,15 @@ struct Rig {
     HRESULT constant() { return create(GUID_ConstantForce); }
     HRESULT spring() { return create(GUID_Spring); }
     HRESULT damped() {
-        parameters.cbTypeSpecificParams = sizeof damper;
-        parameters.lpvTypeSpecificParams = &damper;
+        params.cbTypeSpecificParams = sizeof damper;
+        params.lpvTypeSpecificParams = &damper;
         return create(GUID_Damper);
     }
     HRESULT bare() { return device->CreateEffect(GUID_Sine, nullptr, effect.put(), nullptr); }
-    HRESULT update() { return effect->SetParameters(&parameters, DIEP_TYPESPECIFICPARAMS); }
-    HRESULT updateOnly() {
-        return effect->SetParameters(&parameters, DIEP_TYPESPECIFICPARAMS | DIEP_NODOWNLOAD);
-    }
+    HRESULT update() { return effect->SetParameters(&params, kRecord); }
+    HRESULT updateOnly() { return effect->SetParameters(&params, kRecord | DIEP_NODOWNLOAD); }
     HRESULT tooStrong() { return set(force.lMagnitude, -10001); }
-    HRESULT otherRecord() { return set(parameters.cbTypeSpecificParams, 16); }
+    HRESULT otherRecord() { return set(params.cbTypeSpecificParams, 16); }
     HRESULT onY() { return set(axis, DIJOFS_Y); }
     HRESULT start() { return effect->Start(1, 0); }
     HRESULT startOnly() { return effect->Start(1, DIES_NODOWNLOAD); }
