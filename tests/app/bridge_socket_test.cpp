@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
 
 #include "support/loopback_peer.h"
 #include "support/wheel_rig.h"
@@ -19,33 +18,34 @@ using wheel::Method;
 // with fresh telemetry (aligning torque pass/20) from the second one on, then Ctrl+C.
 TEST(BridgeRun, KeepsTheForcesAliveThroughLossAndFailedStarts) {
     const std::string retrying = "Could not start the force-feedback effects; retrying.\n";
-    const std::string playingAgain = "Force-feedback effects are playing again.\n";
+    const std::string again = retrying + "Force-feedback effects are playing again.\n";
     const struct {
-        const char* what;
-        std::function<void(fake::Rig&, int pass)> afterPass;  // pass 0: before the run
-        std::string err;
+        // After pass loseReadAt a read is lost, after awayAt the wheel is away for 15 ms; Start
+        // fails until pass startFailsUntil.
+        int loseReadAt = -1, awayAt = -1, startFailsUntil = 0;
+        std::string err{};
         std::string forces;  // whether the wheel pushed in the 4 ms after each pass
         std::size_t starts;  // Start calls of the constant force
     } cases[] = {
-        // clang-format off
-        {"a well-behaved wheel", nullptr, "", "011111111111", 1},
+        {.forces = "011111111111", .starts = 1},  // a well-behaved wheel
         // Reports go out in passes 5 and 9: the wheel comes back at once, without its effects.
-        {"lost at a poll and acquired again at once", [](fake::Rig& r, int pass) { r.source.loseNextRead = pass == 4; }, "", "011101111111", 2},
-        {"away from pass 3 to pass 7", [](fake::Rig& r, int pass) { if (pass == 3) r.wheel.loseFor(15'000'000); }, retrying + playingAgain, "011000000111", 7},
-        {"Start fails once", [](fake::Rig& r, int pass) { r.wheel.failStart(pass < 2); }, retrying + playingAgain, "001111111111", 2},
-        {"Start always fails", [](fake::Rig& r, int) { r.wheel.failStart(true); }, retrying, "000000000000", 11},
-        // clang-format on
+        {.loseReadAt = 4, .forces = "011101111111", .starts = 2},
+        {.awayAt = 3, .err = again, .forces = "011000000111", .starts = 7},  // until pass 7
+        {.startFailsUntil = 2, .err = again, .forces = "001111111111", .starts = 2},
+        {.startFailsUntil = 13, .err = retrying, .forces = "000000000000", .starts = 11},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(&c - cases);
         fake::Rig rig;
-        if (c.afterPass) c.afterPass(rig, 0);
+        rig.wheel.failStart(c.startFailsUntil > 0);
         fake::LoopbackPeer game;
         std::string forces;
         rig.clock.onSleep = [&](fake::SimulatedClock& clock) {
             const int pass = clock.sleeps;
             forces += std::abs(rig.wheel.readout().torqueNewtonMetres) > 0 ? '1' : '0';
-            if (c.afterPass) c.afterPass(rig, pass);
+            rig.source.loseNextRead = pass == c.loseReadAt;
+            if (pass == c.awayAt) rig.wheel.loseFor(15'000'000);
+            rig.wheel.failStart(pass < c.startFailsUntil);
             game.sendTo(kTelemetryPort, "{\"aligningTorque\":" + std::to_string(pass / 20.0) + "}");
             if (pass == 12) rig.running = false;
         };

@@ -2,10 +2,10 @@
 #include "app/settings.h"
 
 #include "platform/text.h"
+#include "support/changed_settings.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,59 +14,54 @@ namespace {
 
 TEST(Settings, ReadsTheTextOrNamesEachProblem) {
     const struct {
-        const char* name;
         std::string text;
-        std::function<void(BridgeOptions&)> expected;  // applied to the defaults
-        std::string problems;                          // the start-up lines, joined by '\n'
+        std::string read{};      // as the command line would give it
+        std::string problems{};  // the start-up lines, joined by '\n'
     } cases[] = {
-        {"every kind of key",
-         "gain = 0.2\ninvert = true\ndevice = \"Wheel\"\ndevice-index = 1\nsteering = 0.8\n"
-         "min-force = 0.03\nsmooth = 10\nlow-latency = true\nmonitor = true\ntrace = \"lap.csv\"\n"
-         "wait = true\nvirtual-wheel = true # a comment\n",
-         [](BridgeOptions& o) {
-             o.live.gain = 0.2, o.live.invert = true, o.nameFilter = "wheel", o.deviceIndex = 1;
-             o.live.tuning.steering = 0.8, o.live.tuning.minForce = 0.03,
-             o.live.tuning.smoothMs = 10;
-             o.lowLatency = o.monitor = o.wait = o.virtualWheel = true;
-             o.tracePath = TORVANE_WIDE("lap.csv");
-         },
-         ""},
-        {"an empty file", "", nullptr, ""},
-        {"types, ranges and unknown keys: the rest still applies",
-         "gain = 0.5\nsteering = \"1\"\nsmooth = 12.5\ninvert = 1\ndevice-index = 3000000000\n"
-         "gian = 0.2\nengine = nan\n[road]\n",
-         [](BridgeOptions& o) { o.live.tuning.smoothMs = 12.5; },
-         "c.toml:1: gain must be a number from 0 to 0.35; using the default 0.1.\n"
-         "c.toml:2: steering must be a number from 0 to 2; using the default 1.\n"
-         "c.toml:4: invert must be true or false; using the default false.\n"
-         "c.toml:5: device-index must be a whole number; using the default -1.\n"
-         "c.toml:6: unknown setting \"gian\"; ignored.\n"
-         "c.toml:7: engine must be a number from 0 to 2; using the default 1.\n"
-         "c.toml:8: road must be a number from 0 to 2; using the default 1."},
-        {"a key twice: nothing applies", "smooth = 10\ngain = 0.1\ngain = 0.2\n", nullptr,
-         "c.toml:3: Error while parsing key-value pair: cannot redefine existing floating-point "
-         "'gain'; using the defaults."},
-        {"not UTF-8: nothing applies", "smooth = 10\ndevice = \"\xff\"\n", nullptr,
-         "c.toml:2: Encountered invalid utf-8 sequence; using the defaults."},
+        {.text = "gain = 0.2\ninvert = true\ndevice = \"Wheel\"\ndevice-index = 1\nsteering = 0.8\n"
+                 "min-force = 0.03\nsmooth = 10\nlow-latency = true\nmonitor = true\n"
+                 "trace = \"lap.csv\"\nwait = true\nvirtual-wheel = true # a comment\n",
+         .read =
+             "--invert=true --gain=0.2 --device-index=1 --device=\"wheel\" --virtual-wheel=true "
+             "--monitor=true --trace=\"lap.csv\" --low-latency=true --steering=0.8 "
+             "--min-force=0.03 --smooth=10 --wait=true"},
+        {.text = ""},
+        // Types, ranges and unknown keys: the rest still applies.
+        {.text =
+             "gain = 0.5\nsteering = \"1\"\nsmooth = 12.5\ninvert = 1\ndevice-index = 3000000000\n"
+             "gian = 0.2\nengine = nan\n[road]\n",
+         .read = "--smooth=12.5",
+         .problems = "c.toml:1: gain must be a number from 0 to 0.35; using the default 0.1.\n"
+                     "c.toml:2: steering must be a number from 0 to 2; using the default 1.\n"
+                     "c.toml:4: invert must be true or false; using the default false.\n"
+                     "c.toml:5: device-index must be a whole number; using the default -1.\n"
+                     "c.toml:6: unknown setting \"gian\"; ignored.\n"
+                     "c.toml:7: engine must be a number from 0 to 2; using the default 1.\n"
+                     "c.toml:8: road must be a number from 0 to 2; using the default 1."},
+        // A key twice, or text that is not UTF-8: nothing applies.
+        {.text = "smooth = 10\ngain = 0.1\ngain = 0.2\n",
+         .problems = "c.toml:3: Error while parsing key-value pair: cannot redefine existing "
+                     "floating-point 'gain'; using the defaults."},
+        {.text = "smooth = 10\ndevice = \"\xff\"\n",
+         .problems = "c.toml:2: Encountered invalid utf-8 sequence; using the defaults."},
     };
     for (const auto& c : cases) {
-        BridgeOptions read, expected;
-        if (c.expected) c.expected(expected);
+        SCOPED_TRACE(c.text);
+        BridgeOptions read;
         std::vector<SettingsProblem> problems;
-        EXPECT_EQ(applySettingsText(c.text, "c.toml", read, problems), c.problems.empty())
-            << c.name;
+        EXPECT_EQ(applySettingsText(c.text, "c.toml", read, problems), c.problems.empty());
         std::string lines;
         for (const SettingsProblem& p : problems) lines += (lines.empty() ? "" : "\n") + p.line();
-        EXPECT_EQ(lines, c.problems) << c.name;
-        // The written file shows every setting: equal files, equal settings.
-        EXPECT_EQ(formatSettings(read), formatSettings(expected)) << c.name;
+        EXPECT_EQ(lines, c.problems);
+        EXPECT_EQ(fake::changedSettings(read), c.read);
     }
 }
 
 TEST(Settings, WrittenFileReadsBackAndTheCommandLineWins) {
-    BridgeOptions file;
-    file.live.gain = 0.123456789, file.live.tuning.steering = 0.5, file.live.tuning.smoothMs = 1e-5;
-    file.nameFilter = "a\"b\\c\x01", file.tracePath = TORVANE_WIDE("d\u00E9j\u00E0.csv");
+    const BridgeOptions file{
+        .live = {.gain = 0.123456789, .tuning = {.steering = 0.5, .smoothMs = 1e-5}},
+        .nameFilter = "a\"b\\c\x01",
+        .tracePath = TORVANE_WIDE("d\u00E9j\u00E0.csv")};
     BridgeOptions read;
     std::vector<SettingsProblem> problems;
     EXPECT_TRUE(applySettingsText(formatSettings(file), "w.toml", read, problems));
@@ -83,31 +78,32 @@ TEST(Settings, WrittenFileReadsBackAndTheCommandLineWins) {
     EXPECT_TRUE(given.gave("--gain") && !given.gave("--steering"));  // the file's steering applies
     EXPECT_EQ(describeChanges(file, read, given), "");
     BridgeOptions changed = file;
-    changed.live.gain = 0.2, changed.live.tuning.engine = 0.5, changed.deviceIndex = 2;
+    changed.live.gain = 0.2;
+    changed.live.tuning.engine = 0.5;
+    changed.deviceIndex = 2;
     EXPECT_EQ(describeChanges(file, changed, given),
               "gain 0.123456789 -> 0.2 (the command line's --gain wins), engine 1 -> 0.5, "
               "device-index -1 -> 2 (after a restart)");
 }
 
+// The candidates for these folders, joined by '|'.
+std::string candidates(bool windows, const char* folder, const char* appData, const char* xdg,
+                       const char* home) {
+    std::string found;
+    for (const platform::WideString& path :
+         settingsCandidates(toWide(folder), windows, toWide(appData), toWide(xdg), toWide(home)))
+        found += (found.empty() ? "" : "|") + toUtf8(path);
+    return found;
+}
+
 TEST(Settings, LooksBesideTheProgramThenInTheUsersFolder) {
-    const struct {
-        bool windows;
-        const char *folder, *appData, *xdg, *home, *expected;  // the candidates joined by '|'
-    } cases[] = {
-        // clang-format off
-        {true, "C:\\B\\", "C:\\AppData", "/x", "/h", "C:\\B\\torvane-bridge.toml|C:\\AppData\\torvane-bridge\\config.toml"},
-        {false, "/opt/tb/", "C:\\x", "/home/u/.cfg", "/home/u", "/opt/tb/torvane-bridge.toml|/home/u/.cfg/torvane-bridge/config.toml"},
-        {false, "", "", "relative", "/home/u", "/home/u/.config/torvane-bridge/config.toml"},
-        {false, "", "", "", "", ""},
-        // clang-format on
-    };
-    for (const auto& c : cases) {
-        std::string found;
-        for (const platform::WideString& path : settingsCandidates(
-                 toWide(c.folder), c.windows, toWide(c.appData), toWide(c.xdg), toWide(c.home)))
-            found += (found.empty() ? "" : "|") + toUtf8(path);
-        EXPECT_EQ(found, c.expected);
-    }
+    EXPECT_EQ(candidates(true, "C:\\B\\", "C:\\AppData", "/x", "/h"),
+              "C:\\B\\torvane-bridge.toml|C:\\AppData\\torvane-bridge\\config.toml");
+    EXPECT_EQ(candidates(false, "/opt/tb/", "C:\\x", "/home/u/.cfg", "/home/u"),
+              "/opt/tb/torvane-bridge.toml|/home/u/.cfg/torvane-bridge/config.toml");
+    EXPECT_EQ(candidates(false, "", "", "relative", "/home/u"),
+              "/home/u/.config/torvane-bridge/config.toml");
+    EXPECT_EQ(candidates(false, "", "", "", ""), "");
 }
 
 }  // namespace

@@ -31,47 +31,44 @@ std::vector<ControllerInfo> controllers(const std::string& letters) {
 }
 
 TEST(ControllerSelection, ChoosesByIndexOrNameAndNeverWithoutForceFeedback) {
+    const std::string noFfb =
+        "No force-feedback controller name contains \"fanatec\"; using [1] Other Wheel.\n";
+    const std::string noZzz = "No controller name contains \"zzz\"; using [1] Other Wheel.\n";
+    const std::string noUber = "No controller name contains \"\u00fcber\"; using [0] Wheel.\n";
     const struct {
-        const char* what;
-        const char* controllers;
-        std::int32_t deviceIndex;
-        const char* nameFilter;
-        int expectedIndex;          // -1: selection fails with expectedError
-        const char* expectedError;  // nullptr: none
+        const char* list;  // the controllers by letter
+        std::int32_t index = -1;
+        const char* filter = "";
+        int chosen = -1;  // none: the selection fails with err
+        std::string err{};
     } cases[] = {
-        // clang-format off
-        {"no controller, by name", "", -1, "fanatec", -1, kNoController},
-        {"index equal to the count", "O", 1, "", -1, kBadIndex},
-        {"index of a controller without force feedback", "oF", 0, "fanatec", -1, kBadIndex},
-        {"only non-force-feedback controllers", "f", -1, "fanatec", -1, kNoController},
-        {"name match ignores ASCII case", "OF", -1, "fanatec", 1, nullptr},
-        {"a match without force feedback: the first with it, announced", "fO", -1, "fanatec", 1,
-         "No force-feedback controller name contains \"fanatec\"; using [1] Other Wheel.\n"},
-        {"of two matches the earlier wins", "OFF", -1, "csl", 1, nullptr},
-        {"an index ignores a filter that matches another", "OF", 0, "fanatec", 0, nullptr},
-        {"an empty filter chooses the first with force feedback", "oF", -1, "", 1, nullptr},
-        {"any negative index selects by name", "OF", -3, "fanatec", 1, nullptr},
-        {"no match: the first with force feedback, announced", "oOF", -1, "zzz", 1,
-         "No controller name contains \"zzz\"; using [1] Other Wheel.\n"},
+        {.list = "", .filter = "fanatec", .err = kNoController},
+        {.list = "O", .index = 1, .err = kBadIndex},  // the count
+        {.list = "oF", .index = 0, .filter = "fanatec", .err = kBadIndex},
+        {.list = "f", .filter = "fanatec", .err = kNoController},
+        {.list = "OF", .filter = "fanatec", .chosen = 1},  // ASCII case is ignored
+        // A match without force feedback: the first with it, announced.
+        {.list = "fO", .filter = "fanatec", .chosen = 1, .err = noFfb},
+        {.list = "OFF", .filter = "csl", .chosen = 1},  // of two matches the earlier wins
+        {.list = "OF", .index = 0, .filter = "fanatec", .chosen = 0},  // an index wins
+        {.list = "oF", .chosen = 1},  // no filter: the first with force feedback
+        {.list = "OF", .index = -3, .filter = "fanatec", .chosen = 1},  // any negative: by name
+        {.list = "oOF", .filter = "zzz", .chosen = 1, .err = noZzz},    // no match: as above
         // The filter was lowercased byte-wise; non-ASCII capitals in names are not folded.
-        {"non-ASCII capitals must match exactly", "WU", -1, "\u00fcber", 0,
-         "No controller name contains \"\u00fcber\"; using [0] Wheel.\n"},
-        {"non-ASCII text matches byte for byte", "WU", -1, "\u00DCber", 1, nullptr},
-        // clang-format on
+        {.list = "WU", .filter = "\u00fcber", .chosen = 0, .err = noUber},
+        {.list = "WU", .filter = "\u00DCber", .chosen = 1},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        const std::vector<ControllerInfo> list = controllers(c.controllers);
+        SCOPED_TRACE(testing::Message() << c.list << " " << c.index << " " << c.filter);
+        const std::vector<ControllerInfo> list = controllers(c.list);
         std::ostringstream out, err;
-        const ControllerInfo* chosen =
-            selectController(list, c.deviceIndex, c.nameFilter, out, err);
-        if (c.expectedIndex < 0) {
+        const ControllerInfo* chosen = selectController(list, c.index, c.filter, out, err);
+        EXPECT_EQ(err.str(), c.err);
+        if (c.chosen < 0) {
             EXPECT_EQ(chosen, nullptr);
-            EXPECT_EQ(err.str(), c.expectedError);
             EXPECT_EQ(out.str(), "");
         } else {
-            ASSERT_EQ(chosen, &list[static_cast<std::size_t>(c.expectedIndex)]);
-            EXPECT_EQ(err.str(), c.expectedError != nullptr ? c.expectedError : "");
+            ASSERT_EQ(chosen, &list[static_cast<std::size_t>(c.chosen)]);
             EXPECT_EQ(out.str(), "Selected: " + toUtf8(chosen->productName) + "\n");
         }
     }

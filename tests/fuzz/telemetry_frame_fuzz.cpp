@@ -1,7 +1,9 @@
 // Fuzzes the telemetry reader against a reference correct by inspection: std::string search for
 // the key, glibc's strtod (Linux only, "C" locale) on a zero-terminated copy, which stops at a
 // zero byte as the reader must, for the number. glibc 2.36 rounds some hex values just above half
-// the smallest subnormal to zero: a hex number's extent comes from strtod, its value from exactHex.
+// the smallest subnormal to zero: a hex number's extent comes from strtod, its value from
+// std::from_chars, which rounds exactly.
+#include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +15,7 @@
 #include <string_view>
 #include <utility>
 
+#include "support/frame_fields.h"
 #include "telemetry/number_scan.h"
 #include "telemetry/telemetry_frame.h"
 
@@ -34,52 +37,6 @@ bool same(double a, double b) {
     return a == b && std::signbit(a) == std::signbit(b);
 }
 
-/// Hex digits with optional '.' and "p<exponent>" (no sign, no 0x) rounded to nearest, ties even.
-double exactHex(std::string_view number) {
-    std::string bits;
-    std::int64_t pointBits = -1;
-    std::size_t i = 0;
-    for (; i < number.size() && number[i] != 'p' && number[i] != 'P'; ++i) {
-        if (number[i] == '.') {
-            pointBits = static_cast<std::int64_t>(bits.size());
-            continue;
-        }
-        const char c = number[i];
-        const int digit = c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
-        for (int b = 3; b >= 0; --b) bits += ((digit >> b) & 1) ? '1' : '0';
-    }
-    if (pointBits < 0) pointBits = static_cast<std::int64_t>(bits.size());
-    std::int64_t exponent = 0;
-    if (i < number.size()) {
-        const bool negative = number[i + 1] == '-';
-        for (std::size_t j = i + 1; j < number.size(); ++j) {
-            if (number[j] >= '0' && number[j] <= '9' && exponent < 100000000) {
-                exponent = exponent * 10 + (number[j] - '0');
-            }
-        }
-        if (negative) exponent = -exponent;
-    }
-    const std::size_t first = bits.find('1');
-    if (first == std::string::npos) return 0.0;
-    const std::int64_t lead = pointBits - static_cast<std::int64_t>(first) - 1 + exponent;
-    if (lead > 1023) return HUGE_VAL;
-    // 53 bits, fewer below 2^-1022: a subnormal's last kept bit weighs 2^-1074.
-    const std::int64_t keep = lead >= -1022 ? 53 : lead + 1075;
-    if (keep < 0) return 0.0;
-    const auto bitAt = [&](std::int64_t k) {
-        const std::size_t at = first + static_cast<std::size_t>(k);
-        return at < bits.size() && bits[at] == '1';
-    };
-    std::uint64_t kept = 0;
-    for (std::int64_t k = 0; k < keep; ++k) kept = kept * 2 + (bitAt(k) ? 1 : 0);
-    bool sticky = false;
-    for (std::size_t at = first + static_cast<std::size_t>(keep) + 1; at < bits.size(); ++at) {
-        sticky = sticky || bits[at] == '1';
-    }
-    if (bitAt(keep) && (sticky || (kept & 1) != 0)) ++kept;
-    return std::ldexp(static_cast<double>(kept), static_cast<int>(lead - keep + 1));
-}
-
 NumberScan referenceScan(const std::string& text, HexNumbers hex) {
     std::size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
@@ -95,8 +52,10 @@ NumberScan referenceScan(const std::string& text, HexNumbers hex) {
     double value = std::strtod(begin, &end);
     const auto consumed = static_cast<std::size_t>(end - begin);
     if (hexPrefix && consumed > i + 1) {
-        const double magnitude = exactHex(std::string_view(text).substr(i + 2, consumed - i - 2));
-        value = negative ? -magnitude : magnitude;
+        double magnitude = 0.0;  // from_chars leaves 0 and infinity (out of range) to strtod
+        const auto [stop, error] =
+            std::from_chars(begin + i + 2, end, magnitude, std::chars_format::hex);
+        if (error == std::errc{} && stop == end) value = negative ? -magnitude : magnitude;
     }
     return {value, consumed};
 }
@@ -125,13 +84,6 @@ bool referenceFlag(const std::string& text, const std::string& key) {
     return value != kNone && text.compare(value, 4, "true") == 0;
 }
 
-constexpr std::pair<const char*, double TelemetryFrame::*> kNumbers[] = {
-    {"aligningTorque", &TelemetryFrame::aligningTorque}, {"engineHz", &TelemetryFrame::engineHz},
-    {"engineGain", &TelemetryFrame::engineGain},         {"roadGain", &TelemetryFrame::roadGain},
-    {"curbPulse", &TelemetryFrame::curbPulse},           {"tireSlip", &TelemetryFrame::tireSlip},
-    {"tractionSlip", &TelemetryFrame::tractionSlip},     {"speed", &TelemetryFrame::speed},
-    {"verticalAccel", &TelemetryFrame::verticalAccel}};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -139,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string copy(input);  // zero-terminated
 
     const TelemetryFrame frame = torvane::parseTelemetryFrame(input);
-    for (const auto& [key, field] : kNumbers) {
+    for (const auto& [key, field] : fake::kFrameNumbers) {
         const auto reference = referenceNumber(copy, key);
         check(std::isfinite(frame.*field), "a field is not finite", input);
         check(same(frame.*field, reference.value_or(0.0)), "a field differs from the reference",

@@ -13,7 +13,8 @@ constexpr std::int64_t kMs = 1'000'000;
 
 struct FixedRim final : RimProbe {
     bool read(double& torque, double& angle) override {
-        torque = 0.344, angle = -12.34;
+        torque = 0.344;
+        angle = -12.34;
         return true;
     }
 };
@@ -21,17 +22,20 @@ struct FixedRim final : RimProbe {
 /// The worked example playing, the constant force clipped, 250 datagrams a second, the newest
 /// 3 ms old, the wheel at -1532.
 PassRecord playing(std::int64_t now) {
-    const torvane::SentEffects sent{{-420, 0, true, true},     {660, 16260, false, true},
-                                    {176, 13890, false, true}, {800, 9585, false, true},
-                                    {250, 0, false, true},     true};
-    return {now,          true,  false, false,
-            true,         -1532, sent,  static_cast<std::uint64_t>(now / (4 * kMs)),
-            now - 3 * kMs};
+    PassRecord pass{.now = now, .applied = true, .wheelKnown = true, .wheelX = -1532};
+    pass.datagrams = static_cast<std::uint64_t>(now / (4 * kMs));
+    pass.lastTelemetryTime = now - 3 * kMs;
+    pass.effects = {.constantForce = {.magnitude = -420, .clipped = true, .sent = true},
+                    .engineSine = {.magnitude = 660, .periodMicroseconds = 16260, .sent = true},
+                    .roadSine = {.magnitude = 176, .periodMicroseconds = 13890, .sent = true},
+                    .curbSquare = {.magnitude = 800, .periodMicroseconds = 9585, .sent = true},
+                    .damper = {.magnitude = 250, .sent = true},
+                    .started = true};
+    return pass;
 }
 
 TEST(Monitor, ShowsOnePassInOneLine) {
-    PassRecord idle;
-    idle.now = 1000 * kMs;
+    const PassRecord idle{.now = 1000 * kMs};
     PassRecord noDamper = playing(1000 * kMs);
     noDamper.effects.damper.sent = false;
     FixedRim rim;

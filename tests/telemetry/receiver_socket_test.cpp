@@ -23,31 +23,34 @@ TEST(TelemetryReceiver, TakesWhatWaitsUpToAnEmptyOrOversizedDatagramAndTheNewest
     fake::LoopbackPeer game;
     TelemetryFrame latest;
     std::int64_t lastTelemetryTime = 0;
+    // Pass i drains at (i + 1) s what was sent before it: the frame's speed, its time.
     const struct {
-        const char* why;
         std::vector<std::string> sent;
-        double speed;  // after a drain at time now
-        std::int64_t now, lastTelemetryTime;
+        double speed;
+        std::int64_t last;
     } passes[] = {
-        // clang-format off
-        {"nothing waiting: nothing changes, nothing blocks", {}, 0, 5, 0},
-        {"frames are replaced, never merged", {R"({"speed":1,"curb":true})", R"({"speed":2,"engineHz":50})", R"({"speed":3})"}, 3, 1000, 1000},
-        {"nothing new keeps the frame and its time", {}, 3, 2000, 1000},
-        {"not JSON: a frame of defaults, and fresh", {"not json at all"}, 0, 3000, 3000},
-        {"an empty datagram ends the pass", {R"({"speed":1})", "", R"({"speed":2})"}, 1, 4000, 4000},
-        {"and the rest waits for the next", {}, 2, 5000, 5000},
-        {"8191 bytes are read whole", {padded(8191, '7')}, 7, 6000, 6000},
-        {"one byte more is lost and ends the pass", {padded(8192, '8'), R"({"speed":9})"}, 7, 7000, 6000},
-        {"the next pass reads on", {}, 9, 8000, 8000},
-        // clang-format on
+        {.sent = {}, .speed = 0, .last = 0},  // nothing waiting: nothing changes, nothing blocks
+        // Frames are replaced, never merged; nothing new keeps the frame and its time.
+        {.sent = {R"({"curb":true,"engineHz":50})", R"({"speed":3})"}, .speed = 3, .last = 2000},
+        {.sent = {}, .speed = 3, .last = 2000},
+        {.sent = {"not json at all"}, .speed = 0, .last = 4000},  // a frame of defaults, and fresh
+        // An empty datagram ends the pass, and the rest waits for the next.
+        {.sent = {R"({"speed":1})", "", R"({"speed":2})"}, .speed = 1, .last = 5000},
+        {.sent = {}, .speed = 2, .last = 6000},
+        // 8191 bytes are read whole; one byte more is lost and ends the pass; the next reads on.
+        {.sent = {padded(8191, '7')}, .speed = 7, .last = 7000},
+        {.sent = {padded(8192, '8'), R"({"speed":9})"}, .speed = 7, .last = 7000},
+        {.sent = {}, .speed = 9, .last = 9000},
     };
     for (const auto& pass : passes) {
+        const std::int64_t now = (&pass - passes + 1) * 1000;
+        SCOPED_TRACE(now);
         for (const std::string& datagram : pass.sent)
             ASSERT_TRUE(game.sendTo(kTelemetryPort, datagram));
-        receiver.drain(pass.now, latest, lastTelemetryTime);
-        EXPECT_EQ(latest.speed, pass.speed) << pass.why;
-        EXPECT_FALSE(latest.curb || latest.engineHz != 0.0) << pass.why;
-        EXPECT_EQ(lastTelemetryTime, pass.lastTelemetryTime) << pass.why;
+        receiver.drain(now, latest, lastTelemetryTime);
+        EXPECT_EQ(latest.speed, pass.speed);
+        EXPECT_FALSE(latest.curb || latest.engineHz != 0.0);
+        EXPECT_EQ(lastTelemetryTime, pass.last);
     }
 
     platform::WinsockSession otherNetwork;

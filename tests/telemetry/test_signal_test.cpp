@@ -1,45 +1,37 @@
 #include "telemetry/test_signal.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <array>
+#include "support/frame_fields.h"
 
 namespace torvane {
 namespace {
 
-std::array<double, 11> fields(const TelemetryFrame& f) {
-    return {f.aligningTorque, f.engineHz,     f.engineGain,     f.roadGain,
-            f.curbPulse,      f.tireSlip,     f.tractionSlip,   f.speed,
-            f.verticalAccel,  double(f.curb), double(f.offroad)};
+// The frame at t in mode is expected, and its speed 45, as in every mode.
+void expectFrame(double t, const char* mode, TelemetryFrame expected) {
+    SCOPED_TRACE(testing::Message() << mode << " at " << t << " s");
+    const TelemetryFrame frame = makeTestFrame(t, mode);
+    expected.speed = 45;
+    for (const auto& [key, field] : fake::kFrameNumbers)
+        EXPECT_NEAR(frame.*field, expected.*field, 1e-5) << key;
+    EXPECT_TRUE(frame.curb == expected.curb && frame.offroad == expected.offroad);
 }
 
 TEST(TestSignal, MakesTheFrameForTheTimeAndMode) {
-    const struct {
-        double t;
-        const char* mode;
-        TelemetryFrame expected;
-    } cases[] = {
-        // Frame: aligningTorque, engineHz, engineGain, roadGain, curbPulse, tireSlip, tractionSlip,
-        // speed, verticalAccel, curb, offroad. With every group on, the steady pull replaces the
-        // swing.
-        {0.0, "all", {0.85, 12, 0.12, 0.75, 1, 0, 0, 45, 0, true}},
-        {3.0, "all", {0.85, 66, 0.41, 0.75, 0, 0, 0, 45, -0.447031239}},
-        {9.0, "all", {0.85, 120, 0.70, 0.75, 0, 0, 0, 45, -0.782760281}},
-        {-1.0, "engine", {0, 12, 0.12, 0, 0, 0, 0, 45}},
-        {0.5, "self", {0.369720704, 21, 0, 0, 0, 0, 0, 45}},
-        {0.5, "steer", {0.85, 21, 0, 0, 0, 0, 0, 45}},
-        {0.1, "road", {0, 13.8, 0, 0.75, 0, 0, 0, 45, 0.779078105}},
-        {1.2, "curb", {0, 33.6, 0, 0, 1, 0, 0, 45, 0, true}},
-        {0.18, "curb", {0, 15.24, 0, 0, 0, 0, 0, 45}},  // the pulse's end is exclusive
-        // Modes are matched exactly: anything else leaves only the ramp and the speed.
-        {3.0, "enigne", {0, 66, 0, 0, 0, 0, 0, 45}},
-    };
-    for (const auto& c : cases) {
-        EXPECT_THAT(fields(makeTestFrame(c.t, c.mode)),
-                    testing::Pointwise(testing::DoubleNear(1e-6), fields(c.expected)))
-            << c.mode << " at " << c.t << " s";
-    }
+    expectFrame(-1, "enigne", {.engineHz = 12});  // unknown: only the ramp and the speed
+    expectFrame(3, "engine", {.engineHz = 66, .engineGain = 0.41});
+    expectFrame(0.5, "self", {.aligningTorque = 0.36972, .engineHz = 21});
+    expectFrame(0.5, "steer", {.aligningTorque = 0.85, .engineHz = 21});
+    expectFrame(0.1, "road", {.engineHz = 13.8, .roadGain = 0.75, .verticalAccel = 0.77908});
+    expectFrame(1.2, "curb", {.engineHz = 33.6, .curbPulse = 1, .curb = true});
+    expectFrame(0.18, "curb", {.engineHz = 15.24});  // the pulse's end is exclusive
+    // With every group on, the steady pull replaces the swing.
+    expectFrame(9, "all",
+                {.aligningTorque = 0.85,
+                 .engineHz = 120,
+                 .engineGain = 0.7,
+                 .roadGain = 0.75,
+                 .verticalAccel = -0.78276});
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ struct Layout {
     unsigned id = 0;
 };
 constexpr Layout kSled{kForza, 232}, kDash{kForza, 311}, kHorizon{kForza, 324}, kFm23{kForza, 331};
-constexpr Layout kMotion{kF1, 1349}, kTelemetry{kF1, 1352, 6}, kMotionEx{kF1, 273, 13},
+constexpr Layout kMotion{kF1, 1349}, kF1Car{kF1, 1352, 6}, kMotionEx{kF1, 273, 13},
     kCarInfo{kAc, 328};
 
 struct Field {  // at an offset: f float, i s32, h u16, b u8
@@ -48,6 +48,8 @@ std::string packet(Layout layout, std::vector<Field> fields) {
 // Revs, the steady corner and Forza's curb are read back from the bridge in e2e/adapt_e2e.py.
 TEST(GameReader, MapsEachDocumentedFieldToTheBridgesMessage) {
     using F = TelemetryFrame;
+    constexpr double F::*kTorque = &F::aligningTorque, F::*kEngine = &F::engineGain,
+                     F::*kRoad = &F::roadGain, F::*kLift = &F::verticalAccel;
     const struct {
         Layout of;
         std::vector<Field> set;
@@ -55,29 +57,30 @@ TEST(GameReader, MapsEachDocumentedFieldToTheBridgesMessage) {
         double want = 0.0;
         AdaptSettings settings = {};
     } cases[] = {
-        // clang-format off
-        {.of = kDash, .set = {{8, 8000}, {12, 1000}, {16, 4500}}, .key = &F::engineGain, .want = 0.225},
-        {.of = kDash, .set = {{20, -19.6133}, {164, 0.5}, {168, -0.5}}, .key = &F::aligningTorque, .want = 0.6},
-        {.of = kSled, .set = {{20, 9.80665}}, .key = &F::aligningTorque, .want = -1, .settings = {.strength = 2}},
-        {.of = kDash, .set = {{148, 0.2}, {152, -0.4}, {160, 0.2}}, .key = &F::roadGain, .want = 0.2},
-        {.of = kDash, .set = {{24, 5}}, .key = &F::verticalAccel, .want = 4.5},
+        {.of = kDash, .set = {{8, 8000}, {12, 1000}, {16, 4500}}, .key = kEngine, .want = 0.225},
+        {.of = kDash, .set = {{20, -19.613}, {164, 0.5}, {168, -0.5}}, .key = kTorque, .want = 0.6},
+        {.of = kSled, .set = {{20, 9.81}}, .key = kTorque, .want = -1, .settings = {.strength = 2}},
+        {.of = kDash, .set = {{148, 0.2}, {152, -0.4}, {160, 0.2}}, .key = kRoad, .want = 0.2},
+        {.of = kDash, .set = {{24, 5}}, .key = kLift, .want = 4.5},
         {.of = kDash, .set = {{244, 27.5}}, .key = &F::speed, .want = 27.5},
         {.of = kHorizon, .set = {{244, 9}, {256, 31}}, .key = &F::speed, .want = 31},
         {.of = kFm23, .set = {{244, 12}}, .key = &F::speed, .want = 12},
         {.of = kSled, .set = {{32, 3}, {40, -4}}, .key = &F::speed, .want = 5},
-        {.of = kTelemetry, .set = {{kCar, 180, 'h'}}, .key = &F::speed, .want = 50},
-        {.of = kTelemetry, .set = {{kCar + 2, 1}}, .key = &F::engineGain, .want = 0.35},
-        {.of = kTelemetry, .set = {{kCar + 58, 1, 'b'}}, .key = &F::curbPulse, .want = 0.55},
-        {.of = kTelemetry, .set = {{kCar + 56, 9, 'b'}, {kCar + 57, 11, 'b'}}, .key = &F::roadGain, .want = 0.175},
-        {.of = kMotionEx, .set = {{29 + 24, 0.5}, {29 + 28, -0.5}}, .key = &F::roadGain, .want = 0.25},
-        {.of = kMotion, .set = {{29 + 36, 2}}, .key = &F::aligningTorque, .want = 0},  // another car's
-        {.of = kMotion, .set = {{kCar + 44, 0.5}}, .key = &F::verticalAccel, .want = 4.41299},
+        {.of = kF1Car, .set = {{kCar, 180, 'h'}}, .key = &F::speed, .want = 50},
+        {.of = kF1Car, .set = {{kCar + 2, 1}}, .key = kEngine, .want = 0.35},
+        {.of = kF1Car, .set = {{kCar + 58, 1, 'b'}}, .key = &F::curbPulse, .want = 0.55},
+        {.of = kF1Car,
+         .set = {{kCar + 56, 9, 'b'}, {kCar + 57, 11, 'b'}},
+         .key = kRoad,
+         .want = 0.175},
+        {.of = kMotionEx, .set = {{29 + 24, 0.5}, {29 + 28, -0.5}}, .key = kRoad, .want = 0.25},
+        {.of = kMotion, .set = {{29 + 36, 2}}, .key = kTorque, .want = 0},  // another car's
+        {.of = kMotion, .set = {{kCar + 44, 0.5}}, .key = kLift, .want = 4.41299},
         {.of = kCarInfo, .set = {{16, 40}}, .key = &F::speed, .want = 40},
-        {.of = kCarInfo, .set = {{56, 0.5}}, .key = &F::engineGain, .want = 0.225},
-        {.of = kCarInfo, .set = {{28, 0.5}}, .key = &F::verticalAccel, .want = 4.41299},
-        {.of = kCarInfo, .set = {{212, 40}, {216, 20}}, .key = &F::aligningTorque, .want = -1},
-        {.of = kCarInfo, .set = {{212, -6}, {216, -6}}, .key = &F::aligningTorque, .want = 0.4},
-        // clang-format on
+        {.of = kCarInfo, .set = {{56, 0.5}}, .key = kEngine, .want = 0.225},
+        {.of = kCarInfo, .set = {{28, 0.5}}, .key = kLift, .want = 4.41299},
+        {.of = kCarInfo, .set = {{212, 40}, {216, 20}}, .key = kTorque, .want = -1},
+        {.of = kCarInfo, .set = {{212, -6}, {216, -6}}, .key = kTorque, .want = 0.4},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.set[0].at << " in " << c.of.size);
@@ -98,16 +101,16 @@ TEST(GameReader, ReadsOnlyTheDocumentedSizesAndLayouts) {
         std::vector<Field> set = {};
         PacketVerdict verdict = PacketVerdict::Skipped;
     } cases[] = {
-        // clang-format off
         {.of = {kForza, 312}},
         {.of = kHorizon, .set = {{0, 0, 'i'}}, .verdict = PacketVerdict::Kept},
-        {.of = {kF1, 28}}, {.of = {kF1, 1348}},
+        {.of = {kF1, 28}},
+        {.of = {kF1, 1348}},
         {.of = kMotion, .set = {{0, 2024, 'h'}}},
         {.of = kMotion, .set = {{27, 22, 'b'}}},
         {.of = {kF1, 753, 1}, .verdict = PacketVerdict::Kept},
-        {.of = {kAc, 327}}, {.of = kCarInfo, .set = {{0, 'b', 'b'}}},
+        {.of = {kAc, 327}},
+        {.of = kCarInfo, .set = {{0, 'b', 'b'}}},
         {.of = {kAc, 408}, .verdict = PacketVerdict::Subscribe},
-        // clang-format on
     };
     for (const auto& c : cases)
         EXPECT_EQ(GameReader(c.of.game, {}).read(packet(c.of, c.set)).verdict, c.verdict)

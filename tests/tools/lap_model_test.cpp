@@ -8,16 +8,12 @@
 #include <fstream>
 #include <string>
 
+#include "support/frame_fields.h"
+
 namespace torvane::tools {
 namespace {
 
 TEST(LapModel, IsTheCheckedInSample) {
-    constexpr double TelemetryFrame::*kFields[] = {
-        &TelemetryFrame::aligningTorque, &TelemetryFrame::engineHz,
-        &TelemetryFrame::engineGain,     &TelemetryFrame::roadGain,
-        &TelemetryFrame::curbPulse,      &TelemetryFrame::tireSlip,
-        &TelemetryFrame::tractionSlip,   &TelemetryFrame::speed,
-        &TelemetryFrame::verticalAccel};
     const std::vector<LapSample> lap = generateLap();
     ASSERT_GE(lap.size(), 5000u);
     std::ifstream sample(TORVANE_SAMPLE_LAP, std::ios::binary);
@@ -29,10 +25,10 @@ TEST(LapModel, IsTheCheckedInSample) {
         ASSERT_TRUE(std::getline(sample, recorded)) << "the sample ends at line " << i + 1;
         const TelemetryFrame frame = parseTelemetryFrame(line),
                              fromFile = parseTelemetryFrame(recorded);
-        for (const auto field : kFields) {
+        for (const auto& [key, field] : fake::kFrameNumbers) {
             EXPECT_NEAR(frame.*field, lap[i].frame.*field, 0.006);  // printed precision
             ASSERT_NEAR(fromFile.*field, frame.*field, 2e-2)
-                << "at line " << i + 1 << "; regenerate with torvane-send --lap --write";
+                << key << " at line " << i + 1 << "; regenerate with torvane-send --lap --write";
         }
         ASSERT_EQ(fromFile.curb, lap[i].frame.curb);
         ASSERT_EQ(fromFile.offroad, lap[i].frame.offroad);

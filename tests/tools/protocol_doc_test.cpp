@@ -12,6 +12,7 @@
 #include <string>
 
 #include "report/raw_input.h"
+#include "support/frame_fields.h"
 #include "telemetry/telemetry_frame.h"
 
 namespace torvane {
@@ -31,19 +32,15 @@ std::map<std::string, std::string> statedValues(const std::string& comment) {
 
 void expectReadsAs(const std::string& message, std::map<std::string, std::string> stated) {
     const TelemetryFrame frame = parseTelemetryFrame(message);
-    const std::pair<const char*, double> fields[] = {
-        {"aligningTorque", frame.aligningTorque}, {"engineHz", frame.engineHz},
-        {"engineGain", frame.engineGain},         {"roadGain", frame.roadGain},
-        {"curbPulse", frame.curbPulse},           {"tireSlip", frame.tireSlip},
-        {"tractionSlip", frame.tractionSlip},     {"speed", frame.speed},
-        {"verticalAccel", frame.verticalAccel},   {"curb", frame.curb ? 1.0 : 0.0},
-        {"offroad", frame.offroad ? 1.0 : 0.0}};
-    for (const auto& [key, value] : fields) {
+    const auto expect = [&](const char* key, double value) {
         const std::string text = stated.count(key) != 0 ? stated[key] : "0";
         const double expected = text == "true" ? 1.0 : std::strtod(text.c_str(), nullptr);
         EXPECT_EQ(value, expected) << key << " in " << message;
         stated.erase(key);
-    }
+    };
+    for (const auto& [key, field] : fake::kFrameNumbers) expect(key, frame.*field);
+    expect("curb", frame.curb);
+    expect("offroad", frame.offroad);
     EXPECT_TRUE(stated.empty()) << "unknown key stated for " << message;
 }
 

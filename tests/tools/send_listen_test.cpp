@@ -10,23 +10,22 @@ namespace {
 
 TEST(ScheduleLines, FollowsTheRecordedTimesAndTheRateWhereThereAreNone) {
     const struct {
-        const char* name;
         const char* text;
         std::vector<double> due;
     } cases[] = {
-        // clang-format off
-        {"rate only", "{\"speed\":1}\n{\"speed\":2}\r\n\n  \n{}\n", {0.0, 0.1, 0.2}},
-        {"recorded times, offset removed", "{\"t\":5}\n{\"t\":5.25}\n{\"t\":7}\n", {0.0, 0.25, 2.0}},
-        {"mixed, and t going back", "{}\n{\"t\":3}\n{\"t\":3.5}\n{\"t\":1}\n{}\n", {0.0, 0.1, 0.6, 0.7, 0.8}},
-        // clang-format on
+        // The rate alone; recorded times, the first one's offset removed; mixed, t going back.
+        {.text = "{\"speed\":1}\n{\"speed\":2}\r\n\n  \n{}\n", .due = {0.0, 0.1, 0.2}},
+        {.text = "{\"t\":5}\n{\"t\":5.25}\n{\"t\":7}\n", .due = {0.0, 0.25, 2.0}},
+        {.text = "{}\n{\"t\":3}\n{\"t\":3.5}\n{\"t\":1}\n{}\n", .due = {0.0, 0.1, 0.6, 0.7, 0.8}},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
         std::istringstream lines(c.text);
         const std::vector<ScheduledMessage> messages = scheduleLines(lines, 10.0);
-        ASSERT_EQ(messages.size(), c.due.size()) << c.name;
+        ASSERT_EQ(messages.size(), c.due.size());
         for (std::size_t i = 0; i < messages.size(); ++i)
-            EXPECT_NEAR(messages[i].time, c.due[i], 1e-9) << c.name << ", message " << i;
-        EXPECT_EQ(messages[0].text.back(), '}') << c.name << ": line ends are not sent";
+            EXPECT_NEAR(messages[i].time, c.due[i], 1e-9) << "message " << i;
+        EXPECT_EQ(messages[0].text.back(), '}') << "line ends are not sent";
     }
 }
 

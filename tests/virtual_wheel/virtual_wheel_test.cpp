@@ -40,9 +40,11 @@ EffectParameters constant(std::int32_t level, std::int32_t direction = 0) {
     return {.kind = EffectKind::ConstantForce, .direction = direction, .level = level};
 }
 EffectParameters damper(std::int32_t c) {
-    EffectParameters p{.kind = EffectKind::Damper, .positiveCoefficient = c};
-    p.negativeCoefficient = c, p.positiveSaturation = p.negativeSaturation = 10000;
-    return p;
+    return {.kind = EffectKind::Damper,
+            .positiveCoefficient = c,
+            .negativeCoefficient = c,
+            .positiveSaturation = 10000,
+            .negativeSaturation = 10000};
 }
 TEST(VirtualWheel, TorqueTurnsTheRimItsWayAndConditionsHoldItBack) {
     const EffectParameters none = damper(0);

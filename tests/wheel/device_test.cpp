@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <functional>
+#include <initializer_list>
 #include <set>
+#include <source_location>
+#include <type_traits>
 
 #include "platform/resources.h"
 #include "wheel/device.h"
@@ -14,20 +16,25 @@ namespace {
 
 using wheel::DriverStatus;
 using wheel::EffectHandle;
+using enum DriverStatus;
+using enum wheel::EffectKind;
 
 struct StubWheel {
-    wheel::DriverInfo info;
-    DriverStatus acquireAnswer = DriverStatus::Ok, answer = DriverStatus::Ok,  // answer: the rest
-        downloadAnswer = DriverStatus::Ok;
+    // Three axes, twelve buttons, a hat; constant force, sine, square, damper.
+    wheel::DriverInfo info{
+        .effects = kindBit(ConstantForce) | kindBit(Sine) | kindBit(Square) | kindBit(Damper),
+        .axes = {true, true, true},
+        .buttonCount = 12,
+        .povCount = 1};
+    DriverStatus acquireAnswer = Ok, downloadAnswer = Ok, answer = Ok;  // answer: the rest
     bool acquired = false;
     std::set<int> loaded, playing;
     int nextHandle = 0;
-    StubWheel() {  // three axes, twelve buttons, a hat; constant force, sine, square, damper
-        using enum wheel::EffectKind;
-        for (const auto kind : {ConstantForce, Sine, Square, Damper})
-            info.effects |= wheel::kindBit(kind);
-        info.axes[0] = info.axes[1] = info.axes[2] = true;
-        info.buttonCount = 12, info.povCount = 1;
+    /// Forgets one handle of a set, or all of them (kNoHandle), and answers.
+    DriverStatus forget(std::set<int>& from, EffectHandle h) {
+        if (h == wheel::kNoHandle) from.clear();
+        from.erase(h);
+        return answer;
     }
 };
 
@@ -36,28 +43,35 @@ struct StubDriver final : wheel::Driver {
     StubWheel& w;
     const wheel::DriverInfo& info() const override { return w.info; }
     DriverStatus acquire(bool) override {
-        w.acquired = w.acquireAnswer == DriverStatus::Ok;
+        w.acquired = w.acquireAnswer == Ok;
         return w.acquireAnswer;
     }
     void unacquire() override { w.acquired = false; }
     DriverStatus readInput(wheel::InputState&) override { return w.answer; }
     DriverStatus download(const wheel::EffectParameters&, EffectHandle& h) override {
-        if (w.downloadAnswer == DriverStatus::Ok && h == wheel::kNoHandle)
-            w.loaded.insert(h = w.nextHandle++);
+        if (w.downloadAnswer == Ok && h == wheel::kNoHandle) w.loaded.insert(h = w.nextHandle++);
         return w.downloadAnswer;
     }
     DriverStatus start(EffectHandle h, std::uint32_t) override {
-        if (w.answer == DriverStatus::Ok) w.playing.insert(h);
+        if (w.answer == Ok) w.playing.insert(h);
         return w.answer;
     }
-    DriverStatus stop(EffectHandle h) override { return w.playing.erase(h), w.answer; }
-    DriverStatus unload(EffectHandle h) override { return w.loaded.erase(h), w.answer; }
+    DriverStatus stop(EffectHandle h) override { return w.forget(w.playing, h); }
+    DriverStatus unload(EffectHandle h) override { return w.forget(w.loaded, h); }
     DriverStatus setGain(std::uint32_t) override { return w.answer; }
     DriverStatus setAutocenter(bool) override { return w.answer; }
-    DriverStatus stopAll() override { return w.playing.clear(), w.answer; }
-    DriverStatus reset() override { return w.playing.clear(), w.loaded.clear(), w.answer; }
+    DriverStatus stopAll() override { return w.forget(w.playing, wheel::kNoHandle); }
+    DriverStatus reset() override {
+        w.forget(w.playing, wheel::kNoHandle);
+        return w.forget(w.loaded, wheel::kNoHandle);
+    }
 };
 
+constexpr DWORD kExclusive = DISCL_EXCLUSIVE | DISCL_BACKGROUND;
+constexpr DWORD kFlags = DIEFF_CARTESIAN | DIEFF_OBJECTOFFSETS, kRecord = DIEP_TYPESPECIFICPARAMS;
+constexpr DWORD kEffectSize = sizeof(DIEFFECT), kForceSize = sizeof(DICONSTANTFORCE);
+
+// A device over a stub; each step answers its DirectInput call's result, a fault or tweak DI_OK.
 struct Rig {
     StubWheel wheel;
     wheel::Journal journal{256};
@@ -67,101 +81,115 @@ struct Rig {
     DICONSTANTFORCE force{2500};
     DWORD axis = DIJOFS_X;
     LONG direction = 1;
-    DIEFFECT parameters = describe(sizeof force, &force);
-    DICONDITION damper{0, 10001, 0, 10000, 10000, 0};
+    DIEFFECT params = {kEffectSize,    kFlags,     INFINITE, 0,     DI_FFNOMINALMAX,
+                       DIEB_NOTRIGGER, 0,          1,        &axis, &direction,
+                       nullptr,        kForceSize, &force,   0};
+    DICONDITION damper{0, 10001, 0, 10000, 10000, 0};  // a coefficient beyond 10000
+    DIJOYSTATE2 js{};
 
-    // clang-format off
-    DIEFFECT describe(DWORD size, void* record) {
-        return {sizeof(DIEFFECT), DIEFF_CARTESIAN | DIEFF_OBJECTOFFSETS, INFINITE, 0, DI_FFNOMINALMAX,
-                DIEB_NOTRIGGER, 0, 1, &axis, &direction, nullptr, size, record, 0};
+    template <typename T>
+    static HRESULT set(T& field, std::type_identity_t<T> value) {
+        field = value;
+        return DI_OK;
     }
-    // clang-format on
-    HRESULT acquire(DWORD level = DISCL_EXCLUSIVE | DISCL_BACKGROUND) {
+    HRESULT acquire(DWORD level) {
         device->SetDataFormat(&c_dfDIJoystick2);
         device->SetCooperativeLevel(reinterpret_cast<HWND>(std::uintptr_t{0x100}), level);
         return device->Acquire();
     }
-    HRESULT shared() { return acquire(DISCL_NONEXCLUSIVE | DISCL_BACKGROUND); }
-    HRESULT create(REFGUID type = GUID_ConstantForce) {
-        return device->CreateEffect(type, &parameters, effect.put(), nullptr);
-    }
-    HRESULT setRange(DWORD how, DWORD object, LONG low, LONG high) {
-        DIPROPRANGE p{{sizeof p, sizeof p.diph, object, how}, low, high};
+    HRESULT setRange(DWORD object) {
+        DIPROPRANGE p{{sizeof p, sizeof p.diph, object, DIPH_BYID}, -10, 10};
         return device->SetProperty(DIPROP_RANGE, &p.diph);
     }
     HRESULT setDword(REFGUID property, DWORD value) {
         DIPROPDWORD p{{sizeof p, sizeof p.diph, 0, DIPH_DEVICE}, value};
         return device->SetProperty(property, &p.diph);
     }
-    DIJOYSTATE2 js{};
-    HRESULT state(DWORD size = sizeof(DIJOYSTATE2)) { return device->GetDeviceState(size, &js); }
-    HRESULT update(DWORD flags = DIEP_TYPESPECIFICPARAMS) {
-        return effect->SetParameters(&parameters, flags);
-    }
+    HRESULT create(REFGUID type) { return device->CreateEffect(type, &params, effect.put(), {}); }
     DWORD status() {
         DWORD s = 0xDEAD;
         effect->GetEffectStatus(&s);
         return s;
     }
-};
 
-const DWORD kXId = DIDFT_ABSAXIS | DIDFT_MAKEINSTANCE(0) | DIDFT_FFACTUATOR;
-const auto kUnplugged = static_cast<HRESULT>(DIERR_UNPLUGGED);
-const auto kFull = static_cast<HRESULT>(DIERR_DEVICEFULL);
-const auto kSkipped = static_cast<HRESULT>(DI_DOWNLOADSKIPPED);
-const auto kNotExclusive = static_cast<HRESULT>(DIERR_NOTEXCLUSIVEACQUIRED);
-const auto kNotDownloaded = static_cast<HRESULT>(DIERR_NOTDOWNLOADED);
-const auto kIncomplete = static_cast<HRESULT>(DIERR_INCOMPLETEEFFECT);
-
-// One rule's action on a fresh rig, r; the table's rows stay one line each.
-#define ACT(...) [](Rig& r) -> HRESULT { return __VA_ARGS__; }
-// clang-format off
-const struct Rule {
-    const char* name;
-    std::function<HRESULT(Rig&)> act;
-    HRESULT expected;
-} kRules[] = {
-    {"Acquire needs a data format", ACT(r.device->Acquire()), DIERR_INVALIDPARAM},
-    {"Acquire of an unplugged device", ACT(r.wheel.acquireAnswer = DriverStatus::Unplugged, r.acquire()), kUnplugged},
-    {"Acquire of a device another program holds", ACT(r.wheel.acquireAnswer = DriverStatus::Refused, r.acquire()), DIERR_OTHERAPPHASPRIO},
-    {"exclusive access without a window", ACT(r.device->SetCooperativeLevel(nullptr, DISCL_EXCLUSIVE | DISCL_BACKGROUND)), E_HANDLE},
-    {"SetDataFormat while acquired", ACT(r.acquire(), r.device->SetDataFormat(&c_dfDIJoystick2)), DIERR_ACQUIRED},
-    {"GetDeviceState when not acquired", ACT(r.device->SetDataFormat(&c_dfDIJoystick2), r.state()), DIERR_NOTACQUIRED},
-    {"GetDeviceState with another size", ACT(r.acquire(), r.state(80)), DIERR_INVALIDPARAM},
-    {"Poll of a lost device", ACT(r.acquire(), r.wheel.answer = DriverStatus::Lost, r.device->Poll()), DIERR_INPUTLOST},
-    {"a range while acquired", ACT(r.acquire(), r.setRange(DIPH_BYID, kXId, -10, 10)), DIERR_ACQUIRED},
-    {"autocentering while acquired", ACT(r.acquire(), r.setDword(DIPROP_AUTOCENTER, 0)), DIERR_ACQUIRED},
-    {"the gain while acquired", ACT(r.acquire(), r.setDword(DIPROP_FFGAIN, 5000)), DI_OK},
-    {"a range of an axis the device lacks", ACT(r.setRange(DIPH_BYID, DIDFT_ABSAXIS | DIDFT_MAKEINSTANCE(5), -1, 1)), DIERR_OBJECTNOTFOUND},
-    {"CreateEffect of a kind the device lacks", ACT(r.create(GUID_Spring)), DIERR_UNSUPPORTED},
-    {"CreateEffect on a full device", ACT(r.acquire(), r.wheel.downloadAnswer = DriverStatus::NoRoom, r.create()), kFull},
-    {"SetParameters without exclusive acquisition", ACT(r.create(), r.shared(), r.update()), kSkipped},
-    {"SetParameters with DIEP_NODOWNLOAD", ACT(r.acquire(), r.create(), r.update(DIEP_TYPESPECIFICPARAMS | DIEP_NODOWNLOAD)), kSkipped},
-    {"a constant force beyond 10000", ACT(r.create(), r.force.lMagnitude = -10001, r.update()), DIERR_INVALIDPARAM},
-    {"a record of another effect type", ACT(r.create(), r.parameters.cbTypeSpecificParams = 16, r.update()), DIERR_INVALIDPARAM},
-    {"a damper coefficient beyond 10000", ACT(r.parameters = r.describe(sizeof r.damper, &r.damper), r.create(GUID_Damper)), DIERR_INVALIDPARAM},
-    {"an axis that is not X", ACT(r.axis = DIJOFS_Y, r.create()), DIERR_INVALIDPARAM},
-    {"Start without exclusive acquisition", ACT(r.shared(), r.create(), r.effect->Start(1, 0)), kNotExclusive},
-    {"Start with DIES_NODOWNLOAD before a download", ACT(r.create(), r.acquire(), r.effect->Start(1, DIES_NODOWNLOAD)), kNotDownloaded},
-    {"Download of an effect without parameters", ACT(r.acquire(), r.device->CreateEffect(GUID_Sine, nullptr, r.effect.put(), nullptr), r.effect->Download()), kIncomplete},
-    {"Download of an effect already downloaded", ACT(r.acquire(), r.create(), r.effect->Download()), S_FALSE},
-    {"a force-feedback command without exclusive acquisition", ACT(r.device->SendForceFeedbackCommand(DISFFC_STOPALL)), kNotExclusive},
-};
-// clang-format on
-#undef ACT
-
-// Each rule's answer, its journal record, and a failed CreateEffect's nulled pointer.
-TEST(WheelDevice, KeepsDirectInputsRules) {
-    for (const Rule& rule : kRules) {
-        Rig rig;
-        const HRESULT hr = rule.act(rig);
-        EXPECT_EQ(hr, rule.expected) << rule.name;
-        ASSERT_GT(rig.journal.size(), 0u) << rule.name;
-        const wheel::JournalEntry last = rig.journal.entries().back();
-        EXPECT_EQ(last.result, hr) << rule.name << ": " << wheel::describe(last);
-        EXPECT_FALSE(FAILED(hr) && last.method == wheel::Method::CreateEffect && rig.effect)
-            << rule.name;
+    HRESULT take() { return acquire(kExclusive); }
+    HRESULT share() { return acquire(DISCL_NONEXCLUSIVE | DISCL_BACKGROUND); }
+    HRESULT acquireAlone() { return device->Acquire(); }
+    HRESULT windowless() { return device->SetCooperativeLevel(nullptr, kExclusive); }
+    HRESULT format() { return device->SetDataFormat(&c_dfDIJoystick2); }
+    HRESULT state() { return device->GetDeviceState(sizeof js, &js); }
+    HRESULT shortState() { return device->GetDeviceState(80, &js); }
+    HRESULT poll() { return device->Poll(); }
+    HRESULT unplug() { return set(wheel.acquireAnswer, Unplugged); }
+    HRESULT refuse() { return set(wheel.acquireAnswer, Refused); }
+    HRESULT lose() { return set(wheel.answer, Lost); }
+    HRESULT fill() { return set(wheel.downloadAnswer, NoRoom); }
+    HRESULT rangeX() { return setRange(DIDFT_ABSAXIS | DIDFT_MAKEINSTANCE(0) | DIDFT_FFACTUATOR); }
+    HRESULT rangeRz() { return setRange(DIDFT_ABSAXIS | DIDFT_MAKEINSTANCE(5)); }  // it has none
+    HRESULT autocenter() { return setDword(DIPROP_AUTOCENTER, 0); }
+    HRESULT gain() { return setDword(DIPROP_FFGAIN, 5000); }
+    HRESULT constant() { return create(GUID_ConstantForce); }
+    HRESULT spring() { return create(GUID_Spring); }
+    HRESULT damped() {
+        params.cbTypeSpecificParams = sizeof damper;
+        params.lpvTypeSpecificParams = &damper;
+        return create(GUID_Damper);
     }
+    HRESULT bare() { return device->CreateEffect(GUID_Sine, nullptr, effect.put(), nullptr); }
+    HRESULT update() { return effect->SetParameters(&params, kRecord); }
+    HRESULT updateOnly() { return effect->SetParameters(&params, kRecord | DIEP_NODOWNLOAD); }
+    HRESULT tooStrong() { return set(force.lMagnitude, -10001); }
+    HRESULT otherRecord() { return set(params.cbTypeSpecificParams, 16); }
+    HRESULT onY() { return set(axis, DIJOFS_Y); }
+    HRESULT start() { return effect->Start(1, 0); }
+    HRESULT startOnly() { return effect->Start(1, DIES_NODOWNLOAD); }
+    HRESULT download() { return effect->Download(); }
+    HRESULT stopAll() { return device->SendForceFeedbackCommand(DISFFC_STOPALL); }
+};
+
+using R = Rig;
+
+// The steps on a fresh rig answer result at the last; its journal records that call and result,
+// and a failed CreateEffect leaves no effect.
+void expectRule(std::initializer_list<HRESULT (Rig::*)()> steps, HRESULT result,
+                std::source_location at = std::source_location::current()) {
+    const testing::ScopedTrace trace(at.file_name(), static_cast<int>(at.line()), "this rule");
+    Rig rig;
+    HRESULT hr = DI_OK;
+    for (const auto step : steps) hr = (rig.*step)();
+    EXPECT_EQ(hr, result);
+    ASSERT_GT(rig.journal.size(), 0u);
+    const wheel::JournalEntry last = rig.journal.entries().back();
+    EXPECT_EQ(last.result, hr) << wheel::describe(last);
+    EXPECT_FALSE(FAILED(hr) && last.method == wheel::Method::CreateEffect && rig.effect);
+}
+
+TEST(WheelDevice, KeepsDirectInputsRules) {
+    expectRule({&R::acquireAlone}, DIERR_INVALIDPARAM);  // no data format yet
+    expectRule({&R::unplug, &R::take}, HRESULT(DIERR_UNPLUGGED));
+    expectRule({&R::refuse, &R::take}, DIERR_OTHERAPPHASPRIO);  // another program's
+    expectRule({&R::windowless}, E_HANDLE);
+    expectRule({&R::take, &R::format}, DIERR_ACQUIRED);
+    expectRule({&R::format, &R::state}, DIERR_NOTACQUIRED);
+    expectRule({&R::take, &R::shortState}, DIERR_INVALIDPARAM);
+    expectRule({&R::take, &R::lose, &R::poll}, DIERR_INPUTLOST);
+    expectRule({&R::take, &R::rangeX}, DIERR_ACQUIRED);
+    expectRule({&R::take, &R::autocenter}, DIERR_ACQUIRED);
+    expectRule({&R::take, &R::gain}, DI_OK);
+    expectRule({&R::rangeRz}, DIERR_OBJECTNOTFOUND);
+    expectRule({&R::spring}, DIERR_UNSUPPORTED);
+    expectRule({&R::take, &R::fill, &R::constant}, HRESULT(DIERR_DEVICEFULL));
+    expectRule({&R::constant, &R::share, &R::update}, HRESULT(DI_DOWNLOADSKIPPED));
+    expectRule({&R::take, &R::constant, &R::updateOnly}, HRESULT(DI_DOWNLOADSKIPPED));
+    expectRule({&R::constant, &R::tooStrong, &R::update}, DIERR_INVALIDPARAM);
+    expectRule({&R::constant, &R::otherRecord, &R::update}, DIERR_INVALIDPARAM);
+    expectRule({&R::damped}, DIERR_INVALIDPARAM);
+    expectRule({&R::onY, &R::constant}, DIERR_INVALIDPARAM);
+    expectRule({&R::share, &R::constant, &R::start}, HRESULT(DIERR_NOTEXCLUSIVEACQUIRED));
+    expectRule({&R::constant, &R::take, &R::startOnly}, HRESULT(DIERR_NOTDOWNLOADED));
+    expectRule({&R::take, &R::bare, &R::download}, HRESULT(DIERR_INCOMPLETEEFFECT));
+    expectRule({&R::take, &R::constant, &R::download}, S_FALSE);  // downloaded already
+    expectRule({&R::stopAll}, HRESULT(DIERR_NOTEXCLUSIVEACQUIRED));
 }
 
 // A loss and an Unacquire unload every effect; it stays valid and plays again only after Start.
@@ -169,23 +197,23 @@ TEST(WheelDevice, LossAndUnacquireUnloadEffectsThatStayUsable) {
     for (const bool lose : {true, false}) {
         SCOPED_TRACE(lose ? "lost" : "unacquired");
         Rig r;
-        ASSERT_EQ(r.acquire(), DI_OK);
-        ASSERT_EQ(r.create(), DI_OK);
-        ASSERT_EQ(r.effect->Start(1, 0), DI_OK);
+        ASSERT_EQ(r.take(), DI_OK);
+        ASSERT_EQ(r.constant(), DI_OK);
+        ASSERT_EQ(r.start(), DI_OK);
         if (lose) {
-            r.wheel.answer = DriverStatus::Lost;
+            r.lose();
             EXPECT_EQ(r.state(), DIERR_INPUTLOST);
             EXPECT_EQ(r.state(), DIERR_NOTACQUIRED);
-            r.wheel.answer = DriverStatus::Ok;
+            r.wheel.answer = Ok;
         } else {
             EXPECT_EQ(r.device->Unacquire(), DI_OK);
         }
         EXPECT_TRUE(r.wheel.loaded.empty() && r.wheel.playing.empty());
         EXPECT_FALSE(r.wheel.acquired);
-        EXPECT_EQ(r.update(), kSkipped);
-        ASSERT_EQ(r.device->Acquire(), DI_OK);
+        EXPECT_EQ(r.update(), HRESULT(DI_DOWNLOADSKIPPED));
+        ASSERT_EQ(r.acquireAlone(), DI_OK);
         EXPECT_EQ(r.status(), 0u);
-        EXPECT_EQ(r.effect->Start(1, 0), DI_OK);
+        EXPECT_EQ(r.start(), DI_OK);
         EXPECT_EQ(r.status(), static_cast<DWORD>(DIEGES_PLAYING));
         EXPECT_EQ(r.wheel.loaded.size(), 1u);
     }
@@ -195,10 +223,10 @@ TEST(WheelDevice, LossAndUnacquireUnloadEffectsThatStayUsable) {
 // still answers; the effect's last release unloads it, then the device gives the wheel back.
 TEST(WheelDevice, StopAllStopsAndTheLastReleaseGivesTheWheelBack) {
     Rig r;
-    ASSERT_EQ(r.acquire(), DI_OK);
-    ASSERT_EQ(r.create(), DI_OK);
-    ASSERT_EQ(r.effect->Start(1, 0), DI_OK);
-    EXPECT_EQ(r.device->SendForceFeedbackCommand(DISFFC_STOPALL), DI_OK);
+    ASSERT_EQ(r.take(), DI_OK);
+    ASSERT_EQ(r.constant(), DI_OK);
+    ASSERT_EQ(r.start(), DI_OK);
+    EXPECT_EQ(r.stopAll(), DI_OK);
     EXPECT_EQ(r.status(), 0u);
     EXPECT_EQ(r.wheel.loaded.size(), 1u);
     r.device.reset();

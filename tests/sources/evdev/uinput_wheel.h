@@ -84,7 +84,9 @@ struct Wheel {
     ~Wheel() {
         running = false;
         if (server.joinable()) server.join();
-        if (fd >= 0) ioctl(fd, UI_DEV_DESTROY), close(fd);
+        if (fd < 0) return;
+        ioctl(fd, UI_DEV_DESTROY);
+        close(fd);
     }
     Wheel(const Wheel&) = delete;
     Wheel& operator=(const Wheel&) = delete;
