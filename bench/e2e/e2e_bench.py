@@ -471,7 +471,8 @@ def figures(result):
         figure = {"name": phase["name"], "seconds": phase["seconds"], "cpu": phase["cpu"]}
         low, high = phase["real"]
         stamps = [a for a in arrivals if low <= a <= high]
-        figure["report_ms"] = summary([(b - a) / 1e6 for a, b in zip(stamps, stamps[1:])])
+        figure["report_gaps"] = [(b - a) / 1e6 for a, b in zip(stamps, stamps[1:])]
+        figure["report_ms"] = summary(figure["report_gaps"])
         sends = phase["sends"]
         if "untagged" in phase:
             # The trace's times are on the program's clock; the phase's on the host's real-time
@@ -605,7 +606,8 @@ def print_table(columns, wine):
 
 
 def pool(runs):
-    """One column's rounds as one run: the latency samples together, the other figures averaged."""
+    """One column's rounds as one run: the latency samples and the reports' gaps together, the
+    other figures averaged."""
     if len(runs) == 1:
         return runs[0]
     pooled = dict(runs[0], phases=[])
@@ -615,10 +617,7 @@ def pool(runs):
         phases = [run["phases"][index] for run in runs]
         figure = {"name": first["name"], "seconds": sum(p["seconds"] for p in phases),
                   "cpu": {k: sum(p["cpu"][k] for p in phases) / len(phases) for k in first["cpu"]},
-                  # the reports' gaps are not kept: the rounds' medians, p99s and maxima
-                  "report_ms": tuple(sorted(p["report_ms"][i] for p in phases)[len(phases) // 2]
-                                     if None not in (p["report_ms"][i] for p in phases) else None
-                                     for i in range(3))}
+                  "report_ms": summary([x for p in phases for x in p["report_gaps"]])}
         for key in ("passes", "effect_calls", "wakeups", "played_pct"):
             if key in first:
                 figure[key] = sum(p[key] for p in phases) / len(phases)
