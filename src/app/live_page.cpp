@@ -136,13 +136,12 @@ std::vector<page::SettingView> LivePage::settings() {
     const BridgeOptions defaults;
     std::vector<page::SettingView> views;
     for (const SettingRow* row : fileRows()) {
-        if (isText(*row) && !appliesLive(*row)) {
+        if (isText(*row)) {
             // Text is read only at start: shown as the file writes it, never offered.
             page::SettingView& view = views.emplace_back();
             view.name = row->key;
             view.help = row->meaning;
             view.text = valueText(*row, now);
-            view.savedText = valueText(*row, saved);
             view.fallbackText = valueText(*row, defaults);
             view.lockedBy = lockReason(*row, commandLine_);
             continue;
@@ -161,7 +160,6 @@ std::vector<page::SettingView> LivePage::settings() {
                          .hi = flag ? 1 : row->hi,
                          .step = stepOf(*row),
                          .text = {},
-                         .savedText = {},
                          .fallbackText = {},
                          .lockedBy = lockReason(*row, commandLine_)});
     }

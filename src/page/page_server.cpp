@@ -97,7 +97,6 @@ nlohmann::json settingsJson(const std::vector<SettingView>& settings) {
                         {"lockedBy", s.lockedBy}});
         if (!s.text.empty()) {
             list.back()["text"] = s.text;
-            list.back()["savedText"] = s.savedText;
             list.back()["defaultText"] = s.fallbackText;
         }
     }

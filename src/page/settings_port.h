@@ -20,7 +20,7 @@ struct SettingView {
     double lo = 0, hi = 0, step = 0;
     /// A text setting ("device", "trace") as the file writes it, in quotes; "" for the others.
     /// Text applies at the next start, so the page shows it and offers no box for it.
-    std::string text, savedText, fallbackText;
+    std::string text, fallbackText;
     std::string lockedBy;  ///< why the page may not change it ("the command line's --gain wins")
 };
 
