@@ -637,13 +637,14 @@ def print_pairs(rounds, loads):
             if (with_page, load) not in rounds or (without, load) not in rounds:
                 continue
             a_runs, b_runs = rounds[(without, load)], rounds[(with_page, load)]
+            pairs = [(pool(a_runs), pool(b_runs))] + list(zip(a_runs, b_runs))
             print(f"\n{MODES[with_page][0]} against {MODES[without][0]}"
                   + (", loaded" if load else "") + ": latency p50 / p99, ms (change)")
-            for index, phase in enumerate(pool(b_runs)["phases"]):
+            for index, phase in enumerate(pairs[0][1]["phases"]):
                 if "latency_ms" not in phase:
                     continue
                 cells = []
-                for a_run, b_run in [(pool(a_runs), pool(b_runs))] + list(zip(a_runs, b_runs)):
+                for a_run, b_run in pairs:
                     a, b = a_run["phases"][index]["latency_ms"], b_run["phases"][index]["latency_ms"]
                     cells.append(" ".join(f"{a[i]:.3f}/{b[i]:.3f} ({(b[i] / a[i] - 1) * 100:+.0f} %)"
                                           for i in (0, 1)))
