@@ -26,8 +26,9 @@ namespace {
 
 constexpr auto kEventInterval = std::chrono::milliseconds(33);  // 30 updates a second
 constexpr std::string_view kTokenHeader = "X-Torvane-Token";
-// A stream that stops being read fills this (a few seconds of events) before its writes time out.
-constexpr int kSendBufferBytes = 32 * 1024;
+// A stream that stops being read fills this (a second or two of events) before its writes time
+// out and it is dropped.
+constexpr int kSendBufferBytes = 8 * 1024;
 
 bool startsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;

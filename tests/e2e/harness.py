@@ -203,10 +203,16 @@ def run_once(command, *arguments, seconds=60):
 
 
 def kill_running():
+    # SIGTERM first: a launcher (timeout, under Wine) passes it on, while a SIGKILL would end
+    # only the launcher and leave the program holding the ports for the next case.
     for process in Program.running:
         if process.poll() is None:
-            process.kill()
-            process.wait()
+            process.terminate()
+            try:
+                process.wait(10)
+            except subprocess.TimeoutExpired:
+                process.kill()
+                process.wait()
     Program.running.clear()
 
 
