@@ -164,11 +164,13 @@ class Peer:
 
 
 class Sender(threading.Thread):
-    """Sends every 10 ms until stopped, as a game does."""
+    """Sends every 10 ms until stopped, as a game does; a failed case's sender stops with it."""
+    live = []
 
     def __init__(self, message=WORKED_EXAMPLE):
         super().__init__(daemon=True)
         self.message, self.running = message, True
+        Sender.live.append(self)
         self.start()
 
     def run(self):
@@ -214,6 +216,9 @@ def kill_running():
                 process.kill()
                 process.wait()
     Program.running.clear()
+    for sender in Sender.live:
+        sender.stop()
+    Sender.live.clear()
 
 
 def run_alone(name, function, *arguments):
