@@ -57,6 +57,7 @@ def stream():
 
 
 def fresh_stream():
+    """A stream's status line, the stream closed at once; paced, so that polling stays light."""
     client, status = stream()
     client.close()
     time.sleep(0.2)
@@ -87,7 +88,7 @@ def case_security(command):
           f"five streams: {[s for _, s in clients]}")
     with Peer():
         sender = Sender()
-        wait_for(lambda: fresh_stream() == b"HTTP/1.1 200 OK", 30, what="the stalled streams dropped")
+        wait_for(lambda: fresh_stream() == b"HTTP/1.1 200 OK", 30, what="stalled streams dropped")
         sender.stop()
         bridge.interrupt()
     for client, _ in clients:
